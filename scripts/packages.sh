@@ -1,0 +1,29 @@
+# Sourced by the other scripts. ensure_packages PKG...: installs the Debian packages that are
+# missing when run as root; otherwise prints the apt-get line to run and stops.
+ensure_packages() {
+    missing=""
+    for pkg in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+        case "$status" in
+            *"ok installed"*) ;;
+            *) missing="$missing $pkg" ;;
+        esac
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -q >/dev/null
+        # shellcheck disable=SC2086
+        apt-get install -y -q --no-install-recommends $missing >/dev/null
+    else
+        echo "Missing packages. Run this, then try again:"
+        echo "  sudo apt-get install -y --no-install-recommends$missing"
+        exit 1
+    fi
+}
+
+# What building Patchdoc and Patchtree needs.
+BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-system-dev libboost-date-time-dev"
+# What the tests need on top: GoogleTest and the independent readers of what we write.
+TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jre-headless libapache-poi-java"

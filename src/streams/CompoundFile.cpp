@@ -1,0 +1,6 @@
+#include "streams/CompoundFile.h"
+
+CompoundFile::CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath)
+    : inputPath_(std::move(inputPath)), outputPath_(std::move(outputPath)) {
+    storage_.open(inputPath_);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace cfb {
+class CompoundFileReader;
+class CompoundFileWriter;
+}  // namespace cfb
+
+// The root storage of the input compound file (read only, writers denied) and the root storage
+// of the output compound file (created exclusively), with the copy of the input's elements that
+// the program does not write itself.
+class OLEStorage {
+public:
+    OLEStorage();
+    OLEStorage(const OLEStorage&) = delete;
+    OLEStorage& operator=(const OLEStorage&) = delete;
+    // Releases the input. An output that was not committed is committed on a best-effort basis
+    // (failures cannot be reported here); callers that use the output call commit() themselves.
+    virtual ~OLEStorage();
+
+    // Opens the compound file at `path` as the input root. Throws OLEStorageSharingException when
+    // another program holds it for writing, OLEStorageNotStorageException when it is not a
+    // compound file, and Exception with an HRESULTErrorDetail "opening storage [path]" otherwise.
+    void open(const std::filesystem::path& path);
+
+    // Creates or replaces the compound file at `path` as the output root. Throws
+    // OLEStorageSharingException on a sharing or lock conflict and Exception with an
+    // HRESULTErrorDetail "creating storage [path]" otherwise.
+    void create(const std::filesystem::path& path);
+
+    // Throw Exception "Invalid read stream handle" / "Invalid write stream handle" when absent.
+    cfb::CompoundFileReader& readStorage();
+    cfb::CompoundFileWriter& writeStorage();
+
+    // Copies into the output root every sub-storage of the input root and every stream that
+    // isCopiedStream() accepts, then the input root's own class identifier and state bits.
+    // A single element that fails to copy is left out.
+    void copyRemainingElements();
+
+    // False for the streams the program writes itself or leaves out of the output.
+    static bool isCopiedStream(const std::string& name);
+
+    // Completes the output file: writes its remaining structures, flushes it to disk and closes
+    // it. Throws Exception with an HRESULTErrorDetail "committing storage [path]" on failure.
+    void commit();
+
+    bool hasOutput() const { return writeHandle_ != nullptr; }
+
+private:
+    std::unique_ptr<cfb::CompoundFileReader> readHandle_;
+    std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;
+    std::filesystem::path outputPath_;
+    bool committed_ = false;
+};
