@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include "ReadOnlyFolder.h"
 #include "RunProgram.h"
 #include "ScratchFolder.h"
@@ -120,6 +122,40 @@ TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {
                   path.string() + "\n");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
+}
+
+// Whatever the outcome for a real presentation, a file is changed only on exit code 0, then
+// with its old bytes in the backup, and no temporary file stays behind.
+TEST_F(PatchdocTest, CorpusFilesChangeOnlyWhenRepaired) {
+    const char* corpus = std::getenv("PATCH_CORPUS");
+    if (corpus == nullptr || !std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "no corpus folder (PATCH_CORPUS)";
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".md") {
+            continue;
+        }
+        SCOPED_TRACE(name);
+        const std::filesystem::path folder = scratch_ / name;
+        std::filesystem::create_directory(folder);
+        const std::string original = ReadFileBytes(entry.path());
+        WriteFileBytes(folder / name, original);
+        const ProgramRun result = run({(folder / name).string()});
+        ASSERT_GE(result.output.size(), (folder / name).string().size() + 1);
+        EXPECT_EQ(result.output.substr(result.output.size() - name.size() - 1), name + "\n");
+        EXPECT_EQ(CountTempFiles(folder), 0);
+        EXPECT_EQ(CountTempFiles(temp_.path()), 0);
+        if (result.exitCode == 0) {
+            EXPECT_EQ(ReadFileBytes(folder / (entry.path().stem().string() + " (Backup)" +
+                                              entry.path().extension().string())),
+                      original);
+        } else {
+            EXPECT_TRUE(result.exitCode == 1 || result.exitCode == 2) << result.exitCode;
+            EXPECT_EQ(ReadFileBytes(folder / name), original);
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+        }
+    }
 }
 
 }  // namespace
