@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
 #include "platform/Env.h"
 
@@ -115,17 +116,12 @@ TEST(EnvTest, FailedReplaceLeavesTheTarget) {
 }
 
 TEST(EnvTest, TempFolderFollowsTMPDIR) {
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("TMPDIR", "/some/where", 1);
-    EXPECT_EQ(Env::Default().tempFolder(), fs::path("/some/where"));
-    ::setenv("TMPDIR", "", 1);
-    EXPECT_EQ(Env::Default().tempFolder(), fs::path("/tmp"));
-    if (old != nullptr) {
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TMPDIR");
+    {
+        ScopedTmpdir tmpdir("/some/where");
+        EXPECT_EQ(Env::Default().tempFolder(), fs::path("/some/where"));
     }
+    ScopedTmpdir empty("");
+    EXPECT_EQ(Env::Default().tempFolder(), fs::path("/tmp"));
 }
 
 }  // namespace

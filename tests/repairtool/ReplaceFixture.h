@@ -3,32 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
 #include "streams/TempFile.h"
 
 // A folder for the file to repair and another one as the temporary folder (TMPDIR).
 class ReplaceFixture : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("TMPDIR")) {
-            oldTmpdir_ = old;
-        }
-        ::setenv("TMPDIR", temp_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmpdir_) {
-            ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
-        } else {
-            ::unsetenv("TMPDIR");
-        }
-    }
-
     // A repaired presentation's stand-in: a temporary file holding `bytes`.
     static std::unique_ptr<TempFile> Repaired(const std::filesystem::path& folder,
                                               const std::string& bytes) {
@@ -49,5 +34,5 @@ class ReplaceFixture : public ::testing::Test {
 
     ScratchFolder scratch_;
     ScratchFolder temp_;
-    std::optional<std::string> oldTmpdir_;
+    ScopedTmpdir tmpdir_{temp_.path().string()};
 };

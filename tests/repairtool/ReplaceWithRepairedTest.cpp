@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <optional>
 #include <thread>
 
 #include "ReadOnlyFolder.h"
@@ -71,34 +72,37 @@ TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefusedAndNothingStays) {
     }
 }
 
-TEST_F(ReplaceWithRepairedTest, ReadOnlyFolderStopsTheBackup) {
-    const fs::path file = scratch_ / "talk.ppt";
-    WriteFileBytes(file, "old");
-    auto repaired = Repaired(temp_.path(), "new");
-    ReadOnlyFolder locked(scratch_.path());
-    if (!locked.active()) {
-        GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
+// The file's folder takes no new name; the repaired file waits in the temporary folder.
+class ReadOnlyFolderTest : public ReplaceFixture {
+  protected:
+    void SetUp() override {
+        WriteFileBytes(file_, "old");
+        locked_.emplace(scratch_.path());
+        if (!locked_->active()) {
+            GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
+        }
     }
+    void TearDown() override { locked_.reset(); }
+
+    const fs::path file_ = scratch_ / "talk.ppt";
+    std::unique_ptr<TempFile> repaired_ = Repaired(temp_.path(), "new");
+    std::optional<ReadOnlyFolder> locked_;
+};
+
+TEST_F(ReadOnlyFolderTest, BackupFailsAndTheFileStays) {
     std::string message;
-    EXPECT_FALSE(ReplaceWithRepaired(file, *repaired, true, message));
+    EXPECT_FALSE(ReplaceWithRepaired(file_, *repaired_, true, message));
     EXPECT_EQ(message.rfind(kRefused, 0), 0u) << message;
-    EXPECT_EQ(ReadFileBytes(file), "old");
+    EXPECT_EQ(ReadFileBytes(file_), "old");
     EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
 }
 
-TEST_F(ReplaceWithRepairedTest, ReadOnlyFolderWithoutBackupIsOverwrittenInPlace) {
-    const fs::path file = scratch_ / "talk.ppt";
-    WriteFileBytes(file, "old");
-    auto repaired = Repaired(temp_.path(), "new");
-    ReadOnlyFolder locked(scratch_.path());
-    if (!locked.active()) {
-        GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
-    }
-    const ino_t inode = Status(file).st_ino;
+TEST_F(ReadOnlyFolderTest, WithoutBackupTheFileIsOverwrittenInPlace) {
+    const ino_t inode = Status(file_).st_ino;
     std::string message;
-    ASSERT_TRUE(ReplaceWithRepaired(file, *repaired, false, message)) << message;
-    EXPECT_EQ(ReadFileBytes(file), "new");
-    EXPECT_EQ(Status(file).st_ino, inode);
+    ASSERT_TRUE(ReplaceWithRepaired(file_, *repaired_, false, message)) << message;
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    EXPECT_EQ(Status(file_).st_ino, inode);
     EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
 }
 

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
 #include <string>
 
+#include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
 #include "errors/FileCreateException.h"
 #include "errors/FileNotFoundException.h"
@@ -151,23 +150,8 @@ TEST(FileOutputStreamTest, FullDiskIsReportedByFlushAndClose) {
 // Points the temporary folder at a scratch folder for one test.
 class TempFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const char* old = std::getenv("TMPDIR");
-        if (old != nullptr) {
-            oldTmpdir_ = old;
-        }
-        ::setenv("TMPDIR", scratch_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmpdir_) {
-            ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
-        } else {
-            ::unsetenv("TMPDIR");
-        }
-    }
-
     ScratchFolder scratch_;
-    std::optional<std::string> oldTmpdir_;
+    ScopedTmpdir tmpdir_{scratch_.path().string()};
 };
 
 TEST_F(TempFileTest, NewFileIsEmptyPrefixedAndInTheTemporaryFolder) {
