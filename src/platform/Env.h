@@ -13,7 +13,7 @@
 // supplies one implementation file; Default() returns the one for the running system.
 // Error numbers are the platform's own (errno values on POSIX).
 class Env {
-  public:
+public:
     enum class PathKind { Missing, RegularFile, Directory, Other };
 
     virtual ~Env() = default;

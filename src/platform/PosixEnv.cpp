@@ -23,8 +23,9 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 
+
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -47,7 +48,7 @@ class FileDescriptor {
         return result == 0 ? 0 : errno;
     }
 
-  private:
+private:
     int fd_;
 };
 
@@ -55,8 +56,8 @@ int readFully(int fd, std::uint64_t offset, void* buffer, std::size_t count, std
     auto* bytes = static_cast<unsigned char*>(buffer);
     *done = 0;
     while (*done < count) {
-        const ssize_t n =
-            ::pread(fd, bytes + *done, count - *done, static_cast<off_t>(offset + *done));
+        const ssize_t n = ::pread(fd, bytes + *done, count - *done,
+                                  static_cast<off_t>(offset + *done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -94,8 +95,7 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
     bool kernelCopy = true;
     std::vector<unsigned char> buffer;
     while (count > 0) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
         if (kernelCopy) {
             loff_t in = static_cast<loff_t>(fromOffset);
             loff_t out = static_cast<loff_t>(toOffset);
@@ -139,7 +139,7 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
 }
 
 class PosixReadableFile : public ReadableFile {
-  public:
+public:
     PosixReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
 
     int readAt(std::uint64_t offset, void* buffer, std::size_t count,
@@ -149,13 +149,13 @@ class PosixReadableFile : public ReadableFile {
     std::uint64_t size() const override { return size_; }
     int descriptor() const { return fd_.get(); }
 
-  private:
+private:
     FileDescriptor fd_;
     std::uint64_t size_;
 };
 
 class PosixWritableFile : public WritableFile {
-  public:
+public:
     explicit PosixWritableFile(int fd) : fd_(fd) {}
 
     int writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
@@ -174,8 +174,7 @@ class PosixWritableFile : public WritableFile {
         }
         std::vector<unsigned char> buffer(std::min<std::uint64_t>(count, kCopyChunk));
         while (count > 0) {
-            const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
             std::size_t got = 0;
             if (const int error = source.readAt(sourceOffset, buffer.data(), chunk, &got)) {
                 return error;
@@ -206,7 +205,7 @@ class PosixWritableFile : public WritableFile {
     }
     int close() override { return fd_.reset(); }
 
-  private:
+private:
     FileDescriptor fd_;
 };
 
@@ -227,7 +226,7 @@ fs::path folderOf(const fs::path& path) {
 }
 
 class PosixEnv : public Env {
-  public:
+public:
     PathKind pathKind(const fs::path& path) override {
         struct stat st;
         if (::stat(path.c_str(), &st) != 0) {
@@ -460,12 +459,12 @@ class PosixEnv : public Env {
         return result;
     }
 
-  private:
+private:
     // The documents folder named in the user's XDG user-dirs file, if any.
     static fs::path configuredDocumentsFolder(const fs::path& home) {
         const char* config = std::getenv("XDG_CONFIG_HOME");
-        const fs::path file =
-            (config != nullptr && *config ? fs::path(config) : home / ".config") / "user-dirs.dirs";
+        const fs::path file = (config != nullptr && *config ? fs::path(config) : home / ".config") /
+                              "user-dirs.dirs";
         std::ifstream in(file);
         std::string line;
         const std::string key = "XDG_DOCUMENTS_DIR=";
