@@ -24,26 +24,26 @@ int Install(const fs::path& realFile, TempFile& repaired, bool& overwritten) {
     overwritten = false;
     if (!env.hasOtherNames(realFile)) {
         const fs::path folder = realFile.parent_path();
-        if (repaired.path().parent_path() == folder) {
-            const int error = env.replaceFile(realFile, repaired.path());
-            if (error == 0) {
-                repaired.release();
-            }
-            return error;
-        }
+        // The complete file to rename: the repaired one, or a copy of it staged in the folder.
+        TempFile* complete = &repaired;
         std::optional<TempFile> staged;
-        try {
-            staged.emplace(folder);
-        } catch (const TempFileCreationException&) {
-            // The folder takes no new file: overwrite in place below.
-        }
-        if (staged) {
-            int error = env.copyFile(repaired.path(), staged->path(), false);
-            if (error == 0) {
-                error = env.replaceFile(realFile, staged->path());
+        if (repaired.path().parent_path() != folder) {
+            try {
+                staged.emplace(folder);
+            } catch (const TempFileCreationException&) {
+                // The folder takes no new file: overwrite in place below.
             }
+            complete = staged ? &*staged : nullptr;
+            if (complete != nullptr) {
+                if (const int error = env.copyFile(repaired.path(), complete->path(), false)) {
+                    return error;
+                }
+            }
+        }
+        if (complete != nullptr) {
+            const int error = env.replaceFile(realFile, complete->path());
             if (error == 0) {
-                staged->release();
+                complete->release();
             }
             return error;
         }
