@@ -4,7 +4,6 @@
 
 #include <cerrno>
 
-#include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
 #include "platform/Env.h"
 
@@ -113,15 +112,6 @@ TEST(EnvTest, FailedReplaceLeavesTheTarget) {
     WriteFileBytes(scratch / "target", "old");
     EXPECT_EQ(Env::Default().replaceFile(scratch / "target", scratch / "missing"), ENOENT);
     EXPECT_EQ(ReadFileBytes(scratch / "target"), "old");
-}
-
-TEST(EnvTest, TempFolderFollowsTMPDIR) {
-    {
-        ScopedTmpdir tmpdir("/some/where");
-        EXPECT_EQ(Env::Default().tempFolder(), fs::path("/some/where"));
-    }
-    ScopedTmpdir empty("");
-    EXPECT_EQ(Env::Default().tempFolder(), fs::path("/tmp"));
 }
 
 }  // namespace

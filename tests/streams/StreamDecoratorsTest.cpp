@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "errors/IOException.h"
-#include "errors/SeekNotSupportedException.h"
 #include "streams/LimitedInputStream.h"
 #include "streams/MemoryStreams.h"
 #include "streams/OutputStreamDecorator.h"
@@ -32,11 +31,6 @@ TEST(InputStreamDefaultsTest, SkipOfByteOnlyStreamStopsAtItsEnd) {
     ByteOnlyInputStream in(700);
     EXPECT_EQ(in.skip(1u << 20), 700u);
     EXPECT_EQ(in.readByte(), -1);
-}
-
-TEST(InputStreamDefaultsTest, SeekIsRefusedUnlessOverridden) {
-    ByteOnlyInputStream in(1);
-    EXPECT_THROW(in.seek(0, SeekOrigin::Begin), SeekNotSupportedException);
 }
 
 TEST(LimitedInputStreamTest, ReadAsksInnerForNoMoreThanRemaining) {
@@ -68,15 +62,6 @@ TEST(LimitedInputStreamTest, SkipStopsAtRemaining) {
     EXPECT_EQ(limited.skip(5), 3u);
     EXPECT_EQ(limited.remaining(), 0u);
     EXPECT_EQ(inner.tell(), 3);
-}
-
-TEST(LimitedInputStreamTest, ReadByteCountsDown) {
-    MemoryInputStream inner("xyz");
-    LimitedInputStream limited(inner, 2);
-    EXPECT_EQ(limited.readByte(), 'x');
-    EXPECT_EQ(limited.readByte(), 'y');
-    EXPECT_EQ(limited.readByte(), -1);
-    EXPECT_EQ(inner.tell(), 2);
 }
 
 TEST(LimitedInputStreamTest, SeekAndTellGoToInnerAndKeepRemaining) {
