@@ -58,113 +58,85 @@ TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
     EXPECT_EQ(withDash.folders, std::vector<std::string>{"dir"});
 }
 
-TEST(PatchtreeCommandLineTest, NoArgumentPrintsTheHelp) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
+using PatchtreeCommandLineTest = PatchtreeTest;
+
+TEST_F(PatchtreeCommandLineTest, NoArgumentPrintsTheHelp) {
     const RunOutput result = patchtree.run({});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "Invalid number of arguments.\n" + kHelp);
 }
 
-TEST(PatchtreeCommandLineTest, OptionsWithoutFolderPrintTheHelp) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"-d"}, {"-l:" + (scratch / "logs").string()}, {"-d", "-l:"}}) {
+TEST_F(PatchtreeCommandLineTest, OptionsWithoutFolderPrintTheHelp) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"-d"}, {logOption()}, {"-d", "-l:"}}) {
         const RunOutput result = patchtree.run(arguments);
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.out, "Invalid parameters.\n" + kHelp);
     }
-    EXPECT_FALSE(fs::exists(scratch / "logs"));
+    EXPECT_FALSE(fs::exists(logs));
     EXPECT_FALSE(fs::exists(patchtree.home() / "Brambleco"));
 }
 
-TEST(PatchtreeCommandLineTest, EmptyLogOptionUsesTheDefaultFolderInHome) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
-
-    const RunOutput result = patchtree.run({"-l:", (scratch / "tree").string()});
+TEST_F(PatchtreeCommandLineTest, EmptyLogOptionUsesTheDefaultFolderInHome) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    const RunOutput result = patchtree.run({"-l:", tree.string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")),
-              std::vector<std::string>{"[ok], " + (scratch / "tree/a.ppt").string()});
+              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
 }
 
-TEST(PatchtreeCommandLineTest, LogFolderWithAndWithoutSeparator) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
-    const std::string tree = (scratch / "tree").string();
-
+TEST_F(PatchtreeCommandLineTest, LogFolderWithAndWithoutSeparator) {
+    WriteFile(tree / "a.ppt", "exit 2");
     fs::create_directory(scratch / "given");
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree}).exitCode, 0);
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree.string()}).exitCode, 0);
     EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")),
-              std::vector<std::string>{"[ok], " + tree + "/a.ppt"});
+              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
 
     // A missing last level is created; the log goes inside it, never beside it.
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree}).exitCode, 0);
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree.string()}).exitCode,
+              0);
     EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
     EXPECT_TRUE(LogFiles(scratch.path()).empty());
 }
 
-TEST(PatchtreeCommandLineTest, SecondLogOptionWins) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
-
+TEST_F(PatchtreeCommandLineTest, SecondLogOptionWins) {
+    WriteFile(tree / "a.ppt", "exit 2");
     const RunOutput result =
-        patchtree.run({"-l:" + (scratch / "first").string(), (scratch / "tree").string(),
-                       "-l:" + (scratch / "second").string()});
+        patchtree.run({"-l:" + (scratch / "first").string(), tree.string(), "-l:" + logs.string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_FALSE(fs::exists(scratch / "first"));
-    EXPECT_EQ(LogFiles(scratch / "second").size(), 1u);
+    EXPECT_EQ(LogFiles(logs).size(), 1u);
 }
 
-TEST(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
-    patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()});
-
-    const std::vector<fs::path> logs = LogFiles(scratch / "logs");
-    ASSERT_EQ(logs.size(), 1u);
+TEST_F(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    patchtree.run({logOption(), tree.string()});
+    const std::vector<fs::path> found = LogFiles(logs);
+    ASSERT_EQ(found.size(), 1u);
     EXPECT_TRUE(std::regex_match(
-        logs.front().filename().string(),
+        found.front().filename().string(),
         std::regex("[0-9]{4}-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-[1-9][0-9]?-"
                    "[0-2][0-9]-[0-5][0-9]-[0-5][0-9]\\.log")))
-        << logs.front();
+        << found.front();
 }
 
-TEST(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWithOne) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
+TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWithOne) {
+    WriteFile(tree / "a.ppt", "exit 2");
     const std::string logFolder = (scratch / "missing/logs").string();
-
-    const RunOutput result = patchtree.run({"-l:" + logFolder, (scratch / "tree").string()});
+    const RunOutput result = patchtree.run({"-l:" + logFolder, tree.string()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find(logFolder), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("There was a problem"), std::string::npos) << result.out;
     EXPECT_TRUE(patchtree.childCalls().empty());
 }
 
-TEST(PatchtreeCommandLineTest, RunWithoutPresentationsLeavesNoLogFile) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/notes.txt", "exit 2");
-
-    const RunOutput result =
-        patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()});
+TEST_F(PatchtreeCommandLineTest, RunWithoutPresentationsLeavesNoLogFile) {
+    WriteFile(tree / "notes.txt", "exit 2");
+    const RunOutput result = patchtree.run({logOption(), tree.string()});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(fs::is_directory(scratch / "logs"));
-    EXPECT_TRUE(LogFiles(scratch / "logs").empty());
+    EXPECT_TRUE(fs::is_directory(logs));
+    EXPECT_TRUE(LogFiles(logs).empty());
 }
 
 }  // namespace

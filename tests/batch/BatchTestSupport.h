@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,6 +67,21 @@ class Installation {
     fs::path program_;
     fs::path home_;
     fs::path record_;
+};
+
+// A scratch folder holding a copy of Patchtree with the stand-in child beside it, and an empty
+// folder "tree" to walk.
+class PatchtreeTest : public ::testing::Test {
+  protected:
+    PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
+
+    // The option that puts the log into the folder "logs" of the scratch folder.
+    std::string logOption() const { return "-l:" + logs.string(); }
+
+    ScratchFolder scratch;
+    Installation patchtree;
+    const fs::path tree = scratch / "tree";
+    const fs::path logs = scratch / "logs";
 };
 
 void WriteFile(const fs::path& path, const std::string& content);

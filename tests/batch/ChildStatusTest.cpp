@@ -6,7 +6,7 @@ using namespace batchtest;
 
 namespace {
 
-// A tree whose files tell the stand-in child how to end, and the line each should get.
+// Files that tell the stand-in child how to end, and the word each should get in the log.
 struct StatusCase {
     const char* name;
     const char* instruction;
@@ -19,57 +19,47 @@ const StatusCase kCases[] = {
     {"killed.ppt", "signal", "[err], "},
 };
 
-std::vector<std::string> MakeCases(const ScratchFolder& scratch) {
-    fs::create_directory(scratch / "tree");
+// Fills the folder with the cases and returns the sorted log lines a run should give; with
+// `failedStart` every line is an error line.
+std::vector<std::string> MakeCases(const fs::path& tree, bool failedStart) {
+    fs::create_directories(tree);
     std::vector<std::string> lines;
     for (const StatusCase& c : kCases) {
-        WriteFile(scratch / "tree" / c.name, c.instruction);
-        lines.push_back(c.word + (scratch / "tree" / c.name).string());
+        WriteFile(tree / c.name, c.instruction);
+        lines.push_back((failedStart ? "[err], " : c.word) + (tree / c.name).string());
     }
     return Sorted(lines);
 }
 
-std::vector<std::string> RunAndReadLog(const ScratchFolder& scratch, const Installation& patchtree,
-                                       std::vector<std::string> arguments) {
-    arguments.push_back("-l:" + (scratch / "logs").string());
-    const RunOutput result = patchtree.run(arguments);
-    EXPECT_EQ(result.exitCode, 0);
-    return Sorted(SplitLines(ReadLogText(scratch / "logs")));
+using ChildStatusTest = PatchtreeTest;
+
+TEST_F(ChildStatusTest, ExitStatusGivesTheResultWord) {
+    const std::vector<std::string> expected = MakeCases(tree, false);
+    EXPECT_EQ(patchtree.run({logOption(), tree.string()}).exitCode, 0);
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))), expected);
 }
 
-TEST(ChildStatusTest, ExitStatusGivesTheResultWord) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    const std::vector<std::string> expected = MakeCases(scratch);
-    EXPECT_EQ(RunAndReadLog(scratch, patchtree, {(scratch / "tree").string()}), expected);
-}
-
-TEST(ChildStatusTest, ChildThatCannotStartGivesErrorLines) {
-    for (const Child child : {Child::Missing, Child::NotExecutable}) {
-        ScratchFolder scratch;
-        Installation patchtree(scratch, child);
-        MakeCases(scratch);
-        std::vector<std::string> expected;
-        for (const StatusCase& c : kCases) {
-            expected.push_back("[err], " + (scratch / "tree" / c.name).string());
-        }
-        EXPECT_EQ(RunAndReadLog(scratch, patchtree, {(scratch / "tree").string()}),
-                  Sorted(expected));
-        EXPECT_TRUE(patchtree.childCalls().empty());
-    }
-}
-
-TEST(ChildStatusTest, BackupOptionComesBeforeThePath) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
+TEST_F(ChildStatusTest, BackupOptionComesBeforeThePath) {
     fs::create_directories(scratch / "my-docs");
     const std::string file = (scratch / "my-docs/a.ppt").string();
     WriteFile(file, "exit 2");
-
-    patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "my-docs").string()});
-    patchtree.run({"-d", "-l:" + (scratch / "logs").string(), (scratch / "my-docs").string()});
+    patchtree.run({logOption(), (scratch / "my-docs").string()});
+    patchtree.run({"-d", logOption(), (scratch / "my-docs").string()});
     EXPECT_EQ(patchtree.childCalls(),
               (std::vector<std::vector<std::string>>{{file}, {"-d", file}}));
+}
+
+TEST(ChildStartTest, ChildThatCannotStartGivesErrorLines) {
+    for (const Child child : {Child::Missing, Child::NotExecutable}) {
+        ScratchFolder scratch;
+        Installation patchtree(scratch, child);
+        const std::vector<std::string> expected = MakeCases(scratch / "tree", true);
+        EXPECT_EQ(patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), expected);
+        EXPECT_TRUE(patchtree.childCalls().empty());
+    }
 }
 
 }  // namespace

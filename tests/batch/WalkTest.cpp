@@ -8,14 +8,9 @@ using namespace batchtest;
 
 namespace {
 
-std::string LogOption(const ScratchFolder& scratch) {
-    return "-l:" + (scratch / "logs").string();
-}
+using WalkTest = PatchtreeTest;
 
-TEST(WalkTest, PresentationNamesInPreOrder) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    const fs::path tree = scratch / "tree";
+TEST_F(WalkTest, PresentationNamesInPreOrder) {
     fs::create_directories(tree / "x.ppt");
     fs::create_directories(tree / "sub/deeper");
     for (const char* name : {"a.ppt", "a.ppt.ppt", "report.PPT", "a.Ppt", "a.pptx", "ppt",
@@ -23,7 +18,7 @@ TEST(WalkTest, PresentationNamesInPreOrder) {
         WriteFile(tree / name, "exit 2");
     }
 
-    const RunOutput result = patchtree.run({LogOption(scratch), tree.string()});
+    const RunOutput result = patchtree.run({logOption(), tree.string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
     const std::vector<std::string> files = patchtree.childFiles();
@@ -37,41 +32,35 @@ TEST(WalkTest, PresentationNamesInPreOrder) {
     EXPECT_EQ(folderAt[1], (tree / "x.ppt/inner.ppt").string());
 
     EXPECT_EQ(
-        Sorted(SplitLines(ReadLogText(scratch / "logs"))),
+        Sorted(SplitLines(ReadLogText(logs))),
         Sorted({"[ok], " + (tree / "a.ppt").string(), "[ok], " + (tree / "a.ppt.ppt").string(),
                 "[err], " + folderEntry, "[ok], " + (tree / "x.ppt/inner.ppt").string(),
                 "[ok], " + (tree / "sub/deeper/d.ppt").string()}));
 }
 
-TEST(WalkTest, PathsAreTheArgumentAsTypedAndTheNames) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
+TEST_F(WalkTest, PathsAreTheArgumentAsTypedAndTheNames) {
     fs::create_directories(scratch / "work/back\\slash/sub");
     WriteFile(scratch / "work/back\\slash/sub/a.ppt", "exit 2");
 
     RunOptions inWork;
     inWork.workingFolder = scratch / "work";
-    patchtree.run({LogOption(scratch), "back\\slash/", "./back\\slash"}, inWork);
+    patchtree.run({logOption(), "back\\slash/", "./back\\slash"}, inWork);
     EXPECT_EQ(patchtree.childFiles(),
               (std::vector<std::string>{"back\\slash/sub/a.ppt", "./back\\slash/sub/a.ppt"}));
 }
 
-TEST(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    WriteFile(scratch / "tree/a.ppt", "exit 2");
+TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
+    WriteFile(tree / "a.ppt", "exit 2");
     WriteFile(scratch / "lone.ppt", "exit 2");
     const std::string fileArgument = (scratch / "lone.ppt").string();
 
-    const RunOutput onlyMissing =
-        patchtree.run({LogOption(scratch), (scratch / "nowhere").string()});
+    const RunOutput onlyMissing = patchtree.run({logOption(), (scratch / "nowhere").string()});
     EXPECT_EQ(onlyMissing.exitCode, 0);
     EXPECT_EQ(onlyMissing.out + onlyMissing.err, "");
-    EXPECT_TRUE(LogFiles(scratch / "logs").empty());
+    EXPECT_TRUE(LogFiles(logs).empty());
 
-    const RunOutput result = patchtree.run({LogOption(scratch), (scratch / "nowhere").string(),
-                                            fileArgument, (scratch / "tree").string()});
+    const RunOutput result =
+        patchtree.run({logOption(), (scratch / "nowhere").string(), fileArgument, tree.string()});
     EXPECT_EQ(result.exitCode, 0);
     const std::string firstLine =
         "A problem occurred parsing the following directory: " + fileArgument + "\n";
@@ -79,7 +68,7 @@ TEST(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
     const std::string secondLine = result.out.substr(firstLine.size());
     EXPECT_EQ(std::count(secondLine.begin(), secondLine.end(), '\n'), 1) << result.out;
     EXPECT_NE(secondLine.find(fileArgument), std::string::npos) << result.out;
-    EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{(scratch / "tree/a.ppt").string()});
+    EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{(tree / "a.ppt").string()});
 }
 
 // File names that a command interpreter would act on.
@@ -121,7 +110,8 @@ void CheckHostileNames(Child child, const char* word) {
     }
     RunOptions inWork;
     inWork.workingFolder = scratch / "work";
-    EXPECT_EQ(patchtree.run({LogOption(scratch), tree.string()}, inWork).exitCode, 0);
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "logs").string(), tree.string()}, inWork).exitCode,
+              0);
 
     const std::string log = ReadLogText(scratch / "logs");
     std::size_t expectedSize = 0;
@@ -158,15 +148,12 @@ TEST(HostileNamesTest, RealPatchdocLogsEachNameOnceAndRunsNothing) {
 
 // Runs as an unprivileged user (when we are root) so that a folder without permissions can't
 // be opened.
-TEST(WalkTest, UnreadableSubfolderIsReportedAndSkipped) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    const fs::path tree = scratch / "tree";
+TEST_F(WalkTest, UnreadableSubfolderIsReportedAndSkipped) {
     fs::create_directories(tree / "locked/inner");
     fs::create_directories(tree / "open");
     fs::create_directories(scratch / "tree2");
-    fs::create_directories(scratch / "logs");
-    fs::permissions(scratch / "logs", fs::perms::all);
+    fs::create_directories(logs);
+    fs::permissions(logs, fs::perms::all);
     for (const char* name :
          {"a.ppt", "z.ppt", "locked/b.ppt", "locked/inner/c.ppt", "open/d.ppt"}) {
         WriteFile(tree / name, "exit 2");
@@ -177,7 +164,7 @@ TEST(WalkTest, UnreadableSubfolderIsReportedAndSkipped) {
     RunOptions options;
     options.unprivileged = true;
     const RunOutput result =
-        patchtree.run({LogOption(scratch), tree.string(), (scratch / "tree2").string()}, options);
+        patchtree.run({logOption(), tree.string(), (scratch / "tree2").string()}, options);
     if (result.exitCode == 125) {
         GTEST_SKIP() << "cannot run as an unprivileged user here";
     }
@@ -195,10 +182,7 @@ TEST(WalkTest, UnreadableSubfolderIsReportedAndSkipped) {
 
 // The stand-in child makes a backup the way Patchdoc does. No run may hand a backup it made to
 // the repair: not while the folder is being walked, and not when the folder is walked again.
-TEST(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    const fs::path tree = scratch / "tree";
+TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     fs::create_directories(tree / "sub");
     std::vector<std::string> originals;
     for (int i = 0; i < 20; ++i) {
@@ -212,7 +196,7 @@ TEST(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     WriteFile(earlier, "exit 2");
     fs::create_symlink(tree, scratch / "link");
 
-    const RunOutput result = patchtree.run({LogOption(scratch), tree.string(), tree.string() + "/",
+    const RunOutput result = patchtree.run({logOption(), tree.string(), tree.string() + "/",
                                             (tree / "sub").string(), (scratch / "link").string()});
     EXPECT_EQ(result.exitCode, 0);
 
