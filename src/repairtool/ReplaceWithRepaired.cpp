@@ -17,11 +17,10 @@ std::string BackupFailed(int error) {
 }
 
 // Moves the repaired bytes into the place of `realFile` by renaming a complete file in its
-// folder over it. Falls back to overwriting `realFile` in place, setting `overwritten`, only
+// folder over it. Falls back to overwriting `realFile` in place only
 // when renaming would split it from its other hard-link names or the folder takes no new file.
-int Install(const fs::path& realFile, TempFile& repaired, bool& overwritten) {
+int Install(const fs::path& realFile, TempFile& repaired) {
     Env& env = Env::Default();
-    overwritten = false;
     if (!env.hasOtherNames(realFile)) {
         const fs::path folder = realFile.parent_path();
         // The complete file to rename: the repaired one, or a copy of it staged in the folder.
@@ -48,7 +47,6 @@ int Install(const fs::path& realFile, TempFile& repaired, bool& overwritten) {
             return error;
         }
     }
-    overwritten = true;
     return env.copyFile(repaired.path(), realFile, false);
 }
 
@@ -71,17 +69,12 @@ bool ReplaceWithRepaired(const fs::path& file, TempFile& repaired, bool createBa
             return false;
         }
     }
-    bool overwritten = false;
     int error = env.checkWritable(file);
     if (error == 0) {
-        error = Install(RealFilePath(file), repaired, overwritten);
+        error = Install(RealFilePath(file), repaired);
     }
     if (error == 0) {
         return true;
-    }
-    // A backup of a file that stayed as it was would only pile up over repeated runs.
-    if (!backup.empty() && !overwritten) {
-        env.deleteFile(backup);
     }
     message = BackupFailed(error);
     return false;

@@ -56,7 +56,8 @@ TEST_F(ReplaceWithRepairedTest, RepairedFileElsewhereIsStagedNextToTheOriginal) 
     EXPECT_EQ(CountTempFiles(temp_.path()), 0);
 }
 
-TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefusedAndNothingStays) {
+// The backup, made first, stays behind: it holds the original's bytes.
+TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefused) {
     const fs::path file = scratch_ / "talk.ppt";
     WriteFileBytes(file, "old");
     fs::permissions(file, fs::perms(0444));
@@ -68,7 +69,14 @@ TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefusedAndNothingStays) {
                   kRefused + std::to_string(EACCES) + ". Your file has not been modified.\n");
         EXPECT_EQ(ReadFileBytes(file), "old");
         repaired.reset();
-        EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        if (backup) {
+            EXPECT_EQ(Names(scratch_.path()),
+                      (std::vector<std::string>{"talk (Backup).ppt", "talk.ppt"}));
+            EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+            fs::remove(scratch_ / "talk (Backup).ppt");
+        } else {
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        }
     }
 }
 
