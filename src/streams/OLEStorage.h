@@ -13,7 +13,7 @@ class CompoundFileWriter;
 // of the output compound file (created exclusively), with the copy of the input's elements that
 // the program does not write itself.
 class OLEStorage {
-public:
+  public:
     OLEStorage();
     OLEStorage(const OLEStorage&) = delete;
     OLEStorage& operator=(const OLEStorage&) = delete;
@@ -37,19 +37,24 @@ public:
 
     // Copies into the output root every sub-storage of the input root and every stream that
     // isCopiedStream() accepts, then the input root's own class identifier and state bits.
-    // A single element that fails to copy is left out.
+    // An element that fails to copy throws Exception with an HRESULTErrorDetail
+    // "copying element [name]" (an element missing from the output would be lost when the output
+    // replaces the input); the output stays a valid compound file, without that element.
     void copyRemainingElements();
 
-    // False for the streams the program writes itself or leaves out of the output.
+    // False for the streams the program writes itself or leaves out of the output. The names
+    // compare exactly, code unit by code unit.
     static bool isCopiedStream(const std::string& name);
+    static bool isCopiedStream(const std::u16string& name);
 
     // Completes the output file: writes its remaining structures, flushes it to disk and closes
-    // it. Throws Exception with an HRESULTErrorDetail "committing storage [path]" on failure.
+    // it. Throws Exception with an HRESULTErrorDetail "committing storage [path]" on failure,
+    // also when a write into the output failed earlier. Does nothing without an output.
     void commit();
 
     bool hasOutput() const { return writeHandle_ != nullptr; }
 
-private:
+  private:
     std::unique_ptr<cfb::CompoundFileReader> readHandle_;
     std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;
     std::filesystem::path outputPath_;

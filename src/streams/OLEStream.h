@@ -17,7 +17,7 @@ class OLEStorage;
 // One named stream of a compound file, with a handle for reading the stream of the input file
 // and a handle for writing the stream of the same name into the output file.
 class OLEStream {
-public:
+  public:
     OLEStream();
     OLEStream(const OLEStream&) = delete;
     OLEStream& operator=(const OLEStream&) = delete;
@@ -35,7 +35,8 @@ public:
     // finds no byte at all throws IOException "reading 0 bytes from stream".
     std::size_t read(std::uint8_t* buffer, std::size_t count);
 
-    // Moves the read position. Positions beyond the end are allowed; reading there fails.
+    // Moves the read position. Positions beyond the end are allowed; reading there fails. A
+    // position before the start throws IOException "setting seek pointer".
     void seek(std::int64_t offset, SeekOrigin origin);
     std::int64_t tell();
 
@@ -46,12 +47,11 @@ public:
     bool isOpen() const { return readHandle_ != nullptr; }
     bool isCreated() const { return writeHandle_ != nullptr; }
 
-    // Lets go of both handles.
+    // Lets go of both handles; the output stream is complete from then on.
     void release();
 
-private:
+  private:
     std::unique_ptr<cfb::StreamReader> readHandle_;
     std::unique_ptr<cfb::StreamWriter> writeHandle_;
     std::uint64_t size_ = 0;
-    std::uint64_t position_ = 0;
 };

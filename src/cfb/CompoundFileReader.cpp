@@ -1,0 +1,105 @@
+#include "cfb/CompoundFileReader.h"
+
+#include "cfb/Difat.h"
+#include "cfb/Error.h"
+#include "cfb/Header.h"
+#include "cfb/MiniStream.h"
+#include "cfb/SectorClaims.h"
+#include "cfb/SectorReader.h"
+#include "cfb/StreamChains.h"
+#include "cfb/StreamReader.h"
+#include "platform/Env.h"
+
+namespace cfb {
+
+std::unique_ptr<CompoundFileReader> CompoundFileReader::open(Env& env,
+                                                             const std::filesystem::path& path) {
+    std::unique_ptr<ReadableFile> file;
+    if (const int error = env.openReadable(path, &file)) {
+        if (error == env.lockConflictError()) {
+            throw Error(ErrorKind::ShareViolation,
+                        "opening " + path.string() + ": another process holds it for writing");
+        }
+        throw Error::fromErrorNumber(error, ErrorKind::ReadFault, "opening " + path.string());
+    }
+    std::uint8_t bytes[kHeaderSize];
+    if (file->size() < kHeaderSize) {
+        throw Error(ErrorKind::NotCompoundFile, "the file has " + std::to_string(file->size()) +
+                                                    " bytes, fewer than a compound file header");
+    }
+    std::size_t got = 0;
+    if (const int error = file->readAt(0, bytes, kHeaderSize, &got)) {
+        throw Error::fromErrorNumber(error, ErrorKind::ReadFault, "reading the header");
+    }
+    if (got != kHeaderSize || !Header::hasSignature(bytes)) {
+        throw Error(ErrorKind::NotCompoundFile,
+                    "the file does not start with the signature of "
+                    "a compound file");
+    }
+    const Header header = Header::parse(bytes);
+    auto reader = std::make_shared<SectorReader>(std::move(file), header);
+
+    SectorClaims claims(reader->sectorCount());
+    AllocationTable fat = Difat::loadFat(*reader, claims);
+    Directory directory = Directory::load(*reader, fat, claims);
+    auto miniStream = std::make_shared<const MiniStream>(
+        MiniStream::load(*reader, fat, directory.entry(kRoot), claims));
+    std::unique_ptr<CompoundFileReader> result(new CompoundFileReader(
+        std::move(reader), std::move(fat), std::move(directory), std::move(miniStream)));
+    // Every stream's chain once, with the claims of the structures above: no sector may be
+    // reached twice.
+    StreamChains chains(*result->reader_, result->fat_);
+    SectorClaims miniClaims(result->miniStream_->table().unitCount());
+    std::vector<std::uint32_t> storages{kRoot};
+    while (!storages.empty()) {
+        const std::uint32_t storage = storages.back();
+        storages.pop_back();
+        for (std::uint32_t id : result->directory_.children(storage)) {
+            const DirectoryEntry& entry = result->directory_.entry(id);
+            const std::string owner = result->directory_.describe(id);
+            if (entry.isStorage()) {
+                storages.push_back(id);
+            } else if (entry.size < kMiniStreamCutoff) {
+                chains.mini(*result->miniStream_, entry.startSector, entry.size, owner,
+                            &miniClaims);
+            } else {
+                chains.regular(entry.startSector, entry.size, owner, &claims);
+            }
+        }
+    }
+    return result;
+}
+
+CompoundFileReader::CompoundFileReader(std::shared_ptr<SectorReader> reader, AllocationTable fat,
+                                       Directory directory,
+                                       std::shared_ptr<const MiniStream> miniStream)
+    : reader_(std::move(reader)),
+      fat_(std::move(fat)),
+      directory_(std::move(directory)),
+      miniStream_(std::move(miniStream)) {}
+
+CompoundFileReader::~CompoundFileReader() = default;
+
+Version CompoundFileReader::version() const {
+    return reader_->header().version();
+}
+
+std::unique_ptr<StreamReader> CompoundFileReader::openStream(std::uint32_t id) const {
+    const DirectoryEntry& entry = directory_.entry(id);
+    if (!entry.isStream()) {
+        throw Error(ErrorKind::InvalidState, directory_.describe(id) + " is not a stream");
+    }
+    const std::string owner = directory_.describe(id);
+    StreamChains chains(*reader_, fat_);
+    if (entry.size < kMiniStreamCutoff) {
+        return std::make_unique<StreamReader>(
+            reader_, miniStream_,
+            chains.mini(*miniStream_, entry.startSector, entry.size, owner, nullptr), entry.size,
+            owner);
+    }
+    return std::make_unique<StreamReader>(
+        reader_, nullptr, chains.regular(entry.startSector, entry.size, owner, nullptr), entry.size,
+        owner);
+}
+
+}  // namespace cfb

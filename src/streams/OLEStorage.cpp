@@ -1,0 +1,132 @@
+#include "streams/OLEStorage.h"
+
+#include "cfb/CompoundFileReader.h"
+#include "cfb/CompoundFileWriter.h"
+#include "cfb/EntryName.h"
+#include "cfb/Error.h"
+#include "errors/HRESULTErrorDetail.h"
+#include "errors/OLEStorageNotStorageException.h"
+#include "errors/OLEStorageSharingException.h"
+#include "errors/StringErrorDetail.h"
+#include "platform/Env.h"
+
+namespace {
+
+constexpr std::uint32_t kShareViolation = 0x80030020;
+constexpr std::uint32_t kLockViolation = 0x80030021;
+constexpr std::uint32_t kNotStorage = 0x80030050;
+
+Exception storageError(const cfb::Error& error, const std::string& message) {
+    return Exception(std::make_unique<HRESULTErrorDetail>(error.resultCode(), message));
+}
+
+}  // namespace
+
+OLEStorage::OLEStorage() = default;
+
+OLEStorage::~OLEStorage() {
+    if (writeHandle_ != nullptr && !committed_) {
+        try {
+            writeHandle_->commit();
+        } catch (const cfb::Error&) {
+            // Nobody is left to tell; callers that need the output commit it themselves.
+        }
+    }
+}
+
+void OLEStorage::open(const std::filesystem::path& path) {
+    readHandle_.reset();
+    try {
+        readHandle_ = cfb::CompoundFileReader::open(Env::Default(), path);
+    } catch (const cfb::Error& error) {
+        if (error.resultCode() == kShareViolation) {
+            throw OLEStorageSharingException();
+        }
+        if (error.resultCode() == kNotStorage) {
+            throw OLEStorageNotStorageException();
+        }
+        throw storageError(error, "opening storage [" + path.string() + "]");
+    }
+}
+
+void OLEStorage::create(const std::filesystem::path& path) {
+    writeHandle_.reset();
+    committed_ = false;
+    outputPath_ = path;
+    try {
+        writeHandle_ = cfb::CompoundFileWriter::create(Env::Default(), path);
+    } catch (const cfb::Error& error) {
+        if (error.resultCode() == kShareViolation || error.resultCode() == kLockViolation) {
+            throw OLEStorageSharingException();
+        }
+        throw storageError(error, "creating storage [" + path.string() + "]");
+    }
+}
+
+cfb::CompoundFileReader& OLEStorage::readStorage() {
+    if (readHandle_ == nullptr) {
+        throw Exception(std::make_unique<StringErrorDetail>("Invalid read stream handle"));
+    }
+    return *readHandle_;
+}
+
+cfb::CompoundFileWriter& OLEStorage::writeStorage() {
+    if (writeHandle_ == nullptr) {
+        throw Exception(std::make_unique<StringErrorDetail>("Invalid write stream handle"));
+    }
+    return *writeHandle_;
+}
+
+void OLEStorage::copyRemainingElements() {
+    cfb::CompoundFileReader& reader = readStorage();
+    cfb::CompoundFileWriter& writer = writeStorage();
+    for (std::uint32_t id : reader.children(cfb::CompoundFileReader::kRoot)) {
+        const cfb::DirectoryEntry& entry = reader.entry(id);
+        if (entry.isStream() && !isCopiedStream(entry.name)) {
+            continue;
+        }
+        try {
+            writer.copyElement(reader, id, cfb::CompoundFileWriter::kRoot);
+        } catch (const cfb::Error& error) {
+            throw storageError(error,
+                               "copying element [" + cfb::EntryName::toUtf8(entry.name) + "]");
+        }
+    }
+    try {
+        writer.copyRootAttributes(reader);
+    } catch (const cfb::Error& error) {
+        throw storageError(error, "copying the attributes of the root storage");
+    }
+}
+
+bool OLEStorage::isCopiedStream(const std::string& name) {
+    try {
+        return isCopiedStream(cfb::EntryName::fromUtf8(name));
+    } catch (const cfb::Error&) {
+        return true;  // no name of the list is malformed
+    }
+}
+
+bool OLEStorage::isCopiedStream(const std::u16string& name) {
+    static const char16_t* const kLeftOut[] = {
+        u"Current User", u"PowerPoint Document", u"Workbook", u"Data", u"1Table",
+        u"0Table",       u"WordDocument"};
+    for (const char16_t* leftOut : kLeftOut) {
+        if (name == leftOut) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void OLEStorage::commit() {
+    committed_ = true;
+    if (writeHandle_ == nullptr) {
+        return;
+    }
+    try {
+        writeHandle_->commit();
+    } catch (const cfb::Error& error) {
+        throw storageError(error, "committing storage [" + outputPath_.string() + "]");
+    }
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cfb/CompoundFileReader.h"
+#include "cfb/CompoundFileWriter.h"
+#include "cfb/StreamReader.h"
+#include "cfb/StreamWriter.h"
+
+namespace cfbtest {
+
+// Bytes that differ from position to position and from seed to seed.
+inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (std::uint8_t& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 16);
+    }
+    return bytes;
+}
+
+// Writes `data` as a new stream, in pieces of `chunk` bytes.
+inline void writeStream(cfb::CompoundFileWriter& writer, std::uint32_t parent,
+                        const std::u16string& name, const std::vector<std::uint8_t>& data,
+                        std::size_t chunk = 1000) {
+    std::unique_ptr<cfb::StreamWriter> stream = writer.createStream(parent, name);
+    for (std::size_t at = 0; at < data.size(); at += chunk) {
+        stream->write(data.data() + at, std::min(chunk, data.size() - at));
+    }
+    stream->close();
+}
+
+inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reader,
+                                            std::uint32_t id) {
+    std::unique_ptr<cfb::StreamReader> stream = reader.openStream(id);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(stream->size()));
+    const std::size_t got = stream->read(data.data(), data.size());
+    data.resize(got);
+    return data;
+}
+
+inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reader,
+                                            const std::u16string& name) {
+    const auto id = reader.find(cfb::CompoundFileReader::kRoot, name);
+    if (!id) {
+        throw std::runtime_error("no such stream");
+    }
+    return readStream(reader, *id);
+}
+
+inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {
+    if (std::all_of(clsid.begin(), clsid.end(), [](std::uint8_t b) { return b == 0; })) {
+        return "";
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-", clsid[3],
+                  clsid[2], clsid[1], clsid[0], clsid[5], clsid[4], clsid[7], clsid[6], clsid[8],
+                  clsid[9]);
+    std::string out = text;
+    for (int i = 10; i < 16; ++i) {
+        std::snprintf(text, sizeof text, "%02X", clsid[i]);
+        out += text;
+    }
+    return out;
+}
+
+inline std::string escaped(const std::u16string& name) {
+    std::string out;
+    for (char16_t unit : name) {
+        if (unit > 0x20 && unit < 0x7F && unit != u'\\' && unit != u'/') {
+            out += static_cast<char>(unit);
+        } else {
+            char text[8];
+            std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(unit));
+            out += text;
+        }
+    }
+    return out;
+}
+
+// One sorted line per element, the format of olefile_list.py.
+inline std::string listing(const cfb::CompoundFileReader& reader) {
+    std::vector<std::string> lines{"root " + clsidText(reader.entry(0).clsid)};
+    std::vector<std::pair<std::uint32_t, std::string>> pending{{0, ""}};
+    while (!pending.empty()) {
+        const auto [storage, prefix] = pending.back();
+        pending.pop_back();
+        for (std::uint32_t id : reader.children(storage)) {
+            const cfb::DirectoryEntry& entry = reader.entry(id);
+            const std::string path = prefix + escaped(entry.name);
+            if (entry.isStream()) {
+                const std::vector<std::uint8_t> data = readStream(reader, id);
+                char crc[16];
+                std::snprintf(crc, sizeof crc, "%08lx",
+                              crc32(0, data.data(), static_cast<uInt>(data.size())));
+                lines.push_back("stream " + path + " " + std::to_string(data.size()) + " " + crc);
+            } else {
+                lines.push_back("storage " + path + " " + clsidText(entry.clsid));
+                pending.emplace_back(id, path + "/");
+            }
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines) {
+        out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace cfbtest

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cfb/EntryName.h"
+#include "cfb/Error.h"
+#include "cfb/FatBuilder.h"
+#include "cfb/TreeLayout.h"
+#include "streams/LittleEndian.h"
+
+namespace {
+
+using cfb::EntryName;
+using cfb::FatBuilder;
+using cfb::TreeLayout;
+
+// Checks the binary search tree order and the red-black rules below `node`; returns the black
+// height.
+int checkRedBlack(const std::vector<TreeLayout::Node>& nodes, std::uint32_t node, std::uint32_t low,
+                  std::uint32_t high, bool parentRed) {
+    if (node == TreeLayout::kNone) {
+        return 1;
+    }
+    EXPECT_GE(node, low);
+    EXPECT_LT(node, high);
+    const TreeLayout::Node& n = nodes[node];
+    EXPECT_FALSE(parentRed && n.red) << "red node " << node << " has a red parent";
+    const int left = checkRedBlack(nodes, n.left, low, node, n.red);
+    const int right = checkRedBlack(nodes, n.right, node + 1, high, n.red);
+    EXPECT_EQ(left, right) << "black heights differ below " << node;
+    return left + (n.red ? 0 : 1);
+}
+
+TEST(TreeLayoutTest, EverySizeGivesAValidRedBlackSearchTree) {
+    std::vector<TreeLayout::Node> nodes;
+    EXPECT_EQ(TreeLayout::build(0, &nodes), TreeLayout::kNone);
+    for (std::uint32_t count = 1; count <= 600; ++count) {
+        const std::uint32_t root = TreeLayout::build(count, &nodes);
+        ASSERT_NE(root, TreeLayout::kNone);
+        EXPECT_FALSE(nodes[root].red);
+        checkRedBlack(nodes, root, 0, count, false);
+        // Every node is reached exactly once.
+        std::vector<int> seen(count, 0);
+        std::vector<std::uint32_t> pending{root};
+        while (!pending.empty()) {
+            const std::uint32_t at = pending.back();
+            pending.pop_back();
+            ++seen[at];
+            for (std::uint32_t next : {nodes[at].left, nodes[at].right}) {
+                if (next != TreeLayout::kNone) {
+                    pending.push_back(next);
+                }
+            }
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(count));
+        if (HasFailure()) {
+            FAIL() << "at " << count << " children";
+        }
+    }
+}
+
+TEST(EntryNameTest, ShorterNamesComeFirstThenUpperCaseOrder) {
+    EXPECT_LT(EntryName::compare(u"Zz", u"aaa"), 0);
+    EXPECT_EQ(EntryName::compare(u"current user", u"Current User"), 0);
+    EXPECT_LT(EntryName::compare(u"abc", u"ABD"), 0);
+    // Upper-case mapping beyond ASCII: é and É, Greek, Cyrillic; ß has no single upper case.
+    EXPECT_EQ(EntryName::compare(u"\u00e9t\u00e9", u"\u00c9T\u00c9"), 0);
+    EXPECT_EQ(EntryName::compare(u"\u03b1\u03c9", u"\u0391\u03a9"), 0);
+    EXPECT_EQ(EntryName::compare(u"\u0436", u"\u0416"), 0);
+    EXPECT_EQ(EntryName::upperCase(u'\u00df'), u'\u00df');
+    EXPECT_EQ(EntryName::upperCase(u'\u0101'), u'\u0100');  // a run of every other code unit
+    EXPECT_EQ(EntryName::upperCase(u'\u0100'), u'\u0100');
+    EXPECT_EQ(EntryName::upperCase(u'\u00ff'), u'\u0178');
+    // Upper-case letters sort by their upper-case value, so '_' (0x5F) comes after 'Z' and 'z'.
+    EXPECT_LT(EntryName::compare(u"z", u"_"), 0);
+}
+
+TEST(EntryNameTest, Utf8ConversionKeepsEveryCodeUnit) {
+    EXPECT_EQ(EntryName::fromUtf8("\x05SummaryInformation"), u"\u0005SummaryInformation");
+    EXPECT_EQ(EntryName::fromUtf8("\xe4\xb8\xad\xf0\x9f\x98\x80"), u"\u4e2d\U0001F600");
+    EXPECT_EQ(EntryName::toUtf8(u"\u4e2d\U0001F600"), "\xe4\xb8\xad\xf0\x9f\x98\x80");
+    EXPECT_EQ(EntryName::toUtf8(std::u16string(1, char16_t(0xD800))), "\xef\xbf\xbd");
+    for (const char* bad : {"\xff", "\xc0\x80", "\xe0\x80\x80", "\xed\xa0\x80", "\xe4\xb8"}) {
+        EXPECT_THROW(EntryName::fromUtf8(bad), cfb::Error) << bad;
+    }
+}
+
+std::uint32_t fatEntry(const FatBuilder& fat, std::uint64_t sector) {
+    std::uint8_t bytes[4];
+    fat.fill(sector, 1, bytes);
+    return LittleEndian::readU32(bytes);
+}
+
+TEST(FatBuilderTest, ChainsLinkAcrossInterleavedRunsAndFreeWhole) {
+    FatBuilder fat(cfb::Version::V3);
+    FatBuilder::Tail a;
+    FatBuilder::Tail b;
+    fat.append(a, 2);  // 0, 1
+    fat.append(b, 1);  // 2
+    fat.append(a, 2);  // 3, 4
+    fat.append(a, 1);  // 5: extends the run 3, 4
+    EXPECT_EQ(a.first, 0u);
+    EXPECT_EQ(b.first, 2u);
+    const std::uint32_t expected[] = {
+        1, 3, cfb::kEndOfChain, 4, 5, cfb::kEndOfChain, cfb::kFreeSector};
+    for (std::uint32_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(fatEntry(fat, i), expected[i]) << i;
+    }
+    fat.freeChain(a.first);
+    for (std::uint32_t i : {0u, 1u, 3u, 4u, 5u}) {
+        EXPECT_EQ(fatEntry(fat, i), cfb::kFreeSector) << i;
+    }
+    EXPECT_EQ(fatEntry(fat, 2), cfb::kEndOfChain);
+}
+
+TEST(FatBuilderTest, Version4SkipsTheRangeLockSector) {
+    FatBuilder fat(cfb::Version::V4);
+    const std::uint32_t lock = 0x7FFFFF00 / 4096 - 1;
+    FatBuilder::Tail tail;
+    const FatBuilder::Piece first = fat.append(tail, lock + 5);
+    EXPECT_EQ(first.count, lock);  // cut short at the lock sector
+    const FatBuilder::Piece second = fat.append(tail, 5);
+    EXPECT_EQ(second.first, lock + 1);
+    EXPECT_EQ(fatEntry(fat, lock), cfb::kEndOfChain);
+    EXPECT_EQ(fatEntry(fat, lock - 1), lock + 1);
+    // (lock + 1) * 4096 is the first byte of the sector after the lock sector.
+    EXPECT_GT(static_cast<std::uint64_t>(lock + 2) * 4096, 0x7FFFFF00u);
+    EXPECT_LE(static_cast<std::uint64_t>(lock + 1) * 4096, 0x7FFFFF00u);
+}
+
+TEST(FatBuilderTest, Version3RefusesToGrowPastTwoGigabytes) {
+    FatBuilder fat(cfb::Version::V3);
+    FatBuilder::Tail tail;
+    const std::uint32_t most = 0x7FFFFF00 / 512 - 1;
+    fat.append(tail, most);
+    try {
+        fat.append(tail, 1);
+        FAIL() << "grew past 2 GB";
+    } catch (const cfb::Error& error) {
+        EXPECT_EQ(error.kind(), cfb::ErrorKind::TooLarge);
+    }
+    EXPECT_LE((static_cast<std::uint64_t>(most) + 1) * 512, 0x7FFFFF00u);
+}
+
+}  // namespace
