@@ -6,7 +6,7 @@
 
 // Passes every byte on and keeps the CRC-32 (ISO 3309, zlib's crc32) of all bytes written.
 class CRCOutputStream : public OutputStreamDecorator {
-  public:
+public:
     explicit CRCOutputStream(OutputStream& inner) : OutputStreamDecorator(inner) {}
 
     void writeByte(std::uint8_t byte) override { write(&byte, 1); }
@@ -14,6 +14,6 @@ class CRCOutputStream : public OutputStreamDecorator {
 
     std::uint32_t crc() const { return crc_; }
 
-  private:
+private:
     std::uint32_t crc_ = 0;
 };

@@ -7,7 +7,7 @@
 // A pair of compound files: the input, opened for reading when this object is built, and the
 // output, created later by whoever writes it (create() of storage()).
 class CompoundFile {
-  public:
+public:
     CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath);
     virtual ~CompoundFile() = default;
 
@@ -15,7 +15,7 @@ class CompoundFile {
     const std::filesystem::path& inputPath() const { return inputPath_; }
     const std::filesystem::path& outputPath() const { return outputPath_; }
 
-  private:
+private:
     OLEStorage storage_;
     std::filesystem::path inputPath_;
     std::filesystem::path outputPath_;

@@ -7,7 +7,7 @@
 
 // Reads a disk file through the C runtime's buffered file functions.
 class FileInputStream : public InputStream {
-  public:
+public:
     // Opens the file; throws FileNotFoundException with a DualErrorDetail
     // (ErrnoErrorDetail, StringErrorDetail holding the path) when it cannot.
     explicit FileInputStream(std::filesystem::path path);
@@ -21,7 +21,7 @@ class FileInputStream : public InputStream {
     void seek(std::int64_t offset, SeekOrigin origin) override;
     std::int64_t tell() override;
 
-  private:
+private:
     std::FILE* file_ = nullptr;
     std::filesystem::path path_;
 };

@@ -7,7 +7,7 @@
 
 // Writes a disk file through the C runtime's buffered file functions.
 class FileOutputStream : public OutputStream {
-  public:
+public:
     // append false empties an existing file; both modes create a missing one. Throws
     // FileCreateException with an ErrnoErrorDetail when the file cannot be opened.
     FileOutputStream(const std::filesystem::path& path, bool append);
@@ -23,6 +23,6 @@ class FileOutputStream : public OutputStream {
     // ErrnoErrorDetail on failure. Later writes throw.
     void close();
 
-  private:
+private:
     std::FILE* file_ = nullptr;
 };

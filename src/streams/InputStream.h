@@ -8,7 +8,7 @@
 // A source of bytes. read() returning fewer bytes than asked, and readByte() returning -1,
 // are the normal end of data; failures are exceptions of the Exception family.
 class InputStream {
-  public:
+public:
     InputStream() = default;
     InputStream(const InputStream&) = delete;
     InputStream& operator=(const InputStream&) = delete;

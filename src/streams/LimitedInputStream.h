@@ -4,7 +4,7 @@
 
 // Delivers at most a given number of bytes of the wrapped stream.
 class LimitedInputStream : public InputStreamDecorator {
-  public:
+public:
     LimitedInputStream(InputStream& inner, std::uint64_t count)
         : InputStreamDecorator(inner), remaining_(count) {}
 
@@ -14,6 +14,6 @@ class LimitedInputStream : public InputStreamDecorator {
 
     std::uint64_t remaining() const { return remaining_; }
 
-  private:
+private:
     std::uint64_t remaining_;
 };

@@ -6,7 +6,7 @@
 // Reads an OLEStream's input stream. Reading past its end throws (the OLEStream read rule), so
 // readByte() never returns -1 at the end; readers know their lengths from the data itself.
 class OLEStreamInputStream : public InputStream {
-  public:
+public:
     explicit OLEStreamInputStream(OLEStream& stream) : stream_(stream) {}
 
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
@@ -19,6 +19,6 @@ class OLEStreamInputStream : public InputStream {
     void seek(std::int64_t offset, SeekOrigin origin) override { stream_.seek(offset, origin); }
     std::int64_t tell() override { return stream_.tell(); }
 
-  private:
+private:
     OLEStream& stream_;
 };

@@ -5,7 +5,7 @@
 
 // Writes an OLEStream's output stream.
 class OLEStreamOutputStream : public OutputStream {
-  public:
+public:
     explicit OLEStreamOutputStream(OLEStream& stream) : stream_(stream) {}
 
     void writeByte(std::uint8_t byte) override { write(&byte, 1); }
@@ -13,6 +13,6 @@ class OLEStreamOutputStream : public OutputStream {
         stream_.write(buffer, count);
     }
 
-  private:
+private:
     OLEStream& stream_;
 };

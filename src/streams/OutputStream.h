@@ -6,7 +6,7 @@
 // A sink of bytes. Failures are exceptions of the Exception family; a write either takes all
 // its bytes or throws.
 class OutputStream {
-  public:
+public:
     OutputStream() = default;
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;

@@ -7,7 +7,7 @@
 // failures: code that needs its data complete calls flush() (or a filter's own finishing call)
 // itself, where a failure can still be reported.
 class OutputStreamDecorator : public OutputStream {
-  public:
+public:
     explicit OutputStreamDecorator(OutputStream& inner) : inner_(inner) {}
     ~OutputStreamDecorator() override;
 
@@ -17,9 +17,9 @@ class OutputStreamDecorator : public OutputStream {
         inner_.write(buffer, count);
     }
 
-  protected:
+protected:
     OutputStream& inner() { return inner_; }
 
-  private:
+private:
     OutputStream& inner_;
 };

@@ -5,7 +5,7 @@
 
 // A new, empty, uniquely named file ("kvf" prefix) that is deleted with this object.
 class TempFile {
-  public:
+public:
     // In the user's temporary folder. Throws TempFileCreationException.
     TempFile();
     // In the given folder. Throws TempFileCreationException.
@@ -23,6 +23,6 @@ class TempFile {
     // Gives up ownership: the file is no longer deleted by this object (it was moved away).
     void release() { path_.clear(); }
 
-  private:
+private:
     std::filesystem::path path_;
 };

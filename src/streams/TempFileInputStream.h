@@ -7,7 +7,7 @@
 
 // Reads a temporary file back. Destroy it before the TempFile.
 class TempFileInputStream : public InputStream {
-  public:
+public:
     explicit TempFileInputStream(const TempFile& file)
         : fileStream_(std::make_unique<FileInputStream>(file.path())) {}
 
@@ -15,11 +15,9 @@ class TempFileInputStream : public InputStream {
         return fileStream_->read(buffer, count);
     }
     int readByte() override { return fileStream_->readByte(); }
-    void seek(std::int64_t offset, SeekOrigin origin) override {
-        fileStream_->seek(offset, origin);
-    }
+    void seek(std::int64_t offset, SeekOrigin origin) override { fileStream_->seek(offset, origin); }
     std::int64_t tell() override { return fileStream_->tell(); }
 
-  private:
+private:
     std::unique_ptr<FileInputStream> fileStream_;
 };

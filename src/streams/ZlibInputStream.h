@@ -9,7 +9,7 @@ struct ZlibReadState;
 // Inflates zlib-format data (header and Adler-32 check) read from the wrapped stream.
 // Data that stops without its end marker yields what could be decompressed.
 class ZlibInputStream : public InputStreamDecorator {
-  public:
+public:
     // Throws IOException with a ZlibErrorDetail when the inflater cannot be set up.
     explicit ZlibInputStream(InputStream& inner);
     ~ZlibInputStream() override;
@@ -22,7 +22,7 @@ class ZlibInputStream : public InputStreamDecorator {
     // True once the compressed data's end marker (and check value) has been read.
     bool atStreamEnd() const;
 
-  private:
+private:
     std::unique_ptr<ZlibReadState> state_;
     std::uint64_t delivered_ = 0;
 };

@@ -8,7 +8,7 @@ struct ZlibWriteState;
 
 // Deflates what is written to it (level 6, zlib format) into the wrapped stream.
 class ZlibOutputStream : public OutputStreamDecorator {
-  public:
+public:
     // Throws IOException with a ZlibErrorDetail when the deflater cannot be set up.
     explicit ZlibOutputStream(OutputStream& inner);
     // Discards data still pending inside the deflater: call flush() or finish() first.
@@ -25,6 +25,6 @@ class ZlibOutputStream : public OutputStreamDecorator {
     // and flushes that. Afterwards writes throw and flush() does nothing more.
     void finish();
 
-  private:
+private:
     std::unique_ptr<ZlibWriteState> state_;
 };
