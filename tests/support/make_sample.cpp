@@ -48,12 +48,13 @@ int main(int argc, char** argv) {
     const Bytes nested = smallPresentation({oleShape(1025, 1, true), pictureShape(1026)}, {innermost});
 
     PresentationBuilder b;
-    b.add(documentContainer({exObjList({exEmbed(1, 5), exEmbed(2, 6), exEmbed(3, 5)})}));
+    b.add(documentContainer({exObjList({exEmbed(1, 5), exEmbed(2, 6), exEmbed(3, 7)})}));
     b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));  // flattened workbook
     b.add(slide({oleShape(2049, 2, true)}, 2));                      // flattened presentation
     b.add(slide({oleShape(3073, 3, false), pictureShape(3074)}, 3)); // intact
     b.add(exOleObjStg(workbook()));
     b.add(exOleObjStg(nested));
+    b.add(exOleObjStg(workbook()));
     b.addStream("Pictures", zeros(3000));
     b.writeTo(argv[1]);
     return 0;
