@@ -42,7 +42,8 @@ public:
 
     // Puts `replacement`, a complete file in the same folder as `target`, in target's place:
     // gives it target's permission bits (and owner and group where allowed), flushes it, renames
-    // it over target and flushes the folder. On failure target is unchanged.
+    // it over target and flushes the folder. On failure target is unchanged; once the rename has
+    // happened the call succeeds, and the folder flush is done as far as the folder allows.
     virtual int replaceFile(const std::filesystem::path& target,
                             const std::filesystem::path& replacement) = 0;
 

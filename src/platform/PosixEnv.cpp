@@ -318,7 +318,11 @@ public:
         if (::rename(replacement.c_str(), target.c_str()) != 0) {
             return errno;
         }
-        return syncFolder(folderOf(target));
+        // The rename has happened and cannot be taken back, so a failure to flush the folder
+        // (one that may not be opened for reading, for instance) must not report the target as
+        // unchanged.
+        (void)syncFolder(folderOf(target));
+        return 0;
     }
 
     fs::path tempFolder() override {

@@ -54,7 +54,7 @@ void verify(const std::filesystem::path& output) {
 
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
                   const std::filesystem::path& output, std::string& message) {
-    fixFile.fixedCount = 0;
+    fixFile.reset();
     try {
         if (!repairInto(input, fixFile, output, message)) {
             return 2;
@@ -69,7 +69,7 @@ int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
         message = kUnexpected;
         return 2;
     }
-    if (fixFile.fixedCount <= 0) {
+    if (fixFile.fixedCount() <= 0) {
         message = "No problems found.";
         return 1;
     }
@@ -83,6 +83,6 @@ int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
         return 2;
     }
     message =
-        "Successfully fixed " + std::to_string(fixFile.fixedCount) + " flattened embedded objects.";
+        "Successfully fixed " + std::to_string(fixFile.fixedCount()) + " flattened embedded objects.";
     return 0;
 }

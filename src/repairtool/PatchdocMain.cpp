@@ -1,1 +1,13 @@
-int main() { return 1; }
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "repairtool/RunPatchdoc.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return RunPatchdoc(arguments, std::cout);
+}

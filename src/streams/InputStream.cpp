@@ -16,7 +16,9 @@ std::size_t InputStream::read(std::uint8_t* buffer, std::size_t count) {
     return stored;
 }
 
-void InputStream::seek(std::int64_t, SeekOrigin) { throw SeekNotSupportedException(); }
+void InputStream::seek(std::int64_t, SeekOrigin) {
+    throw SeekNotSupportedException();
+}
 
 std::uint64_t InputStream::skip(std::uint64_t count) {
     constexpr std::size_t kScratch = 512;

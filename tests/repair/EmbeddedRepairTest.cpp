@@ -38,7 +38,7 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
     const Bytes outer = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(inner)});
     PassRun run(outer);
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 1);
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
     const StoredRecord stored = storedObject(run.output.path(), storageId(1, 0));
     EXPECT_EQ(stored.header.verInstance, 0x0010);
     EXPECT_EQ(stored.header.length, stored.body.size());
@@ -55,7 +55,7 @@ TEST(EmbeddedRepairTest, ThreeLevelsAreRepairedInnermostFirst) {
     const Bytes level1 = presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(level2)});
     PassRun run(level1);
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 3);
+    EXPECT_EQ(run.fixFile.fixedCount(), 3);
     const Bytes repaired2 = embeddedFile(storedObject(run.output.path(), storageId(1, 0)));
     EXPECT_EQ(flattenedIn(repaired2), 0);
     TempFile file2;
@@ -69,7 +69,7 @@ TEST(EmbeddedRepairTest, PresentationWithoutDamageIsStillRewrittenAndRecompresse
     const Bytes outer = presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner)});
     PassRun run(outer);
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 1);
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
     const StoredRecord stored = storedObject(run.output.path(), storageId(1, 0));
     EXPECT_EQ(stored.header.verInstance, 0x0010);
     EXPECT_EQ(readStream(run.output.path(), "PowerPoint Document").size() > 0, true);
@@ -95,7 +95,7 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
         exOleObjStg(text("not a compound file"))};
     PassRun run(presentationFile({{oleShape(1025, 1, true)}}, records));
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 1);
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const StoredRecord stored = storedObject(run.output.path(), storageId(1, i));
         Bytes written(8);
@@ -114,7 +114,7 @@ TEST(EmbeddedRepairTest, OnlyTheFirstExternalObjectListIsScanned) {
     b.add(exOleObjStg(inner));
     PassRun run(b.compoundFile());
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 1);
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
     EXPECT_EQ(flattenedIn(embeddedFile(storedObject(run.output.path(), 3))), 0);
     EXPECT_EQ(embeddedFile(storedObject(run.output.path(), 4)), inner);
 }
@@ -129,7 +129,7 @@ TEST(EmbeddedRepairTest, LinkedObjectsAndRepeatedReferencesAreNotRepairedTwice) 
     b.add(exOleObjStg(inner));
     PassRun run(b.compoundFile());
     ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount, 1);
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
     EXPECT_EQ(flattenedIn(embeddedFile(storedObject(run.output.path(), 3))), 0);
     EXPECT_EQ(embeddedFile(storedObject(run.output.path(), 4)), inner);
 }

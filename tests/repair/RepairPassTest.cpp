@@ -42,7 +42,7 @@ class RepairPassTest : public ::testing::Test {
         writeFile(output_, {});
         FixFile fixFile;
         const int outcome = RunRepairPass(input_, fixFile, output_, message);
-        count = fixFile.fixedCount;
+        count = fixFile.fixedCount();
         return outcome;
     }
 

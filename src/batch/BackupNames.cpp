@@ -1,0 +1,14 @@
+#include "batch/BackupNames.h"
+
+std::vector<std::string> BackupNameCandidates(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+    std::vector<std::string> names;
+    names.reserve(10);
+    names.push_back(stem + " (Backup)" + extension);
+    for (int attempt = 1; attempt <= 9; ++attempt) {
+        names.push_back(stem + " (Backup " + std::to_string(attempt) + ")" + extension);
+    }
+    return names;
+}

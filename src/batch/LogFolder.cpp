@@ -1,0 +1,43 @@
+#include "batch/LogFolder.h"
+
+#include <boost/filesystem.hpp>
+#include <exception>
+#include <iostream>
+
+#include "batch/BatchPlatform.h"
+#include "platform/Env.h"
+
+namespace {
+
+const char* const kCreateProblem = "There was a problem trying to create the log folder.";
+
+}  // namespace
+
+std::string WithTrailingSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != kPathSeparator) {
+        folder += kPathSeparator;
+    }
+    return folder;
+}
+
+std::string DefaultLogFolder() {
+#ifdef _WIN32
+    return kDefaultLogFolderShown;
+#else
+    return WithTrailingSeparator((Env::Default().homeFolder() / "Brambleco").string());
+#endif
+}
+
+bool CreateLogFolder(const std::string& folder) {
+    try {
+        if (boost::filesystem::create_directory(boost::filesystem::path(folder))) {
+            return true;
+        }
+        std::cout << kCreateProblem << std::endl;
+    } catch (const boost::filesystem::filesystem_error& e) {
+        std::cout << e.what() << std::endl;
+    } catch (const std::exception&) {
+        std::cout << kCreateProblem << std::endl;
+    }
+    return false;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// The text with the platform's path separator appended, unless it is empty or ends with one.
+std::string WithTrailingSeparator(std::string folder);
+
+// The log folder used when none is given, ending with the path separator: "Brambleco" in the
+// user's home folder.
+std::string DefaultLogFolder();
+
+// Creates the last level of the folder (not its parents). On failure prints why on standard
+// output and returns false.
+bool CreateLogFolder(const std::string& folder);

@@ -1,0 +1,97 @@
+#include "batch/LogWriter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "batch/Utf16LE.h"
+#include "platform/Env.h"
+
+namespace {
+
+std::filesystem::path gLogPath;
+bool gWarned = false;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Text-mode line ends of the log: every LF becomes CR LF.
+std::string WithCarriageReturns(const std::string& line) {
+    std::string text;
+    text.reserve(line.size() + 2);
+    for (const char c : line) {
+        if (c == '\n') {
+            text += '\r';
+        }
+        text += c;
+    }
+    return text;
+}
+
+int ErrorNumberOr(int fallback) {
+    return errno != 0 ? errno : fallback;
+}
+
+// Appends one line to the file, the byte-order mark first when the file is empty. Returns 0 or
+// an error number.
+int AppendToFile(const std::filesystem::path& path, const std::string& line) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
+    if (!file) {
+        return ErrorNumberOr(EIO);
+    }
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+        return ErrorNumberOr(EIO);
+    }
+    const long size = std::ftell(file.get());
+    if (size < 0) {
+        return ErrorNumberOr(EIO);
+    }
+    std::string bytes = size == 0 ? std::string("\xFF\xFE") : std::string();
+    bytes += ToUtf16LE(WithCarriageReturns(line));
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+        std::fflush(file.get()) != 0) {
+        return ErrorNumberOr(EIO);
+    }
+    if (std::fclose(file.release()) != 0) {
+        return ErrorNumberOr(EIO);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void SetLogPath(std::filesystem::path path) {
+    gLogPath = std::move(path);
+}
+
+const std::filesystem::path& LogPath() {
+    return gLogPath;
+}
+
+void DefaultTracePath() {
+    const std::filesystem::path documents = Env::Default().documentsFolder();
+    if (!documents.empty()) {
+        gLogPath = documents / "KVTrace.txt";
+    }
+}
+
+void AppendLogLine(const std::string& line) {
+    if (gLogPath.empty()) {
+        DefaultTracePath();
+    }
+    const int error = AppendToFile(gLogPath, line);
+    if (error == 0 || gWarned) {
+        return;
+    }
+    gWarned = true;
+    const std::string reason =
+        gLogPath.empty() ? "no documents folder for it" : Env::Default().errorText(error);
+    std::cerr << "Warning: cannot write to the log file \"" << gLogPath.string() << "\" (" << reason
+              << "); the results of this run are missing from it." << std::endl;
+}

@@ -1,0 +1,41 @@
+#include "batch/PatchtreeEntry.h"
+
+#include <boost/filesystem.hpp>
+#include <iostream>
+
+#include "batch/BatchArguments.h"
+#include "batch/DirectoryWalk.h"
+#include "batch/HelpText.h"
+#include "batch/LogFileName.h"
+#include "batch/LogFolder.h"
+#include "batch/LogWriter.h"
+
+namespace {
+
+int RefuseArguments(const char* message) {
+    std::cout << message << std::endl;
+    PrintHelp(std::cout);
+    return 1;
+}
+
+}  // namespace
+
+int RunPatchtree(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) {
+        return RefuseArguments("Invalid number of arguments.");
+    }
+    const BatchArguments settings = ParseBatchArguments(arguments);
+    if (settings.folders.empty()) {
+        return RefuseArguments("Invalid parameters.");
+    }
+    const std::string logFolder =
+        settings.logFolder.empty() ? DefaultLogFolder() : settings.logFolder;
+    boost::system::error_code error;  // a failed test counts as a missing folder
+    if (!boost::filesystem::exists(boost::filesystem::path(logFolder), error) &&
+        !CreateLogFolder(logFolder)) {
+        return 1;
+    }
+    SetLogPath(std::filesystem::path(logFolder + LogFileName()));
+    WalkDirectories(settings.folders, settings.createBackup);
+    return 0;
+}

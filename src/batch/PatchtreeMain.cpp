@@ -1,0 +1,12 @@
+#include <string>
+#include <vector>
+
+#include "batch/PatchtreeEntry.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return RunPatchtree(arguments);
+}

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/date_time/posix_time/posix_time.hpp>
+
+#include "BatchTestSupport.h"
+#include "batch/BatchArguments.h"
+#include "batch/LogFileName.h"
+
+using namespace batchtest;
+
+namespace {
+
+const std::string kHelp =
+    "\n\n\n"
+    "This tool has been specifically created to fixup binary PowerPoint files optimized using "
+    "Featherpack 3.5 or earlier where any images were flattened. \n"
+    "\n"
+    "The tool will recursively iterate the folders specified to look for binary PowerPoint files "
+    "to repair. The tool produces a log of the ppt files it encounters and, for each, lists one "
+    "of the following:\n"
+    "\n"
+    "i.)  '[fixed], <filename>': the file was repaired\n"
+    "ii.) '[ok], <filename>': the file doesn't need repairing\n"
+    "iii.)'[err], <filename>': there was a problem repairing the file\n"
+    "\n"
+    "By default, a log is created at ~/Brambleco/<date-timestamped>.log.  However, the location "
+    "of the log can be changed (see options). By default, a backup file is created for any .ppt "
+    "file that has been repaired.  The backup filename is the same as the original with ' "
+    "(backup)' appended to it. If the backup filename already exists, then ' (backup n)' will be "
+    "created where 'n' is a number from 1 to 9. The creation of backups can be disabled (see "
+    "options). After the options, the remaining arguments specified are assumed to be "
+    "directories.\n"
+    "\n"
+    "\n"
+    "Usage:\tPatchtree [-d] [-l:/srv/mylogfolder/] directory1 directory2 directory3 ...\n"
+    "Options:\n"
+    "\t-d\t\tDisable the creation of backup files for each file fixed\n"
+    "\t-l:/srv/logs\tCreate a log file at the location specified after ':'\n";
+
+TEST(BatchArgumentsTest, OptionsAreWholeArguments) {
+    const BatchArguments parsed =
+        ParseBatchArguments({"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c", "-d"});
+    EXPECT_FALSE(parsed.createBackup);
+    EXPECT_EQ(parsed.logFolder, "");
+    EXPECT_EQ(parsed.folders,
+              (std::vector<std::string>{"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c"}));
+}
+
+TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
+    EXPECT_EQ(ParseBatchArguments({"-l:/logs"}).logFolder, "/logs/");
+    EXPECT_EQ(ParseBatchArguments({"-l:/logs/"}).logFolder, "/logs/");
+    EXPECT_EQ(ParseBatchArguments({"-l:c:\\logs\\"}).logFolder, "c:\\logs\\/");
+    EXPECT_EQ(ParseBatchArguments({"-l:/a", "dir", "-l:/b"}).logFolder, "/b/");
+    EXPECT_EQ(ParseBatchArguments({"-l:/a", "-l:"}).logFolder, "");
+
+    const BatchArguments withDash = ParseBatchArguments({"-l:/my-docs/", "dir"});
+    EXPECT_EQ(withDash.logFolder, "/my-docs/");
+    EXPECT_TRUE(withDash.createBackup);
+    EXPECT_EQ(withDash.folders, std::vector<std::string>{"dir"});
+}
+
+using PatchtreeCommandLineTest = PatchtreeTest;
+
+TEST_F(PatchtreeCommandLineTest, NoArgumentPrintsTheHelp) {
+    const RunOutput result = patchtree.run({});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "Invalid number of arguments.\n" + kHelp);
+}
+
+TEST_F(PatchtreeCommandLineTest, OptionsWithoutFolderPrintTheHelp) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"-d"}, {logOption()}, {"-d", "-l:"}}) {
+        const RunOutput result = patchtree.run(arguments);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "Invalid parameters.\n" + kHelp);
+    }
+    EXPECT_FALSE(fs::exists(logs));
+    EXPECT_FALSE(fs::exists(patchtree.home() / "Brambleco"));
+}
+
+TEST_F(PatchtreeCommandLineTest, EmptyLogOptionUsesTheDefaultFolderInHome) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    const RunOutput result = patchtree.run({"-l:", tree.string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")),
+              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
+}
+
+TEST_F(PatchtreeCommandLineTest, LogFolderWithAndWithoutSeparator) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    fs::create_directory(scratch / "given");
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree.string()}).exitCode, 0);
+    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")),
+              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
+
+    // A missing last level is created; the log goes inside it, never beside it.
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree.string()}).exitCode,
+              0);
+    EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
+    EXPECT_TRUE(LogFiles(scratch.path()).empty());
+}
+
+TEST_F(PatchtreeCommandLineTest, SecondLogOptionWins) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    const RunOutput result =
+        patchtree.run({"-l:" + (scratch / "first").string(), tree.string(), "-l:" + logs.string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(fs::exists(scratch / "first"));
+    EXPECT_EQ(LogFiles(logs).size(), 1u);
+}
+
+TEST_F(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
+    using boost::posix_time::second_clock;
+    WriteFile(tree / "a.ppt", "exit 2");
+    const boost::posix_time::ptime before = second_clock::local_time();
+    patchtree.run({logOption(), tree.string()});
+    const boost::posix_time::ptime after = second_clock::local_time();
+
+    const std::vector<fs::path> found = LogFiles(logs);
+    ASSERT_EQ(found.size(), 1u);
+    std::vector<std::string> names;
+    for (auto moment = before; moment <= after; moment += boost::posix_time::seconds(1)) {
+        names.push_back(LogFileNameAt(moment));
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), found.front().filename().string()), names.end())
+        << found.front() << " is not named after a moment of the run, such as " << names.front();
+}
+
+TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWithOne) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    const std::string logFolder = (scratch / "missing/logs").string();
+    const RunOutput result = patchtree.run({"-l:" + logFolder, tree.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find(logFolder), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("There was a problem"), std::string::npos) << result.out;
+    EXPECT_TRUE(patchtree.childCalls().empty());
+}
+
+TEST_F(PatchtreeCommandLineTest, RunWithoutPresentationsLeavesNoLogFile) {
+    WriteFile(tree / "notes.txt", "exit 2");
+    const RunOutput result = patchtree.run({logOption(), tree.string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(fs::is_directory(logs));
+    EXPECT_TRUE(LogFiles(logs).empty());
+}
+
+}  // namespace

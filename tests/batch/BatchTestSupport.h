@@ -1,0 +1,105 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Helpers for running copies of Patchtree on trees built in a scratch folder.
+namespace batchtest {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the temporary folder, readable by everyone, removed with all its content
+// (whatever its permissions) when the object goes.
+class ScratchFolder {
+  public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    fs::path path_;
+};
+
+struct RunOptions {
+    fs::path workingFolder;                // empty: the test's own
+    std::vector<std::string> environment;  // extra or replaced "NAME=value" entries
+    bool unprivileged = false;             // run as user and group 65534 when we are root
+};
+
+struct RunOutput {
+    int exitCode = -1;  // -1 when the program ended by a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs a program directly and collects what it writes to standard output and error.
+RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
+              const RunOptions& options = {});
+
+// Which program sits beside the copy of Patchtree under the name Patchdoc.
+enum class Child { StandIn, RealPatchdoc, Missing, NotExecutable };
+
+// A copy of Patchtree in a folder of its own, beside a child program, with the environment the
+// tests run it in: HOME points into the scratch folder, and the stand-in child records its
+// arguments in a file of the scratch folder.
+class Installation {
+  public:
+    Installation(const ScratchFolder& scratch, Child child);
+
+    RunOutput run(const std::vector<std::string>& arguments, RunOptions options = {}) const;
+
+    // The argument lists the stand-in child received, one list per run of it.
+    std::vector<std::vector<std::string>> childCalls() const;
+
+    // The files the stand-in child was given (the last argument of each call), in order.
+    std::vector<std::string> childFiles() const;
+
+    const fs::path& home() const { return home_; }
+
+  private:
+    fs::path program_;
+    fs::path home_;
+    fs::path record_;
+};
+
+// A scratch folder holding a copy of Patchtree with the stand-in child beside it, and an empty
+// folder "tree" to walk.
+class PatchtreeTest : public ::testing::Test {
+  protected:
+    PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
+
+    // The option that puts the log into the folder "logs" of the scratch folder.
+    std::string logOption() const { return "-l:" + logs.string(); }
+
+    ScratchFolder scratch;
+    Installation patchtree;
+    const fs::path tree = scratch / "tree";
+    const fs::path logs = scratch / "logs";
+};
+
+void WriteFile(const fs::path& path, const std::string& content);
+std::string ReadFile(const fs::path& path);
+
+// The .log files directly inside a folder.
+std::vector<fs::path> LogFiles(const fs::path& folder);
+
+// The text of the folder's one log file, after checking its byte-order mark, as UTF-8 (decoded
+// by the C library's iconv, not by our own code). Line ends stay CR LF.
+std::string ReadLogText(const fs::path& folder);
+
+// The text split at each CR LF, which ends every line.
+std::vector<std::string> SplitLines(const std::string& text);
+
+std::vector<std::string> Sorted(std::vector<std::string> items);
+
+// Converts text with the C library's iconv; fails the test when it can't.
+std::string Iconv(const std::string& bytes, const char* from, const char* to);
+
+}  // namespace batchtest

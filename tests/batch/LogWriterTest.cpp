@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+#include <cstdlib>
+
+#include "BatchTestSupport.h"
+#include "batch/LogFileName.h"
+#include "batch/LogWriter.h"
+#include "batch/Utf16LE.h"
+
+using namespace batchtest;
+
+namespace {
+
+// UTF-16LE bytes of ASCII text.
+std::string Wide(const std::string& ascii) {
+    std::string bytes;
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+const std::string kBom = "\xFF\xFE";
+const std::string kLineEnd = Wide("\r\n");
+
+TEST(LogWriterTest, NewFileGetsByteOrderMarkAndCarriageReturns) {
+    ScratchFolder scratch;
+    SetLogPath(scratch / "new.log");
+    AppendLogLine("[ok], /a.ppt\n");
+    AppendLogLine("[err], /b.ppt\n");
+    EXPECT_EQ(ReadFile(scratch / "new.log"),
+              kBom + Wide("[ok], /a.ppt") + kLineEnd + Wide("[err], /b.ppt") + kLineEnd);
+}
+
+TEST(LogWriterTest, AppendsToContentWithoutAnotherMark) {
+    ScratchFolder scratch;
+    const std::string earlier = kBom + Wide("[ok], /a.ppt") + kLineEnd;
+    WriteFile(scratch / "old.log", earlier);
+    SetLogPath(scratch / "old.log");
+    AppendLogLine("[fixed], /c.ppt\n");
+    EXPECT_EQ(ReadFile(scratch / "old.log"), earlier + Wide("[fixed], /c.ppt") + kLineEnd);
+
+    WriteFile(scratch / "empty.log", "");
+    SetLogPath(scratch / "empty.log");
+    AppendLogLine("x\n");
+    EXPECT_EQ(ReadFile(scratch / "empty.log"), kBom + Wide("x") + kLineEnd);
+}
+
+TEST(LogWriterTest, LongLineIsWrittenWhole) {
+    ScratchFolder scratch;
+    SetLogPath(scratch / "long.log");
+    const std::string path = "/" + std::string(600, 'd') + "/talk.ppt";
+    AppendLogLine("[ok], " + path + "\n");
+    EXPECT_EQ(ReadFile(scratch / "long.log"), kBom + Wide("[ok], " + path) + kLineEnd);
+}
+
+TEST(LogWriterTest, TraceFileInDocumentsFolderWhenNoPathIsSet) {
+    ScratchFolder scratch;
+    ::setenv("XDG_DOCUMENTS_DIR", scratch.path().c_str(), 1);
+    SetLogPath({});
+    AppendLogLine("one\n");
+    AppendLogLine("two\n");
+    ::unsetenv("XDG_DOCUMENTS_DIR");
+    EXPECT_EQ(LogPath(), scratch / "KVTrace.txt");
+    EXPECT_EQ(ReadFile(scratch / "KVTrace.txt"),
+              kBom + Wide("one") + kLineEnd + Wide("two") + kLineEnd);
+}
+
+TEST(Utf16LETest, ValidTextMatchesIconv) {
+    for (const std::string text : {"plain", "caf\xC3\xA9 \xE2\x82\xAC", "\xF0\x9F\x98\x80 smile",
+                                   "\xEF\xBF\xBF\xF4\x8F\xBF\xBF"}) {
+        EXPECT_EQ(ToUtf16LE(text), Iconv(text, "UTF-8", "UTF-16LE")) << text;
+    }
+    EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE", 4));
+}
+
+TEST(Utf16LETest, EachIllFormedPartBecomesOneReplacement) {
+    const std::string fffd = "\xFD\xFF";
+    EXPECT_EQ(ToUtf16LE("a\xFF"
+                        "b"),
+              Wide("a") + fffd + Wide("b"));
+    EXPECT_EQ(ToUtf16LE("\xE2\x82"), fffd);  // cut short at the end
+    EXPECT_EQ(ToUtf16LE("\xE2\x82"
+                        "A"),
+              fffd + Wide("A"));                                          // cut short before ASCII
+    EXPECT_EQ(ToUtf16LE("\xC0\xAF"), fffd + fffd);                        // overlong
+    EXPECT_EQ(ToUtf16LE("\xE0\x80\xAF"), fffd + fffd + fffd);             // overlong
+    EXPECT_EQ(ToUtf16LE("\xED\xA0\x80"), fffd + fffd + fffd);             // surrogate
+    EXPECT_EQ(ToUtf16LE("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
+    EXPECT_EQ(ToUtf16LE("\x80\xBF"), fffd + fffd);                        // stray continuations
+    EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98"
+                        "\xC3\xA9"),
+              fffd + std::string("\xE9\x00", 2));
+}
+
+TEST(LogFileNameTest, DateAndTimeWithoutLeadingZerosInTheDay) {
+    using boost::gregorian::date;
+    using boost::posix_time::ptime;
+    using boost::posix_time::time_duration;
+    EXPECT_EQ(LogFileNameAt(ptime(date(2008, 3, 7), time_duration(9, 5, 2))),
+              "2008-Mar-7-09-05-02.log");
+    EXPECT_EQ(LogFileNameAt(ptime(date(2019, 12, 31), time_duration(23, 59, 59))),
+              "2019-Dec-31-23-59-59.log");
+    EXPECT_EQ(LogFileNameAt(ptime(date(2024, 1, 10), time_duration(0, 0, 0))),
+              "2024-Jan-10-00-00-00.log");
+}
+
+// Runs as an unprivileged user (when we are root) against a log folder it may not write to.
+TEST(LogWriterTest, UnwritableLogGivesOneWarningAndTheWalkGoesOn) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, Child::StandIn);
+    fs::create_directory(scratch / "tree");
+    fs::create_directory(scratch / "logs");
+    fs::permissions(scratch / "logs", fs::perms::owner_read | fs::perms::owner_exec |
+                                          fs::perms::group_read | fs::perms::group_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+    for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
+        WriteFile(scratch / "tree" / name, "exit 2");
+    }
+    RunOptions options;
+    options.unprivileged = true;
+    const RunOutput result =
+        patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()}, options);
+    if (result.exitCode == 125) {
+        GTEST_SKIP() << "cannot run as an unprivileged user here";
+    }
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(patchtree.childCalls().size(), 3u);
+    EXPECT_TRUE(LogFiles(scratch / "logs").empty());
+    const std::string logFolder = (scratch / "logs").string() + "/";
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find("\"" + logFolder), std::string::npos) << result.err;
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "ScratchFolder.h"
+#include "platform/Env.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+mode_t PermissionBits(const fs::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(EnvTest, PathKinds) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "file", "x");
+    ASSERT_EQ(::mkfifo((scratch / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(scratch / "file", scratch / "link");
+    fs::create_symlink(scratch / "gone", scratch / "dangling");
+    EXPECT_EQ(env.pathKind(scratch / "file"), Env::PathKind::RegularFile);
+    EXPECT_EQ(env.pathKind(scratch / "link"), Env::PathKind::RegularFile);
+    EXPECT_EQ(env.pathKind(scratch.path()), Env::PathKind::Directory);
+    EXPECT_EQ(env.pathKind(scratch / "fifo"), Env::PathKind::Other);
+    EXPECT_EQ(env.pathKind("/dev/null"), Env::PathKind::Other);
+    EXPECT_EQ(env.pathKind(scratch / "gone"), Env::PathKind::Missing);
+    EXPECT_EQ(env.pathKind(scratch / "dangling"), Env::PathKind::Missing);
+    EXPECT_TRUE(env.pathExists(scratch / "dangling"));
+    EXPECT_FALSE(env.pathExists(scratch / "gone"));
+}
+
+TEST(EnvTest, CopyRefusingAnExistingTarget) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "a", "new bytes");
+    WriteFileBytes(scratch / "b", "kept");
+    EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", true), EEXIST);
+    EXPECT_EQ(ReadFileBytes(scratch / "b"), "kept");
+    fs::create_symlink(scratch / "nowhere", scratch / "dangling");
+    EXPECT_EQ(env.copyFile(scratch / "a", scratch / "dangling", true), EEXIST);
+    EXPECT_FALSE(fs::exists(scratch / "nowhere"));
+    EXPECT_EQ(env.copyFile(scratch / "a", scratch / "c", true), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "c"), "new bytes");
+    EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", false), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "b"), "new bytes");
+}
+
+TEST(EnvTest, CopyOfMissingSourceCreatesNothing) {
+    ScratchFolder scratch;
+    EXPECT_EQ(Env::Default().copyFile(scratch / "missing", scratch / "to", true), ENOENT);
+    EXPECT_FALSE(fs::exists(scratch / "to"));
+}
+
+TEST(EnvTest, UniqueFilesArePrivateEmptyAndDistinct) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    fs::path a;
+    fs::path b;
+    ASSERT_EQ(env.createUniqueFile(scratch.path(), "kvf", &a), 0);
+    ASSERT_EQ(env.createUniqueFile(scratch.path(), "kvf", &b), 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.parent_path(), scratch.path());
+    EXPECT_EQ(a.filename().string().rfind("kvf", 0), 0u);
+    EXPECT_EQ(a.extension(), ".tmp");
+    EXPECT_EQ(fs::file_size(a), 0u);
+    EXPECT_EQ(PermissionBits(a), 0600u);
+    fs::path c;
+    EXPECT_EQ(env.createUniqueFile(scratch / "missing", "kvf", &c), ENOENT);
+}
+
+TEST(EnvTest, WritableNeedsAWriteBitEvenForRoot) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "f", "x");
+    fs::permissions(scratch / "f", fs::perms(0644));
+    EXPECT_EQ(env.checkWritable(scratch / "f"), 0);
+    fs::permissions(scratch / "f", fs::perms(0444));
+    EXPECT_EQ(env.checkWritable(scratch / "f"), EACCES);
+    EXPECT_EQ(env.checkWritable(scratch / "missing"), ENOENT);
+}
+
+TEST(EnvTest, HardLinksAreOtherNames) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "f", "x");
+    EXPECT_FALSE(env.hasOtherNames(scratch / "f"));
+    fs::create_hard_link(scratch / "f", scratch / "g");
+    EXPECT_TRUE(env.hasOtherNames(scratch / "f"));
+}
+
+TEST(EnvTest, ReplaceFileTakesTheTargetsPermissionBits) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "target", "old");
+    fs::permissions(scratch / "target", fs::perms(0640));
+    WriteFileBytes(scratch / "replacement", "new");
+    fs::permissions(scratch / "replacement", fs::perms(0600));
+    ASSERT_EQ(env.replaceFile(scratch / "target", scratch / "replacement"), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), "new");
+    EXPECT_EQ(PermissionBits(scratch / "target"), 0640u);
+    EXPECT_FALSE(fs::exists(scratch / "replacement"));
+}
+
+TEST(EnvTest, FailedReplaceLeavesTheTarget) {
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "target", "old");
+    EXPECT_EQ(Env::Default().replaceFile(scratch / "target", scratch / "missing"), ENOENT);
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), "old");
+}
+
+}  // namespace

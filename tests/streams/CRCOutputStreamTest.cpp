@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "streams/CRCOutputStream.h"
+#include "streams/MemoryStreams.h"
+#include "streams/ZlibOutputStream.h"
+
+namespace {
+
+const std::uint8_t kDigits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+
+TEST(CRCOutputStreamTest, CheckValueInOneWrite) {
+    MemoryOutputStream inner;
+    CRCOutputStream crc(inner);
+    EXPECT_EQ(crc.crc(), 0u);
+    crc.write(kDigits, sizeof kDigits);
+    EXPECT_EQ(crc.crc(), 0xCBF43926u);
+    EXPECT_EQ(inner.bytes, "123456789");
+}
+
+TEST(CRCOutputStreamTest, CheckValueByteByByte) {
+    MemoryOutputStream inner;
+    CRCOutputStream crc(inner);
+    for (std::uint8_t digit : kDigits) {
+        crc.writeByte(digit);
+    }
+    EXPECT_EQ(crc.crc(), 0xCBF43926u);
+    EXPECT_EQ(inner.bytes, "123456789");
+}
+
+TEST(CRCOutputStreamTest, EmptyWriteKeepsTheRunningValue) {
+    MemoryOutputStream inner;
+    CRCOutputStream crc(inner);
+    crc.write(kDigits, 4);
+    const std::uint32_t before = crc.crc();
+    crc.write(nullptr, 0);
+    EXPECT_EQ(crc.crc(), before);
+    EXPECT_EQ(inner.writes, (std::vector<std::size_t>{4, 0}));
+}
+
+TEST(CRCOutputStreamTest, DestructionFlushesTheDeflaterBelow) {
+    MemoryOutputStream file;
+    ZlibOutputStream zlib(file);
+    {
+        CRCOutputStream crc(zlib);
+        crc.write(kDigits, sizeof kDigits);
+        EXPECT_TRUE(file.bytes.empty());
+    }
+    std::uint8_t out[16];
+    z_stream z{};
+    ASSERT_EQ(inflateInit(&z), Z_OK);
+    z.next_in = reinterpret_cast<Bytef*>(file.bytes.data());
+    z.avail_in = static_cast<uInt>(file.bytes.size());
+    z.next_out = out;
+    z.avail_out = sizeof out;
+    EXPECT_EQ(inflate(&z, Z_SYNC_FLUSH), Z_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), sizeof out - z.avail_out), "123456789");
+    inflateEnd(&z);
+}
+
+}  // namespace
