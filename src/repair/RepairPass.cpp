@@ -1,11 +1,88 @@
 #include "repair/RepairPass.h"
 
-// Placeholder until presentations can be read: every file is refused as not a presentation.
-int RunRepairPass(const std::filesystem::path&, FixFile& fixFile, const std::filesystem::path&,
-                  std::string& message) {
+#include "errors/FullMessage.h"
+#include "errors/OLEStorageNotStorageException.h"
+#include "errors/StringErrorDetail.h"
+#include "repair/EmbeddedPPT.h"
+#include "repair/PowerPointPresentation.h"
+
+namespace {
+
+const char* const kNotPowerPoint =
+    "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT files.";
+const char* const kEncrypted = "This tool cannot repair encrypted or password-protected files.";
+const char* const kUnexpected = "An unexpected error occurred.";
+
+// Repairs and writes the presentation; returns false (with the message) for a file that is not
+// a plain presentation.
+bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
+                const std::filesystem::path& output, std::string& message) {
+    PowerPointPresentation presentation(input, output);
+    if (!presentation.isPowerPoint()) {
+        message = kNotPowerPoint;
+        return false;
+    }
+    if (presentation.isEncrypted()) {
+        message = kEncrypted;
+        return false;
+    }
+    EmbeddedPPTList list;
+    presentation.collectEmbeddedPresentations(fixFile, list);
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        (*it)->repair();
+    }
+    // Innermost first: nested lists refer to records of the presentations listed before them.
+    while (!list.empty()) {
+        list.pop_back();
+    }
+    presentation.fixOleShapes(fixFile);
+    presentation.save();
+    presentation.commit();
+    return true;
+}
+
+// Reads the written output back as a presentation, so that a defective output never replaces
+// the original. Throws what the reading throws.
+void verify(const std::filesystem::path& output) {
+    PowerPointPresentation written(output, std::filesystem::path());
+    if (!written.isPowerPoint() || written.isEncrypted()) {
+        throw Exception(std::make_unique<StringErrorDetail>("Not a PowerPoint presentation"));
+    }
+}
+
+}  // namespace
+
+int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
+                  const std::filesystem::path& output, std::string& message) {
     fixFile.reset();
+    try {
+        if (!repairInto(input, fixFile, output, message)) {
+            return 2;
+        }
+    } catch (const OLEStorageNotStorageException&) {
+        message = kNotPowerPoint;
+        return 2;
+    } catch (const Exception& e) {
+        message = FullMessage(e);
+        return 2;
+    } catch (...) {
+        message = kUnexpected;
+        return 2;
+    }
+    if (fixFile.fixedCount() <= 0) {
+        message = "No problems found.";
+        return 1;
+    }
+    try {
+        verify(output);
+    } catch (const Exception& e) {
+        message = "Verification of the repaired file failed [" + FullMessage(e) + "]";
+        return 2;
+    } catch (...) {
+        message = "Verification of the repaired file failed";
+        return 2;
+    }
     message =
-        "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT "
-        "files.";
-    return 2;
+        "Successfully fixed " + std::to_string(fixFile.fixedCount()) + " flattened embedded objects.";
+    return 0;
 }

@@ -1,0 +1,148 @@
+#include "repair/EmbeddedPPT.h"
+
+#include "pptformat/RecordType.h"
+#include "streams/CopyStream.h"
+#include "streams/FileOutputStream.h"
+#include "streams/LimitedInputStream.h"
+#include "streams/LittleEndian.h"
+#include "streams/OLEStreamInputStream.h"
+#include "streams/ZlibInputStream.h"
+
+namespace {
+
+constexpr std::size_t kOleObjAtomBytes = 21;
+constexpr std::size_t kSizePrefix = 4;
+constexpr std::uint32_t kEmbeddedObject = 0;
+
+// The walk's budget accounting subtracts a record's body only for atoms (and type 0x0428); the
+// children of containers are met later in the walk.
+bool countsBody(const Record& record) {
+    return !record.isContainer() || record.type() == RecordType::kNeverContainer;
+}
+
+}  // namespace
+
+void EmbeddedPPT::scan(Document& document, EmbeddedPPTList& list) {
+    RecordList& records = document.records();
+    std::size_t position = 0;
+    while (position < records.size() && records[position].type() != RecordType::kExObjList) {
+        ++position;
+    }
+    if (position == records.size()) {
+        return;
+    }
+    std::int64_t budget = records[position].length();
+    ++position;
+    while (budget != 0 && position < records.size()) {
+        Record& record = records[position++];
+        budget -= static_cast<std::int64_t>(RecordHeader::kSize);
+        if (countsBody(record)) {
+            budget -= record.length();
+        } else if (record.type() == RecordType::kExEmbed) {
+            budget -= record.length();
+            std::int64_t inner = record.length();
+            while (inner != 0 && position < records.size()) {
+                const Record& child = records[position++];
+                inner -= static_cast<std::int64_t>(RecordHeader::kSize) + child.length();
+                if (child.type() == RecordType::kExOleObjAtom) {
+                    examine(document, record, child, list);
+                }
+            }
+        }
+    }
+}
+
+void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& atom,
+                          EmbeddedPPTList& list) {
+    OLEStream& stream = document.oleStream();
+    stream.seek(static_cast<std::int64_t>(atom.bodyOffset()), SeekOrigin::Begin);
+    std::uint8_t body[kOleObjAtomBytes] = {};
+    stream.read(body, sizeof body);
+    if (LittleEndian::readU32(body + 4) != kEmbeddedObject) {
+        return;  // a linked object or a control
+    }
+    const PersistEntry* entry = document.persistDirectory().find(LittleEndian::readU32(body + 16));
+    RecordList& records = document.records();
+    if (entry == nullptr || entry->recordIndex < 0 ||
+        static_cast<std::uint64_t>(entry->recordIndex) >= records.size()) {
+        return;
+    }
+    Record& storageRecord = records[static_cast<std::size_t>(entry->recordIndex)];
+    // A record claimed by an earlier atom already has its replacement body; a second claim would
+    // pack the first one's output again. Forged lists may also repeat one object many times.
+    if (storageRecord.type() != RecordType::kExOleObjStg ||
+        !claimed_.insert(&storageRecord).second || depth_ >= kMaxDepth) {
+        return;
+    }
+    stream.seek(entry->offset, SeekOrigin::Begin);
+    std::uint8_t prefix[RecordHeader::kSize + kSizePrefix] = {};
+    stream.read(prefix, RecordHeader::kSize);
+    stream.read(prefix + RecordHeader::kSize, kSizePrefix);
+    const std::uint64_t dataLength =
+        storageRecord.length() >= kSizePrefix ? storageRecord.length() - kSizePrefix : 0;
+
+    auto object = std::make_unique<EmbeddedObject>();
+    object->exEmbed = &exEmbed;
+    object->storageRecord = &storageRecord;
+    object->unpacked = std::make_unique<TempFile>();
+    const std::size_t listMark = list.size();
+    const std::size_t objectMark = objects_.size();
+    try {
+        open(*object, document, dataLength);
+        PowerPointPresentation& presentation = *object->presentation;
+        if (!presentation.isPowerPoint()) {
+            storageRecord.discardTempFile();
+            return;
+        }
+        objects_.push_back(std::move(object));
+        if (!presentation.isEncrypted()) {
+            presentation.collectEmbeddedPresentations(progress_, list, depth_ + 1);
+        }
+    } catch (...) {
+        // The object cannot be examined: it is dropped with everything its scan added, innermost
+        // first, and its record keeps its stored body.
+        list.resize(listMark);
+        objects_.resize(objectMark);
+        storageRecord.discardTempFile();
+    }
+}
+
+void EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t dataLength) {
+    {
+        OLEStreamInputStream ole(document.oleStream());
+        LimitedInputStream data(ole, dataLength);
+        ZlibInputStream inflated(data);
+        FileOutputStream out(object.unpacked->path(), false);
+        copyStream(inflated, out);
+        out.close();
+    }
+    object.presentation = std::make_unique<PowerPointPresentation>(
+        object.unpacked->path(), object.storageRecord->tempFile().path());
+}
+
+void EmbeddedPPT::repair() {
+    for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) {
+        EmbeddedObject& object = **it;
+        if (!object.presentation) {
+            continue;
+        }
+        Record& record = *object.storageRecord;
+        if (object.presentation->isEncrypted()) {
+            record.discardTempFile();
+            continue;
+        }
+        object.presentation->fixOleShapes(progress_);
+        object.presentation->save();
+        object.presentation->commit();
+        object.presentation.reset();
+        record.setUncompressedSize(record.tempFile().size());
+        const std::uint16_t version = record.verInstance() & 0x000F;
+        if (record.compress()) {
+            record.setVerInstance(version | 0x0010);
+            record.setLength(record.tempFile().size() + kSizePrefix);
+        } else {
+            record.setVerInstance(version);
+            record.setLength(record.tempFile().size());
+        }
+    }
+}

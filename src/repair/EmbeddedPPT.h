@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "pptformat/Document.h"
+#include "pptformat/Progress.h"
+#include "repair/EmbeddedObject.h"
+#include "repair/PowerPointPresentation.h"
+
+// Finds the presentations embedded in one presentation and writes them back repaired.
+class EmbeddedPPT {
+  public:
+    // Presentations nested deeper than this are not examined (a compressed object can be forged
+    // to contain itself).
+    static constexpr int kMaxDepth = 32;
+
+    EmbeddedPPT(Progress& progress, int depth) : progress_(progress), depth_(depth) {}
+    EmbeddedPPT(const EmbeddedPPT&) = delete;
+    EmbeddedPPT& operator=(const EmbeddedPPT&) = delete;
+
+    // Walks the document's first external object list and opens every embedded object that is
+    // a presentation; plain ones are scanned in turn, appending their own EmbeddedPPT to `list`.
+    // An object that cannot be examined is dropped and its record keeps its stored bytes.
+    void scan(Document& document, EmbeddedPPTList& list);
+
+    // Repairs and saves every embedded presentation found, last first, and packs each back into
+    // its record.
+    void repair();
+
+    std::size_t objectCount() const { return objects_.size(); }
+
+  private:
+    void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
+    void open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
+
+    Progress& progress_;
+    int depth_;
+    std::vector<std::unique_ptr<EmbeddedObject>> objects_;
+    std::unordered_set<const Record*> claimed_;
+};

@@ -1,0 +1,61 @@
+#include "repair/PowerPointPresentation.h"
+
+#include "pptformat/OldVersion.h"
+#include "repair/EmbeddedPPT.h"
+
+PowerPointPresentation::PowerPointPresentation(std::filesystem::path inputPath,
+                                               std::filesystem::path outputPath)
+    : CompoundFile(std::move(inputPath), std::move(outputPath)) {
+    OldVersion check(storage());
+    currentUser_ = std::make_unique<CurrentUser>(storage());
+    document_ = std::make_unique<Document>(storage());
+    const std::uint32_t token = currentUser_->headerToken();
+    isEncrypted_ = token == CurrentUser::kEncryptedToken;
+    isPowerPoint_ = token == CurrentUser::kPlainToken || isEncrypted_;
+    if (isPowerPoint_ && !isEncrypted_ && !document_->load(currentUser_->offsetToCurrentEdit())) {
+        isEncrypted_ = true;
+    }
+}
+
+PowerPointPresentation::~PowerPointPresentation() {
+    releaseStreams();
+}
+
+void PowerPointPresentation::releaseStreams() {
+    currentUser_.reset();
+    document_.reset();
+}
+
+void PowerPointPresentation::collectEmbeddedPresentations(Progress& progress, EmbeddedPPTList& list,
+                                                          int depth) {
+    list.push_back(std::make_unique<EmbeddedPPT>(progress, depth));
+    EmbeddedPPT& mine = *list.back();
+    mine.scan(*document_, list);
+}
+
+bool PowerPointPresentation::fixOleShapes(Progress& progress) {
+    try {
+        return document_->fixOleShapes(progress);
+    } catch (...) {
+        releaseStreams();
+        throw;
+    }
+}
+
+void PowerPointPresentation::save() {
+    try {
+        storage().create(outputPath());
+        currentUser_->setOffsetToCurrentEdit(document_->persistedSize());
+        currentUser_->save(storage());
+        document_->save(storage());
+        storage().copyRemainingElements();
+    } catch (...) {
+        releaseStreams();
+        throw;
+    }
+}
+
+void PowerPointPresentation::commit() {
+    releaseStreams();
+    storage().commit();
+}

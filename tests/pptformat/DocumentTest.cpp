@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
+#include "errors/FullMessage.h"
+#include "pptformat/Document.h"
+#include "streams/LittleEndian.h"
+#include "support/OpenedCompoundFile.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+// A Document stream in a compound file, opened for reading (and, after save(), its rewrite).
+struct LoadedDocument {
+    explicit LoadedDocument(const Bytes& stream)
+        : file({{"PowerPoint Document", stream}}), document(file.storage) {}
+
+    Bytes save() {
+        TempFile output;
+        file.storage.create(output.path());
+        document.persistedSize();
+        document.save(file.storage);
+        file.storage.commit();
+        return readStream(output.path(), "PowerPoint Document");
+    }
+
+    OpenedCompoundFile file;
+    Document document;
+};
+
+class CountingProgress : public Progress {
+  public:
+    void step(std::int32_t) override { ++steps; }
+    int steps = 0;
+};
+
+std::string loadFailure(const Bytes& stream, std::uint32_t currentEdit) {
+    try {
+        LoadedDocument loaded(stream);
+        loaded.document.load(currentEdit);
+    } catch (const Exception& e) {
+        return FullMessage(e);
+    }
+    return "loaded";
+}
+
+std::vector<std::uint32_t> idsInInsertionOrder(Document& document) {
+    std::vector<std::uint32_t> ids;
+    for (const PersistEntry& entry : document.persistDirectory().entries()) {
+        ids.push_back(entry.persistId);
+    }
+    return ids;
+}
+
+UserEditFields editAt(std::uint32_t directory, std::uint32_t lastEdit = 0) {
+    UserEditFields fields;
+    fields.offsetPersistDirectory = directory;
+    fields.offsetLastEdit = lastEdit;
+    return fields;
+}
+
+TEST(DocumentLoadTest, OneEditLoadsEveryObject) {
+    PresentationBuilder b;
+    b.add(documentContainer());
+    b.add(slide({pictureShape(1025)}));
+    LoadedDocument loaded(b.documentStream());
+    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
+    EXPECT_EQ(idsInInsertionOrder(loaded.document), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(loaded.document.records()[0].type(), 0x03E8);
+    const PersistEntry* slideEntry = loaded.document.persistDirectory().find(2);
+    ASSERT_NE(slideEntry, nullptr);
+    EXPECT_EQ(slideEntry->offset, b.objectOffsets().at(2));
+    EXPECT_EQ(loaded.document.records()[slideEntry->recordIndex].type(), 0x03EE);
+}
+
+TEST(DocumentLoadTest, ThreeEditsMergeNewestFirstAndSaveAsOneFullSave) {
+    PresentationBuilder b;
+    b.add(documentContainer());
+    b.add(slide({pictureShape(1025)}));
+    b.beginEdit();
+    b.set(1, documentContainer({atom(0x0FBA, utf16("second"))}));
+    b.add(slide({pictureShape(2049)}, 2));
+    b.beginEdit();
+    const Bytes newestDocument = documentContainer({atom(0x0FBA, utf16("third"))});
+    b.set(1, newestDocument);
+    LoadedDocument loaded(b.documentStream());
+    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
+    EXPECT_EQ(idsInInsertionOrder(loaded.document), (std::vector<std::uint32_t>{1, 3, 2}));
+    EXPECT_EQ(loaded.document.persistDirectory().find(1)->offset, b.objectOffsets().at(1));
+
+    const Bytes saved = loaded.save();
+    const std::uint32_t persistedSize = loaded.document.persistedSize();
+    // Objects 1, 2, 3 back to back from offset 0; only the newest version of object 1.
+    const Bytes slide2 = slide({pictureShape(1025)});
+    const Bytes slide3 = slide({pictureShape(2049)}, 2);
+    const Bytes objects = concat({newestDocument, slide2, slide3});
+    ASSERT_GE(saved.size(), objects.size());
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + objects.size()), objects);
+    const std::uint32_t off2 = static_cast<std::uint32_t>(newestDocument.size());
+    const std::uint32_t off3 = off2 + static_cast<std::uint32_t>(slide2.size());
+    const Bytes directory = persistDirectoryAtom({{1, {0, off2, off3}}});
+    EXPECT_EQ(
+        Bytes(saved.begin() + objects.size(), saved.begin() + objects.size() + directory.size()),
+        directory);
+    EXPECT_EQ(persistedSize, objects.size() + directory.size());
+    UserEditFields expected = editAt(static_cast<std::uint32_t>(objects.size()));
+    expected.persistIdSeed = 3;
+    EXPECT_EQ(Bytes(saved.begin() + persistedSize, saved.end()), userEditAtom(expected));
+}
+
+TEST(DocumentLoadTest, SameIdInTwoEditsKeepsTheNewer) {
+    PresentationBuilder b;
+    b.add(documentContainer());
+    b.add(atom(0x0FBA, utf16("old")));
+    b.beginEdit();
+    b.set(1, documentContainer());
+    b.set(2, atom(0x0FBA, utf16("new")));
+    LoadedDocument loaded(b.documentStream());
+    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
+    const Bytes saved = loaded.save();
+    const Bytes doc = documentContainer();
+    EXPECT_EQ(Bytes(saved.begin() + doc.size(), saved.begin() + doc.size() + 14),
+              atom(0x0FBA, utf16("new")));
+}
+
+TEST(DocumentLoadTest, UserEditPointingToItselfIsALoop) {
+    const Bytes doc = documentContainer();
+    const auto dirOffset = static_cast<std::uint32_t>(doc.size());
+    const Bytes dir = persistDirectoryAtom({{1, {0}}});
+    const auto editOffset = static_cast<std::uint32_t>(doc.size() + dir.size());
+    const Bytes stream = concat({doc, dir, userEditAtom(editAt(dirOffset, editOffset))});
+    EXPECT_EQ(loadFailure(stream, editOffset),
+              "I/O exception [Loop detected in Persistent Directory]");
+}
+
+TEST(DocumentLoadTest, BrokenChainsAreReported) {
+    const Bytes doc = documentContainer();
+    const auto dirOffset = static_cast<std::uint32_t>(doc.size());
+    const Bytes dir = persistDirectoryAtom({{1, {0}}});
+    const auto editOffset = static_cast<std::uint32_t>(doc.size() + dir.size());
+    const Bytes stream = concat({doc, dir, userEditAtom(editAt(dirOffset))});
+    EXPECT_EQ(loadFailure(stream, editOffset), "loaded");
+    EXPECT_EQ(loadFailure(stream, dirOffset), "I/O exception [Error reading User Edit Atom]");
+    const Bytes badDirectory = concat({doc, dir, userEditAtom(editAt(0))});
+    EXPECT_EQ(loadFailure(badDirectory, editOffset),
+              "I/O exception [Error reading Persistent Directory]");
+    EXPECT_EQ(loadFailure(stream, 0),
+              "I/O exception [Current User Atom points to no User Edit Atom]");
+    EXPECT_EQ(loadFailure(stream, static_cast<std::uint32_t>(stream.size())),
+              "I/O exception [HRESULT(0) - reading 0 bytes from stream]");
+}
+
+TEST(DocumentLoadTest, EmptyDirectoryIsOutOfRange) {
+    const Bytes dir = persistDirectoryAtom({});
+    const Bytes stream = concat({dir, userEditAtom(editAt(0))});
+    LoadedDocument loaded(stream);
+    EXPECT_THROW(loaded.document.load(static_cast<std::uint32_t>(dir.size())), std::out_of_range);
+}
+
+TEST(DocumentLoadTest, RunOfZeroIdsAndLongUserEditLoad) {
+    const Bytes doc = documentContainer();
+    // A run header with no ids, then a run of one id.
+    const Bytes dir = atom(0x1772, concat({u32(5), u32(1 | (1 << 20)), u32(0)}));
+    UserEditFields fields = editAt(static_cast<std::uint32_t>(doc.size()));
+    fields.extra = u32(0x1234);  // a 32-byte user edit atom
+    const Bytes stream = concat({doc, dir, userEditAtom(fields)});
+    LoadedDocument loaded(stream);
+    ASSERT_TRUE(loaded.document.load(static_cast<std::uint32_t>(doc.size() + dir.size())));
+    EXPECT_EQ(idsInInsertionOrder(loaded.document), (std::vector<std::uint32_t>{1}));
+    const Bytes saved = loaded.save();
+    EXPECT_EQ(LittleEndian::readU32(saved.data() + loaded.document.persistedSize() + 4), 28u);
+    EXPECT_EQ(saved.size(), loaded.document.persistedSize() + 8u + 28u);
+}
+
+TEST(DocumentLoadTest, FirstObjectThatIsNoDocumentMakesLoadFalse) {
+    PresentationBuilder b;
+    b.add(slide({}));
+    LoadedDocument loaded(b.documentStream());
+    EXPECT_FALSE(loaded.document.load(b.currentEditOffset()));
+}
+
+TEST(DocumentLoadTest, ObjectsForgedToOverlapAreRefused) {
+    const Bytes doc = documentContainer(std::vector<Bytes>(20, atom(0x0FBA, {})));
+    std::vector<std::uint32_t> offsets(200, 0);
+    const Bytes dir = persistDirectoryAtom({{1, offsets}});
+    const Bytes stream =
+        concat({doc, dir, userEditAtom(editAt(static_cast<std::uint32_t>(doc.size())))});
+    EXPECT_EQ(loadFailure(stream, static_cast<std::uint32_t>(doc.size() + dir.size())),
+              "I/O exception [Persist objects overlap]");
+}
+
+TEST(DocumentSaveTest, IdsOneTwoFourAreWrittenBackToBack) {
+    PresentationBuilder b;
+    const Bytes doc = documentContainer();
+    const Bytes two = atom(0x0FBA, zeros(100));
+    const Bytes four = atom(0x0FBA, zeros(20));
+    b.set(1, doc).set(2, two).set(4, four);
+    LoadedDocument loaded(b.documentStream());
+    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
+    const Bytes saved = loaded.save();
+    const auto size = static_cast<std::uint32_t>(doc.size());
+    const Bytes directory = persistDirectoryAtom({{1, {0, size}}, {4, {size + 108}}});
+    EXPECT_EQ(saved, concat({doc, two, four, directory, [&] {
+                                 UserEditFields f = editAt(size + 108 + 28);
+                                 f.persistIdSeed = 4;
+                                 return userEditAtom(f);
+                             }()}));
+    EXPECT_EQ(loaded.document.persistedSize(), size + 108 + 28 + directory.size());
+}
+
+TEST(DocumentShapeFixTest, OnlyFlattenedOleShapesAreRepaired) {
+    PresentationBuilder b;
+    b.add(documentContainer());
+    b.add(slide({oleShape(1025, 1, true), oleShape(1026, 2, false), pictureShape(1027),
+                 shapeContainer(1028, 0x10, {{kUnusedProperty, 1}}) /* OLE, no pictureId */}));
+    // A table with no shape record before it, and a flattened shape whose record is 12 bytes.
+    b.add(container(0xF004, {propertyTable({{kUnusedProperty, 1}})}));
+    b.add(container(0xF004, {atom(0xF00A, concat({u32(2000), u32(0xA10), zeros(4)}), 75, 2),
+                             propertyTable({{kUnusedProperty, 1}})}));
+    LoadedDocument loaded(b.documentStream());
+    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
+    CountingProgress progress;
+    EXPECT_TRUE(loaded.document.fixOleShapes(progress));
+    EXPECT_EQ(progress.steps, 2);
+
+    const Bytes saved = loaded.save();
+    const Bytes original = b.documentStream();
+    const Bytes repaired1025 = shapeRecord(1025, 0xA00);
+    const Bytes original1025 = shapeRecord(1025, 0xA10);
+    auto contains = [](const Bytes& hay, const Bytes& needle) {
+        return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
+    };
+    EXPECT_TRUE(contains(saved, repaired1025));
+    EXPECT_FALSE(contains(saved, original1025));
+    EXPECT_TRUE(contains(saved, shapeRecord(1026, 0xA10)));
+    EXPECT_TRUE(contains(saved, atom(0xF00A, concat({u32(1028), u32(0)}), 75, 2)));  // 0x10 cleared
+    // Only the two repaired shape bodies differ.
+    ASSERT_EQ(saved.size(), original.size());
+    int differing = 0;
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        differing += saved[i] != original[i];
+    }
+    EXPECT_EQ(differing, 2);
+}
+
+}  // namespace

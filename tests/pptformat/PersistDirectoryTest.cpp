@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "pptformat/PersistDirectory.h"
+#include "support/MemoryOutputStream.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+PersistDirectory directoryOf(const std::vector<std::uint32_t>& ids) {
+    PersistDirectory directory;
+    for (std::uint32_t id : ids) {
+        directory.add(id, id * 100);
+    }
+    return directory;
+}
+
+TEST(PersistDirectoryTest, TwoRunsWithOffsetsOfBackToBackObjects) {
+    PersistDirectory directory = directoryOf({7, 1, 8, 2, 3});
+    directory.find(1)->size = 100;
+    directory.find(2)->size = 20;
+    EXPECT_EQ(directory.countRuns(), 2);
+    EXPECT_EQ(directory.runHeader(1), 0x00300001u);
+    EXPECT_EQ(directory.runHeader(2), 0x00200007u);
+    MemoryOutputStream out;
+    directory.write(out);
+    EXPECT_EQ(out.data, concat({header(0x1772, 28), u32(0x00300001), u32(0), u32(108), u32(136),
+                                u32(0x00200007), u32(144), u32(152)}));
+    EXPECT_EQ(directory.maxPersistId(), 8u);
+}
+
+TEST(PersistDirectoryTest, RunNeedNotStartAtOne) {
+    PersistDirectory directory = directoryOf({3, 2});
+    EXPECT_EQ(directory.countRuns(), 1);
+    EXPECT_EQ(directory.runHeader(1), 0x00200002u);
+}
+
+TEST(PersistDirectoryTest, FirstOffsetOfAnIdWinsAndIdZeroIsIgnored) {
+    PersistDirectory directory;
+    directory.add(5, 500);
+    directory.add(5, 999);
+    directory.add(0, 42);
+    EXPECT_EQ(directory.entryCount(), 1u);
+    EXPECT_EQ(directory.find(5)->offset, 500u);
+    EXPECT_EQ(directory.find(0), nullptr);
+    EXPECT_EQ(directory.find(6), nullptr);
+    EXPECT_EQ(directory.find(5)->recordIndex, -1);
+}
+
+TEST(PersistDirectoryTest, LongRunsAreSplitAt4095Ids) {
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 1; id <= 5000; ++id) {
+        ids.push_back(id);
+    }
+    PersistDirectory directory = directoryOf(ids);
+    ASSERT_EQ(directory.countRuns(), 2);
+    EXPECT_EQ(directory.runHeader(1), 1u | (4095u << 20));
+    EXPECT_EQ(directory.runHeader(2), 4096u | (905u << 20));
+    MemoryOutputStream out;
+    directory.write(out);
+    EXPECT_EQ(out.data.size(), 8u + 4u * (2 + 5000));
+    EXPECT_EQ(out.data, [&] {
+        Bytes expected = header(0x1772, 4 * (2 + 5000));
+        for (std::uint32_t id = 1; id <= 5000; ++id) {
+            if (id == 1 || id == 4096) {
+                const Bytes h = u32(id == 1 ? 1u | (4095u << 20) : 4096u | (905u << 20));
+                expected.insert(expected.end(), h.begin(), h.end());
+            }
+            const Bytes offset = u32((id - 1) * 8);
+            expected.insert(expected.end(), offset.begin(), offset.end());
+        }
+        return expected;
+    }());
+    EXPECT_EQ(directory.maxPersistId(), 5000u);
+}
+
+TEST(PersistDirectoryTest, RunsFollowLaterAdditions) {
+    PersistDirectory directory = directoryOf({1, 2});
+    EXPECT_EQ(directory.countRuns(), 1);
+    directory.add(4, 0);
+    EXPECT_EQ(directory.countRuns(), 2);
+}
+
+}  // namespace

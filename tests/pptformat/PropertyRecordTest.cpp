@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "errors/FullMessage.h"
+#include "errors/IOException.h"
+#include "errors/PropertySizeException.h"
+#include "pptformat/PropertyRecord.h"
+#include "streams/OLEStreamInputStream.h"
+#include "support/MemoryInputStream.h"
+#include "support/OpenedCompoundFile.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+// A shape record followed by a property table (and whatever follows it), read through the same
+// kind of stream the Document uses, so that reads past the end fail as they do there.
+struct ParsedTable {
+    explicit ParsedTable(const Bytes& stream) : file({{"PowerPoint Document", stream}}) {
+        ole.open(file.storage, "PowerPoint Document");
+        OLEStreamInputStream in(ole);
+        Record::readRecordTree(records, in, 0);
+        for (Record& r : records) {
+            if (r.type() == 0xF00A) {
+                shape = &r;
+            }
+            if (r.type() == 0xF00B) {
+                table = &r;
+            }
+        }
+    }
+    std::unique_ptr<PropertyRecord> parse(bool withShape = true) {
+        OLEStreamInputStream in(ole);
+        return std::make_unique<PropertyRecord>(*table, in, withShape ? shape : nullptr);
+    }
+
+    OpenedCompoundFile file;
+    OLEStream ole;
+    RecordList records;
+    Record* shape = nullptr;
+    Record* table = nullptr;
+};
+
+Bytes withTable(const Bytes& table, const Bytes& after = atom(0xF011, {})) {
+    return container(0xF004, {shapeRecord(1025, 0xA10), table, after});
+}
+
+// A property table whose stated length is `delta` bytes off its real content.
+Bytes tableWithLength(const std::vector<Property>& properties, int delta) {
+    Bytes table = propertyTable(properties);
+    const auto length = static_cast<std::uint32_t>(static_cast<int>(table.size()) - 8 + delta);
+    const Bytes h = header(0xF00B, length, static_cast<std::uint16_t>(properties.size()), 3);
+    std::copy(h.begin(), h.end(), table.begin());
+    return table;
+}
+
+TEST(PropertyRecordTest, ExactFitLoadsEntriesAndShapeBytes) {
+    ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
+    const auto record = t.parse();
+    EXPECT_TRUE(record->hasProperty(kPib));
+    EXPECT_TRUE(record->hasProperty(kPictureId));  // the blip flag bit is not part of the id
+    EXPECT_FALSE(record->hasProperty(kUnusedProperty));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    EXPECT_EQ(record->shapeRecord(), t.shape);
+}
+
+TEST(PropertyRecordTest, ZeroLengthTableStillReadsWhatFollows) {
+    ParsedTable t(withTable(propertyTable({})));
+    const auto record = t.parse();
+    EXPECT_FALSE(record->hasProperty(kPib));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+}
+
+TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
+    // One byte short of the second entry: the entries overrun the table.
+    ParsedTable withPib(
+        concat({withTable(tableWithLength({{kPib, 1}, {0x007F, 0}}, -1)), zeros(8)}));
+    try {
+        withPib.parse();
+        FAIL() << "no exception";
+    } catch (const PropertySizeException& e) {
+        EXPECT_EQ(FullMessage(e), "Property record size exception [Container length overrun]");
+    }
+    ParsedTable withoutPib(
+        concat({withTable(tableWithLength({{0x007F, 0}, {kPib, 1}}, -1)), zeros(8)}));
+    EXPECT_THROW(withoutPib.parse(), std::runtime_error);
+}
+
+TEST(PropertyRecordTest, ComplexDataMayReachPastTheTable) {
+    // The complex entry claims more than the table holds; its data is read past the table's end.
+    const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(40)}), 1, 3);
+    ParsedTable t(concat({withTable(table, atom(0xF011, zeros(40))), zeros(8)}));
+    EXPECT_NO_THROW(t.parse());
+}
+
+TEST(PropertyRecordTest, ComplexDataPastTheStreamFails) {
+    const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(0x7FFFFFF0)}), 1, 3);
+    ParsedTable t(withTable(table));
+    EXPECT_THROW(t.parse(), IOException);
+}
+
+TEST(PropertyRecordTest, TableAtTheEndOfTheStreamFails) {
+    const Bytes stream = container(0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})});
+    ParsedTable t(stream);
+    EXPECT_THROW(t.parse(), IOException);
+}
+
+TEST(PropertyRecordTest, NoShapeRecordGivesZeroShapeBytes) {
+    ParsedTable t(withTable(propertyTable({{kPib, 1}})));
+    const auto record = t.parse(false);
+    EXPECT_EQ(record->shapeFlags(), 0u);
+    EXPECT_EQ(record->shapeRecord(), nullptr);
+}
+
+TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
+    const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
+    const Bytes tertiary = atom(
+        0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
+    const Bytes stream = container(0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}),
+                                            secondary, tertiary, atom(0xF011, {})});
+    ParsedTable t(stream);
+    const auto record = t.parse();
+    EXPECT_FALSE(record->hasProperty(kPictureId));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    // Without the record behind the tertiary table, the parse fails.
+    ParsedTable cut(container(
+        0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}), secondary, tertiary}));
+    EXPECT_THROW(cut.parse(), IOException);
+}
+
+TEST(PropertyRecordTest, RepairedFlagsStayInTheSameBytes) {
+    ParsedTable t(withTable(propertyTable({})));
+    const auto record = t.parse();
+    const std::uint8_t* before = record->shapeBytes().data();
+    record->setShapeFlags(0xA00);
+    EXPECT_EQ(record->shapeBytes().data(), before);
+    EXPECT_EQ(record->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <functional>
+
+#include "errors/FullMessage.h"
+#include "errors/IOException.h"
+#include "pptformat/Record.h"
+#include "streams/FileOutputStream.h"
+#include "support/MemoryInputStream.h"
+#include "support/MemoryOutputStream.h"
+#include "support/OpenedCompoundFile.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return FullMessage(e);
+    }
+    return "no failure";
+}
+
+// Reads one object at offset 0 of `stream` into a fresh list.
+RecordList readTree(const Bytes& stream) {
+    RecordList list;
+    MemoryInputStream in(stream);
+    Record::readRecordTree(list, in, 0);
+    return list;
+}
+
+void fillFile(const TempFile& file, const Bytes& data) {
+    FileOutputStream out(file.path(), false);
+    out.write(data.data(), data.size());
+    out.close();
+}
+
+TEST(RecordTest, ContainerRule) {
+    EXPECT_TRUE(Record({0x000F, 0x03E8, 0}, 8).isContainer());
+    EXPECT_FALSE(Record({0x0002, 0xF00A, 8}, 8).isContainer());
+    EXPECT_FALSE(Record({0x000F, 0x0428, 4}, 8).isContainer());
+    EXPECT_TRUE(Record({0x00FF, 0x0409, 0}, 8).isContainer());
+}
+
+TEST(RecordTest, ZeroLengthAtomIsHeaderOnlyAndNeverReadsTheSource) {
+    OLEStream unopened;  // any read or seek on it would throw
+    MemoryOutputStream out;
+    const Record record({0x0010, 0x03EA, 0}, 100);
+    EXPECT_EQ(record.write(out, unopened), 8u);
+    EXPECT_EQ(out.data, header(0x03EA, 0, 1));
+}
+
+TEST(RecordTest, StoredBodyIsCopiedFromTheSource) {
+    const Bytes stream = concat({zeros(5), atom(0x0428, text("body!"), 0, 0xF)});
+    OpenedCompoundFile file({{"S", stream}});
+    OLEStream source;
+    ASSERT_TRUE(source.open(file.storage, "S"));
+    MemoryOutputStream out;
+    const Record record({0x000F, 0x0428, 5}, 13);
+    EXPECT_FALSE(record.isContainer());
+    EXPECT_EQ(record.write(out, source), 13u);
+    EXPECT_EQ(out.data, atom(0x0428, text("body!"), 0, 0xF));
+}
+
+TEST(RecordTest, MemoryBodyWinsOverTempBody) {
+    OLEStream unopened;
+    Record record({0x0002, 0xF00A, 8}, 0);
+    fillFile(record.tempFile(), text("tempbody"));
+    const Bytes memory = text("memory!!");
+    record.setMemoryBody(memory.data(), memory.size());
+    MemoryOutputStream out;
+    record.write(out, unopened);
+    EXPECT_EQ(out.data, concat({header(0xF00A, 8, 0, 2), memory}));
+}
+
+TEST(RecordTest, MemoryBodyOfAnotherSizeIsRefused) {
+    OLEStream unopened;
+    Record record({0x0002, 0xF00A, 12}, 0);
+    const Bytes memory = zeros(8);
+    record.setMemoryBody(memory.data(), memory.size());
+    MemoryOutputStream out;
+    EXPECT_EQ(failureOf([&] { record.write(out, unopened); }),
+              "I/O exception [Record body size mismatch]");
+}
+
+TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
+    OLEStream unopened;
+    const Bytes body = text("packed");
+    for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
+        const bool prefixed = verInstance == 0x0010;
+        Record record({verInstance, 0x1011, 0}, 0);
+        fillFile(record.tempFile(), body);
+        record.setUncompressedSize(0x01020304);
+        record.setLength(body.size() + (prefixed ? 4 : 0));
+        MemoryOutputStream out;
+        EXPECT_EQ(record.write(out, unopened), 8 + record.length());
+        const Bytes expected = prefixed ? concat({header(0x1011, 10, 1), u32(0x01020304), body})
+                                        : concat({header(0x1011, 6, verInstance >> 4), body});
+        EXPECT_EQ(out.data, expected) << verInstance;
+    }
+}
+
+TEST(RecordTest, TempBodyThatDisagreesWithLengthIsRefused) {
+    OLEStream unopened;
+    Record record({0x0000, 0x1011, 7}, 0);
+    fillFile(record.tempFile(), text("six..."));
+    MemoryOutputStream out;
+    EXPECT_EQ(failureOf([&] { record.write(out, unopened); }),
+              "I/O exception [Record body size mismatch]");
+}
+
+TEST(RecordTest, LengthThatDoesNotFit32BitsIsAnError) {
+    Record record({0, 0x1011, 0}, 0);
+    EXPECT_EQ(failureOf([&] { record.setLength(std::uint64_t{1} << 32); }),
+              "I/O exception [Record too large]");
+    record.setLength(UINT32_MAX);
+    EXPECT_EQ(record.length(), UINT32_MAX);
+}
+
+TEST(RecordTest, CompressWritesACompleteZlibStream) {
+    Record record({0x0000, 0x1011, 0}, 0);
+    Bytes data;
+    for (int i = 0; i < 100000; ++i) {
+        data.push_back(static_cast<std::uint8_t>(i * 7 / 13));
+    }
+    fillFile(record.tempFile(), data);
+    ASSERT_TRUE(record.compress());
+    const Bytes packed = readFile(record.tempFile().path());
+    Bytes unpacked(data.size() + 10);
+    uLongf size = static_cast<uLongf>(unpacked.size());
+    ASSERT_EQ(uncompress(unpacked.data(), &size, packed.data(), static_cast<uLong>(packed.size())),
+              Z_OK);
+    unpacked.resize(size);
+    EXPECT_EQ(unpacked, data);
+}
+
+TEST(RecordTest, CompressFailureKeepsTheOldBody) {
+    Record record({0x0000, 0x1011, 0}, 0);
+    const std::filesystem::path old = record.tempFile().path();
+    std::filesystem::remove(old);  // nothing left to read
+    EXPECT_FALSE(record.compress());
+    EXPECT_EQ(record.tempFile().path(), old);
+}
+
+TEST(RecordTreeTest, SingleAtomObjectYieldsOneRecordAndSkipsItsBody) {
+    const Bytes stream = concat({atom(0x1011, zeros(100)), text("garbage after the object")});
+    MemoryInputStream in(stream);
+    RecordList list;
+    Record::readRecordTree(list, in, 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].bodyOffset(), 8u);
+    EXPECT_EQ(list[0].length(), 100u);
+    EXPECT_EQ(in.reads, 1);  // the header only
+}
+
+TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
+    const Bytes object =
+        container(0x03EE, {atom(0x03EF, zeros(24)), container(0x040C, {atom(0xF008, zeros(8))}),
+                           atom(0x0428, zeros(3), 0, 0xF)});
+    const RecordList list = readTree(object);
+    std::vector<std::uint16_t> types;
+    for (const Record& r : list) {
+        types.push_back(r.type());
+    }
+    EXPECT_EQ(types, (std::vector<std::uint16_t>{0x03EE, 0x03EF, 0x040C, 0xF008, 0x0428}));
+    EXPECT_EQ(list[3].bodyOffset(), 8u + 32u + 8u + 8u);
+    EXPECT_EQ(Record::checkContainer(list, 0), 4u);
+}
+
+TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
+    const Bytes exact = container(0x03E8, {atom(0x03E9, zeros(4)), atom(0x03EA, {})});
+    EXPECT_EQ(readTree(exact).size(), 3u);
+
+    Bytes longerChild = exact;
+    longerChild[8 + 4] += 1;  // first child's length 4 -> 5: overruns the object
+    const Bytes stream = concat({longerChild, zeros(16)});
+    EXPECT_EQ(failureOf([&] { readTree(stream); }), "I/O exception [Record length overrun]");
+
+    // A nested container one byte longer than its parent allows.
+    const Bytes nested =
+        container(0x03E8, {container(0x040C, {atom(0xF008, zeros(4))}), atom(0x03EA, zeros(1))});
+    Bytes forged = nested;
+    forged[8 + 4] += 1;  // inner container 12 -> 13
+    const RecordList list = readTree(forged);
+    EXPECT_EQ(failureOf([&] { Record::checkContainer(list, 0); }),
+              "I/O exception [Container length overrun]");
+}
+
+TEST(RecordTreeTest, OverlongAtomReadsOneMoreHeaderBeforeFailing) {
+    // Inside a 20-byte container, an atom claims 30 bytes; the walk still reads the header that
+    // follows, and reports the stream's error when there is none.
+    const Bytes object = concat({header(0x03E8, 20, 0, 0xF), header(0x03E9, 30), zeros(30)});
+    EXPECT_EQ(failureOf([&] {
+                  readTree(concat({object, zeros(8)}));
+              }),
+              "I/O exception [Record length overrun]");
+}
+
+TEST(RecordTreeTest, HugeLengthOverrunsAtOnce) {
+    const Bytes object = header(0x03E8, 0x80000000u, 0, 0xF);
+    EXPECT_EQ(failureOf([&] { readTree(object); }), "I/O exception [Record length overrun]");
+}
+
+TEST(RecordTreeTest, DeepNestingIsCheckedWithoutRecursion) {
+    constexpr std::uint32_t kDepth = 100000;
+    Bytes object;
+    for (std::uint32_t level = kDepth; level >= 1; --level) {
+        const Bytes h = header(0x1000, 10 + 8 * (level - 1), 0, 0xF);
+        object.insert(object.end(), h.begin(), h.end());
+    }
+    const Bytes innermost = atom(0x0FBA, zeros(2));
+    object.insert(object.end(), innermost.begin(), innermost.end());
+    const RecordList list = readTree(object);
+    ASSERT_EQ(list.size(), 100001u);
+    EXPECT_EQ(Record::checkContainer(list, 0), 100000u);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "pptformat/RecordHeader.h"
+#include "support/PresentationBuilder.h"
+
+namespace fixtures {
+
+// A presentation with one slide per shape list, and an external object list naming one embedded
+// object per ExOleObjStg record given (object i has exObjId i + 1).
+PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
+                                 const std::vector<Bytes>& storageRecords = {});
+
+// The compound file of such a presentation.
+Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
+                       const std::vector<Bytes>& storageRecords = {});
+
+// A stored record of a presentation file: its header and body.
+struct StoredRecord {
+    RecordHeader header;
+    Bytes body;
+};
+
+// The top record of object `persistId` in the presentation file.
+StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId);
+
+// The compound file held by an ExOleObjStg record (inflated when its instance is 1).
+Bytes embeddedFile(const StoredRecord& storage);
+
+// How many flattened OLE shapes the presentation at `file` still has.
+int flattenedShapes(const std::filesystem::path& file);
+
+}  // namespace fixtures

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes u16(std::uint16_t value);
+Bytes u32(std::uint32_t value);
+Bytes concat(std::initializer_list<Bytes> parts);
+Bytes concat(const std::vector<Bytes>& parts);
+Bytes zeros(std::size_t count);
+Bytes text(const std::string& ascii);   // the ASCII characters as bytes
+Bytes utf16(const std::string& ascii);  // the ASCII characters as UTF-16LE
+
+// zlib format (header, final block, Adler-32), as a standard deflater writes it.
+Bytes zlibCompress(const Bytes& data);
+
+}  // namespace fixtures

@@ -1,0 +1,159 @@
+#include "support/PresentationBuilder.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "streams/OLEStorage.h"
+#include "streams/OLEStream.h"
+#include "streams/TempFile.h"
+
+namespace fixtures {
+
+PresentationBuilder::PresentationBuilder() : edits_(1) {}
+
+std::uint32_t PresentationBuilder::add(Bytes object) {
+    const std::uint32_t id = nextId_;
+    set(id, std::move(object));
+    return id;
+}
+
+PresentationBuilder& PresentationBuilder::set(std::uint32_t persistId, Bytes object) {
+    edits_.back()[persistId] = std::move(object);
+    nextId_ = std::max(nextId_, persistId + 1);
+    return *this;
+}
+
+PresentationBuilder& PresentationBuilder::beginEdit() {
+    edits_.emplace_back();
+    return *this;
+}
+
+PresentationBuilder& PresentationBuilder::setToken(std::uint32_t token) {
+    token_ = token;
+    return *this;
+}
+
+PresentationBuilder& PresentationBuilder::addStream(std::string name, Bytes data) {
+    extraStreams_.push_back({std::move(name), std::move(data)});
+    return *this;
+}
+
+PresentationBuilder::Layout PresentationBuilder::layout() const {
+    Layout out;
+    std::uint32_t previousEdit = 0;
+    std::uint32_t highestId = 0;
+    for (const std::map<std::uint32_t, Bytes>& edit : edits_) {
+        std::vector<std::pair<std::uint32_t, std::vector<std::uint32_t>>> runs;
+        for (const auto& [id, object] : edit) {
+            const auto offset = static_cast<std::uint32_t>(out.stream.size());
+            out.offsets[id] = offset;
+            highestId = std::max(highestId, id);
+            if (runs.empty() || runs.back().first + runs.back().second.size() != id) {
+                runs.push_back({id, {}});
+            }
+            runs.back().second.push_back(offset);
+            out.stream.insert(out.stream.end(), object.begin(), object.end());
+        }
+        const auto directoryOffset = static_cast<std::uint32_t>(out.stream.size());
+        const Bytes directory = persistDirectoryAtom(runs);
+        out.stream.insert(out.stream.end(), directory.begin(), directory.end());
+        UserEditFields fields;
+        fields.offsetLastEdit = previousEdit;
+        fields.offsetPersistDirectory = directoryOffset;
+        fields.persistIdSeed = highestId;
+        previousEdit = static_cast<std::uint32_t>(out.stream.size());
+        const Bytes userEdit = userEditAtom(fields);
+        out.stream.insert(out.stream.end(), userEdit.begin(), userEdit.end());
+    }
+    out.currentEdit = previousEdit;
+    return out;
+}
+
+Bytes PresentationBuilder::documentStream() const {
+    return layout().stream;
+}
+
+std::uint32_t PresentationBuilder::currentEditOffset() const {
+    return layout().currentEdit;
+}
+
+std::map<std::uint32_t, std::uint32_t> PresentationBuilder::objectOffsets() const {
+    return layout().offsets;
+}
+
+Bytes PresentationBuilder::currentUserStream() const {
+    return currentUserAtom(currentEditOffset(), token_);
+}
+
+std::vector<NamedStream> PresentationBuilder::streams() const {
+    std::vector<NamedStream> all{{"Current User", currentUserStream()},
+                                 {"PowerPoint Document", documentStream()}};
+    all.insert(all.end(), extraStreams_.begin(), extraStreams_.end());
+    return all;
+}
+
+void PresentationBuilder::writeTo(const std::filesystem::path& path) const {
+    writeCompoundFile(path, streams());
+}
+
+Bytes PresentationBuilder::compoundFile() const {
+    return compoundFileBytes(streams());
+}
+
+void writeCompoundFile(const std::filesystem::path& path, const std::vector<NamedStream>& streams) {
+    OLEStorage storage;
+    storage.create(path);
+    for (const NamedStream& stream : streams) {
+        OLEStream out;
+        if (!out.create(storage, stream.name)) {
+            throw std::runtime_error("cannot create stream " + stream.name);
+        }
+        out.write(stream.data.data(), stream.data.size());
+    }
+    storage.commit();
+}
+
+Bytes compoundFileBytes(const std::vector<NamedStream>& streams) {
+    TempFile file;
+    writeCompoundFile(file.path(), streams);
+    return readFile(file.path());
+}
+
+Bytes readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::filesystem::path& path, const Bytes& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+}  // namespace fixtures
+
+namespace fixtures {
+
+Bytes readStream(const std::filesystem::path& file, const std::string& name) {
+    OLEStorage storage;
+    storage.open(file);
+    OLEStream stream;
+    if (!stream.open(storage, name)) {
+        throw std::runtime_error("no stream " + name);
+    }
+    Bytes data(static_cast<std::size_t>(stream.size()));
+    std::size_t done = 0;
+    while (done < data.size()) {
+        done += stream.read(data.data() + done, data.size() - done);
+    }
+    return data;
+}
+
+}  // namespace fixtures

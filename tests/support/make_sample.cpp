@@ -1,0 +1,61 @@
+// Writes a sample presentation whose embedded objects were flattened, for the demo:
+//   make_sample <output.ppt>
+// Three slides with flattened and intact OLE shapes, an embedded workbook, and an embedded
+// presentation with a flattened shape of its own and another presentation inside it.
+#include <iostream>
+
+#include "support/PresentationBuilder.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+// A presentation of one slide holding the given shapes, with the given embedded objects.
+Bytes smallPresentation(const std::vector<Bytes>& shapes, const std::vector<Bytes>& objects) {
+    PresentationBuilder b;
+    std::vector<Bytes> embeds;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        embeds.push_back(exEmbed(static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(3 + i)));
+    }
+    b.add(documentContainer(embeds.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{exObjList(embeds)}));
+    b.add(slide(shapes));
+    for (const Bytes& object : objects) {
+        b.add(exOleObjStg(object));
+    }
+    return b.compoundFile();
+}
+
+Bytes workbook() {
+    Bytes sheet;
+    for (int row = 0; row < 400; ++row) {
+        const Bytes cell = text("row " + std::to_string(row) + ";" + std::to_string(row * 17) + "\n");
+        sheet.insert(sheet.end(), cell.begin(), cell.end());
+    }
+    return compoundFileBytes({{"Workbook", sheet},
+                              {"\x01" "CompObj", concat({u32(0xFFFE0001), text("Biff8")})},
+                              {"\x05" "SummaryInformation", zeros(200)}});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_sample <output.ppt>\n";
+        return 1;
+    }
+    const Bytes innermost = smallPresentation({oleShape(1025, 1, true)}, {});
+    const Bytes nested = smallPresentation({oleShape(1025, 1, true), pictureShape(1026)}, {innermost});
+
+    PresentationBuilder b;
+    b.add(documentContainer({exObjList({exEmbed(1, 5), exEmbed(2, 6), exEmbed(3, 7)})}));
+    b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));  // flattened workbook
+    b.add(slide({oleShape(2049, 2, true)}, 2));                      // flattened presentation
+    b.add(slide({oleShape(3073, 3, false), pictureShape(3074)}, 3)); // intact
+    b.add(exOleObjStg(workbook()));
+    b.add(exOleObjStg(nested));
+    b.add(exOleObjStg(workbook()));
+    b.addStream("Pictures", zeros(3000));
+    b.writeTo(argv[1]);
+    return 0;
+}
