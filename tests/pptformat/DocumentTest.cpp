@@ -229,7 +229,7 @@ TEST(DocumentShapeFixTest, OnlyFlattenedOleShapesAreRepaired) {
 
     const Bytes saved = loaded.save();
     const Bytes original = b.documentStream();
-    const Bytes repaired1025 = shapeRecord(1025, 0xA00);
+    const Bytes repaired1025 = atom(0xF00A, concat({u32(1025), u32(0xA00)}), 75, 2);
     const Bytes original1025 = shapeRecord(1025, 0xA10);
     auto contains = [](const Bytes& hay, const Bytes& needle) {
         return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();

@@ -15,18 +15,25 @@ using namespace fixtures;
 
 namespace {
 
-// A shape record followed by a property table (and whatever follows it), read through the same
-// kind of stream the Document uses, so that reads past the end fail as they do there.
+// Records of a Document stream, each read as an object of its own, through the same kind of
+// stream the Document uses, so that reads past the end fail as they do there.
 struct ParsedTable {
-    explicit ParsedTable(const Bytes& stream) : file({{"PowerPoint Document", stream}}) {
+    explicit ParsedTable(const std::vector<Bytes>& objects)
+        : file({{"PowerPoint Document", concat(objects)}}) {
         ole.open(file.storage, "PowerPoint Document");
         OLEStreamInputStream in(ole);
-        Record::readRecordTree(records, in, 0);
+        std::uint64_t offset = 0;
+        for (const Bytes& object : objects) {
+            if (object.size() >= 8) {
+                Record::readRecordTree(records, in, offset);
+            }
+            offset += object.size();
+        }
         for (Record& r : records) {
             if (r.type() == 0xF00A) {
                 shape = &r;
             }
-            if (r.type() == 0xF00B) {
+            if (r.type() == 0xF00B && table == nullptr) {
                 table = &r;
             }
         }
@@ -43,8 +50,8 @@ struct ParsedTable {
     Record* table = nullptr;
 };
 
-Bytes withTable(const Bytes& table, const Bytes& after = atom(0xF011, {})) {
-    return container(0xF004, {shapeRecord(1025, 0xA10), table, after});
+std::vector<Bytes> withTable(const Bytes& table, const Bytes& after = atom(0xF011, {})) {
+    return {shapeRecord(1025, 0xA10), table, after};
 }
 
 // A property table whose stated length is `delta` bytes off its real content.
@@ -76,7 +83,7 @@ TEST(PropertyRecordTest, ZeroLengthTableStillReadsWhatFollows) {
 TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
     // One byte short of the second entry: the entries overrun the table.
     ParsedTable withPib(
-        concat({withTable(tableWithLength({{kPib, 1}, {0x007F, 0}}, -1)), zeros(8)}));
+        {shapeRecord(1025, 0xA10), tableWithLength({{kPib, 1}, {0x007F, 0}}, -1), zeros(8)});
     try {
         withPib.parse();
         FAIL() << "no exception";
@@ -84,14 +91,14 @@ TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
         EXPECT_EQ(FullMessage(e), "Property record size exception [Container length overrun]");
     }
     ParsedTable withoutPib(
-        concat({withTable(tableWithLength({{0x007F, 0}, {kPib, 1}}, -1)), zeros(8)}));
+        {shapeRecord(1025, 0xA10), tableWithLength({{0x007F, 0}, {kPib, 1}}, -1), zeros(8)});
     EXPECT_THROW(withoutPib.parse(), std::runtime_error);
 }
 
 TEST(PropertyRecordTest, ComplexDataMayReachPastTheTable) {
     // The complex entry claims more than the table holds; its data is read past the table's end.
     const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(40)}), 1, 3);
-    ParsedTable t(concat({withTable(table, atom(0xF011, zeros(40))), zeros(8)}));
+    ParsedTable t({shapeRecord(1025, 0xA10), table, atom(0xF011, zeros(40)), zeros(8)});
     EXPECT_NO_THROW(t.parse());
 }
 
@@ -102,8 +109,7 @@ TEST(PropertyRecordTest, ComplexDataPastTheStreamFails) {
 }
 
 TEST(PropertyRecordTest, TableAtTheEndOfTheStreamFails) {
-    const Bytes stream = container(0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})});
-    ParsedTable t(stream);
+    ParsedTable t({shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})});
     EXPECT_THROW(t.parse(), IOException);
 }
 
@@ -118,15 +124,13 @@ TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
     const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
     const Bytes tertiary = atom(
         0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
-    const Bytes stream = container(0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}),
-                                            secondary, tertiary, atom(0xF011, {})});
-    ParsedTable t(stream);
+    ParsedTable t({shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}), secondary, tertiary,
+                   atom(0xF011, {})});
     const auto record = t.parse();
     EXPECT_FALSE(record->hasProperty(kPictureId));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
     // Without the record behind the tertiary table, the parse fails.
-    ParsedTable cut(container(
-        0xF004, {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}), secondary, tertiary}));
+    ParsedTable cut({shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}}), secondary, tertiary});
     EXPECT_THROW(cut.parse(), IOException);
 }
 
