@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+"""Repairs the flattened presentations of the corpus with Patchdoc and checks every output with
+independent readers: olefile (same elements as the input less the streams left out, every element
+other than the two rewritten streams byte-identical), gsf, LibreOffice and Apache POI (which must
+load the file and read every embedded object to its end).
+
+Usage: independent_readers.py PATCHDOC CORPUS_FOLDER
+Exit code 77 when the corpus is absent (CTest reports the test as skipped)."""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+REWRITTEN = {"Current User", "PowerPoint Document"}
+LEFT_OUT = {"Workbook", "Data", "1Table", "0Table", "WordDocument"}
+POI_JARS = ["poi.jar", "poi-scratchpad.jar", "commons-collections4.jar", "commons-math3.jar",
+            "commons-codec.jar"]
+
+failures = []
+
+
+def fail(name, text):
+    failures.append(f"{name}: {text}")
+    print(f"FAIL {name}: {text}")
+
+
+def elements(path):
+    import olefile
+    with olefile.OleFileIO(path) as ole:
+        listing = {}
+        for entry in ole.listdir(streams=True, storages=True):
+            name = "/".join(entry)
+            kind = ole.get_type(entry)
+            data = ole.openstream(entry).read() if kind == olefile.STGTY_STREAM else None
+            listing[name] = (kind, data, ole.getclsid(entry))
+        return listing, ole.root.clsid
+
+
+def check_olefile(name, original, repaired):
+    before, before_clsid = elements(original)
+    after, after_clsid = elements(repaired)
+    expected = {k: v for k, v in before.items()
+                if not (v[0] == 2 and "/" not in k and k in LEFT_OUT)}
+    if set(after) != set(expected):
+        fail(name, f"olefile lists {sorted(set(after) ^ set(expected))} differently")
+    for key, value in expected.items():
+        if key in REWRITTEN or key not in after:
+            continue
+        if after[key] != value:
+            fail(name, f"element {key} changed")
+    if after_clsid != before_clsid:
+        fail(name, "root class id changed")
+
+
+def run(name, what, command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, timeout=300, **kwargs)
+    if result.returncode != 0:
+        fail(name, f"{what} failed: {result.stdout.strip()} {result.stderr.strip()[-400:]}")
+    return result
+
+
+def main():
+    patchdoc, corpus = sys.argv[1], sys.argv[2]
+    files = sorted(glob.glob(os.path.join(corpus, "flattened-*.ppt")))
+    if not files:
+        print("SKIP: the corpus is not available")
+        return SKIP
+    try:
+        import olefile  # noqa: F401
+        have_olefile = True
+    except ImportError:
+        have_olefile = False
+        print("SKIP olefile checks: python3-olefile is not installed")
+    have_gsf = shutil.which("gsf") is not None
+    have_soffice = shutil.which("soffice") is not None
+    jars = [os.path.join("/usr/share/java", j) for j in POI_JARS]
+    have_poi = shutil.which("javac") is not None and all(os.path.exists(j) for j in jars)
+    for tool, present in (("gsf", have_gsf), ("LibreOffice", have_soffice), ("Apache POI", have_poi)):
+        if not present:
+            print(f"SKIP {tool} checks: not installed")
+
+    with tempfile.TemporaryDirectory() as work:
+        classpath = ":".join(jars)
+        if have_poi:
+            here = os.path.dirname(os.path.abspath(__file__))
+            subprocess.run(["javac", "-d", work, "-cp", classpath,
+                            os.path.join(here, "LoadWithPoi.java")], check=True)
+        for original in files:
+            name = os.path.basename(original)
+            repaired = os.path.join(work, name)
+            shutil.copyfile(original, repaired)
+            result = subprocess.run([patchdoc, "-d", repaired], capture_output=True, text=True)
+            if result.returncode != 0 or result.stdout != f"[fixed], {repaired}\n":
+                fail(name, f"Patchdoc said {result.stdout!r} (exit {result.returncode})")
+                continue
+            if have_olefile:
+                check_olefile(name, original, repaired)
+            if have_gsf:
+                run(name, "gsf list", ["gsf", "list", repaired])
+            if have_poi:
+                out = run(name, "POI", ["java", "-cp", classpath + ":" + work, "LoadWithPoi",
+                                        repaired])
+                print(f"{name}: POI {out.stdout.strip()}")
+            if have_soffice:
+                outdir = os.path.join(work, "pdf")
+                profile = "file://" + os.path.join(work, "lo-profile")
+                run(name, "LibreOffice", ["soffice", f"-env:UserInstallation={profile}",
+                                          "--headless", "--convert-to", "pdf", "--outdir",
+                                          outdir, repaired])
+                pdf = os.path.join(outdir, name[:-4] + ".pdf")
+                if not os.path.exists(pdf):
+                    fail(name, "LibreOffice wrote no PDF")
+            print(f"{name}: checked")
+    if failures:
+        print(f"{len(failures)} failures")
+        return 1
+    print(f"all {len(files)} repaired files pass the independent readers")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
