@@ -6,6 +6,7 @@ load the file and read every embedded object to its end).
 
 Usage: independent_readers.py PATCHDOC CORPUS_FOLDER
 Exit code 77 when the corpus is absent (CTest reports the test as skipped)."""
+import collections
 import glob
 import os
 import shutil
@@ -68,17 +69,17 @@ def poi_objects(name, classpath, path):
 
 
 def check_poi(name, classpath, original, repaired):
-    """Every embedded object reads to its end, except one that cannot be read in the original
-    either (damaged data is kept as it is stored)."""
-    before = poi_objects(name, classpath, original)
-    after = poi_objects(name, classpath, repaired)
-    if len(after) != len(before):
-        fail(name, f"POI finds {len(after)} embedded objects, {len(before)} before")
-    for old, new in zip(before, after):
-        if new[2] != "ok" and old[2] == "ok":
-            fail(name, f"POI cannot read embedded object {new[1]}: {new[3]}")
-    readable = sum(1 for new in after if new[2] == "ok")
-    print(f"{name}: POI reads {readable} of {len(after)} embedded objects to their end")
+    """Every embedded object reads to its end, except objects whose data is damaged in the
+    original too (they are kept as stored). POI also lists objects of superseded edits, which a
+    full save drops, so objects are compared by their failures, not one by one."""
+    before = collections.Counter(o[3] for o in poi_objects(name, classpath, original) if o[2] != "ok")
+    after_objects = poi_objects(name, classpath, repaired)
+    after = collections.Counter(o[3] for o in after_objects if o[2] != "ok")
+    for reason, count in after.items():
+        if count > before[reason]:
+            fail(name, f"POI cannot read {count - before[reason]} embedded objects: {reason}")
+    readable = len(after_objects) - sum(after.values())
+    print(f"{name}: POI reads {readable} of {len(after_objects)} embedded objects to their end")
 
 
 def main():
