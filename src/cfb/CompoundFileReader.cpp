@@ -46,27 +46,7 @@ std::unique_ptr<CompoundFileReader> CompoundFileReader::open(Env& env,
         MiniStream::load(*reader, fat, directory.entry(kRoot), claims));
     std::unique_ptr<CompoundFileReader> result(new CompoundFileReader(
         std::move(reader), std::move(fat), std::move(directory), std::move(miniStream)));
-    // Every stream's chain once, with the claims of the structures above: no sector may be
-    // reached twice.
-    StreamChains chains(*result->reader_, result->fat_);
-    SectorClaims miniClaims(result->miniStream_->table().unitCount());
-    std::vector<std::uint32_t> storages{kRoot};
-    while (!storages.empty()) {
-        const std::uint32_t storage = storages.back();
-        storages.pop_back();
-        for (std::uint32_t id : result->directory_.children(storage)) {
-            const DirectoryEntry& entry = result->directory_.entry(id);
-            const std::string owner = result->directory_.describe(id);
-            if (entry.isStorage()) {
-                storages.push_back(id);
-            } else if (entry.size < kMiniStreamCutoff) {
-                chains.mini(*result->miniStream_, entry.startSector, entry.size, owner,
-                            &miniClaims);
-            } else {
-                chains.regular(entry.startSector, entry.size, owner, &claims);
-            }
-        }
-    }
+    result->checkStreams(claims);
     return result;
 }
 
@@ -79,6 +59,29 @@ CompoundFileReader::CompoundFileReader(std::shared_ptr<SectorReader> reader, All
       miniStream_(std::move(miniStream)) {}
 
 CompoundFileReader::~CompoundFileReader() = default;
+
+void CompoundFileReader::checkStreams(SectorClaims& claims) const {
+    // Every stream's chain once, with the claims of the structures loaded before: no sector may
+    // be reached twice.
+    StreamChains chains(*reader_, fat_);
+    SectorClaims miniClaims(miniStream_->table().unitCount());
+    std::vector<std::uint32_t> storages{kRoot};
+    while (!storages.empty()) {
+        const std::uint32_t storage = storages.back();
+        storages.pop_back();
+        for (std::uint32_t id : directory_.children(storage)) {
+            const DirectoryEntry& entry = directory_.entry(id);
+            if (entry.isStorage()) {
+                storages.push_back(id);
+            } else if (entry.size < kMiniStreamCutoff) {
+                chains.mini(*miniStream_, entry.startSector, entry.size, directory_.describe(id),
+                            &miniClaims);
+            } else {
+                chains.regular(entry.startSector, entry.size, directory_.describe(id), &claims);
+            }
+        }
+    }
+}
 
 Version CompoundFileReader::version() const {
     return reader_->header().version();

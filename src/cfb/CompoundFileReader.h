@@ -15,6 +15,7 @@ class Env;
 namespace cfb {
 
 class MiniStream;
+class SectorClaims;
 class SectorReader;
 class StreamReader;
 
@@ -54,6 +55,7 @@ class CompoundFileReader {
   private:
     CompoundFileReader(std::shared_ptr<SectorReader> reader, AllocationTable fat,
                        Directory directory, std::shared_ptr<const MiniStream> miniStream);
+    void checkStreams(SectorClaims& claims) const;
 
     std::shared_ptr<SectorReader> reader_;
     AllocationTable fat_;

@@ -77,13 +77,7 @@ AllocationTable Difat::loadFat(SectorReader& reader, SectorClaims& claims) {
     for (std::uint32_t sector : sectors) {
         chain.append(sector);
     }
-    const std::uint32_t perSector = reader.header().sectorSize() / 4;
-    std::vector<std::uint32_t> entries(sectors.size() * perSector);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(entries.data());
-    reader.readChain(chain, bytes, "the FAT");
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        entries[i] = LittleEndian::readU32(bytes + 4 * i);
-    }
+    std::vector<std::uint32_t> entries = reader.readTable(chain, "the FAT");
     return AllocationTable(std::move(entries), reader.sectorCount(), "FAT", "sector");
 }
 

@@ -7,7 +7,6 @@
 #include "cfb/Error.h"
 #include "cfb/Header.h"
 #include "cfb/StreamChains.h"
-#include "streams/LittleEndian.h"
 
 namespace cfb {
 
@@ -18,14 +17,7 @@ MiniStream MiniStream::load(SectorReader& reader, const AllocationTable& fat,
 
     SectorChain tableChain;
     fat.walk(reader.header().firstMiniFatSector, "the mini FAT", &claims, &tableChain, UINT64_MAX);
-    const std::uint32_t perSector = reader.header().sectorSize() / 4;
-    std::vector<std::uint32_t> entries(static_cast<std::size_t>(tableChain.sectorCount()) *
-                                       perSector);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(entries.data());
-    reader.readChain(tableChain, bytes, "the mini FAT");
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        entries[i] = LittleEndian::readU32(bytes + 4 * i);
-    }
+    std::vector<std::uint32_t> entries = reader.readTable(tableChain, "the mini FAT");
     const std::uint64_t miniSectors = (root.size + kMiniSectorSize - 1) >> kMiniSectorShift;
     return MiniStream(AllocationTable(std::move(entries), miniSectors, "mini FAT", "mini sector"),
                       std::move(container), root.size);

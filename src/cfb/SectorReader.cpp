@@ -5,6 +5,7 @@
 #include "cfb/Error.h"
 #include "cfb/SectorChain.h"
 #include "platform/ReadableFile.h"
+#include "streams/LittleEndian.h"
 
 namespace cfb {
 
@@ -43,6 +44,19 @@ void SectorReader::readChain(const SectorChain& chain, std::uint8_t* out, const 
         read(header_.sectorOffset(run.first), out + at, bytes, what);
         at += bytes;
     }
+}
+
+std::vector<std::uint32_t> SectorReader::readTable(const SectorChain& chain,
+                                                   const std::string& what) {
+    std::vector<std::uint32_t> entries(
+        static_cast<std::size_t>(chain.sectorCount() << header_.sectorShift()) / 4);
+    // Read in place, then put each entry in the host's byte order.
+    auto* bytes = reinterpret_cast<std::uint8_t*>(entries.data());
+    readChain(chain, bytes, what);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i] = LittleEndian::readU32(bytes + 4 * i);
+    }
+    return entries;
 }
 
 SectorReader::Extent SectorReader::locate(const SectorChain& chain, std::uint64_t position) const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cfb/Header.h"
 
@@ -38,6 +39,9 @@ class SectorReader {
 
     // Reads the whole sectors of a chain, in chain order, into `out`, which has room for them.
     void readChain(const SectorChain& chain, std::uint8_t* out, const std::string& what);
+
+    // Reads a chain of sectors full of 32-bit entries (a FAT or mini FAT).
+    std::vector<std::uint32_t> readTable(const SectorChain& chain, const std::string& what);
 
     // The bytes at `position` of a chain of whole sectors: where they are in the file and how
     // many follow consecutively, to the end of the chain's run. `position` lies inside the chain.

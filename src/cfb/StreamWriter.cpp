@@ -24,8 +24,8 @@ StreamWriter::StreamWriter(std::weak_ptr<OutputFile> out, std::uint32_t entry, s
 StreamWriter::~StreamWriter() {
     try {
         close();
-    } catch (const Error&) {
-        // The file remembers the failure and refuses to commit.
+    } catch (...) {
+        // A failed write is remembered by the file, which then refuses to commit.
     }
 }
 

@@ -28,7 +28,7 @@ OLEStorage::~OLEStorage() {
     if (writeHandle_ != nullptr && !committed_) {
         try {
             writeHandle_->commit();
-        } catch (const cfb::Error&) {
+        } catch (...) {
             // Nobody is left to tell; callers that need the output commit it themselves.
         }
     }

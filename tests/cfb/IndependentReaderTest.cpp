@@ -173,3 +173,61 @@ TEST(CorpusTest, RealFilesListAsOlefileListsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+std::filesystem::path corpusFile(const std::string& name) {
+    const char* corpus = std::getenv("PATCH_CORPUS");
+    return corpus == nullptr ? std::filesystem::path() : std::filesystem::path(corpus) / name;
+}
+
+void copyWhole(const std::filesystem::path& from, const std::filesystem::path& to) {
+    auto reader = CompoundFileReader::open(Env::Default(), from);
+    auto writer = CompoundFileWriter::create(Env::Default(), to);
+    for (std::uint32_t id : reader->children(CompoundFileReader::kRoot)) {
+        writer->copyElement(*reader, id, CompoundFileWriter::kRoot);
+    }
+    writer->copyRootAttributes(*reader);
+    writer->commit();
+}
+
+// A presentation copied element by element is still a presentation to Apache POI and
+// LibreOffice.
+TEST(CorpusTest, CopiedPresentationsOpenInPoiAndLibreOffice) {
+    const auto original = corpusFile("SampleShow.ppt");
+    if (original.empty() || !std::filesystem::exists(original)) {
+        GTEST_SKIP() << "no corpus";
+    }
+    TempFolder folder;
+    const auto copy = folder.file("copy.ppt");
+    copyWhole(original, copy);
+    int status = 0;
+    const std::string classPath =
+        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
+        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
+        "/usr/share/java/commons-codec.jar:/usr/share/java/commons-compress.jar";
+    if (std::filesystem::exists("/usr/share/java/poi-scratchpad.jar")) {
+        const std::string listing =
+            "java -cp " + classPath + " org.apache.poi.hslf.dev.SlideAndNotesAtomListing ";
+        const std::string theirs =
+            runShellCommand(listing + shellQuoted(original.string()) + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << theirs;
+        EXPECT_EQ(runShellCommand(listing + shellQuoted(copy.string()) + " 2>&1", &status), theirs);
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(theirs.find("Found Slide"), std::string::npos);
+    }
+    if (std::filesystem::exists("/usr/bin/soffice")) {
+        const std::string output = runShellCommand(
+            "timeout 300 soffice -env:UserInstallation=file://" + folder.file("profile").string() +
+                " --headless --convert-to pdf --outdir " +
+                shellQuoted(folder.file("pdf").string()) + " " + shellQuoted(copy.string()) +
+                " 2>&1",
+            &status);
+        EXPECT_EQ(status, 0) << output;
+        const auto pdf = folder.file("pdf") / "copy.pdf";
+        ASSERT_TRUE(std::filesystem::exists(pdf)) << output;
+        EXPECT_GT(std::filesystem::file_size(pdf), 1000u);
+    }
+}
+
+}  // namespace
