@@ -7,7 +7,7 @@
 
 // Sets TMPDIR, the program's temporary folder, for as long as this object lives.
 class ScopedTmpdir {
-  public:
+public:
     explicit ScopedTmpdir(const std::string& value) {
         if (const char* old = ::getenv("TMPDIR")) {
             old_ = old;
@@ -24,6 +24,6 @@ class ScopedTmpdir {
         }
     }
 
-  private:
+private:
     std::optional<std::string> old_;
 };

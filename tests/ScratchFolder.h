@@ -13,7 +13,7 @@
 // A new, empty folder in the temporary folder, removed with everything in it at the end of
 // the test.
 class ScratchFolder {
-  public:
+public:
     ScratchFolder() {
         std::string pattern = (Env::Default().tempFolder() / "patchtest.XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) {
@@ -30,7 +30,7 @@ class ScratchFolder {
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

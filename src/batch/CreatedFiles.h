@@ -7,10 +7,10 @@
 // or overlapping folder argument, never hands them to the repair. Files are told apart by
 // their canonical path, so other spellings of the same path match.
 class CreatedFiles {
-  public:
+public:
     void add(const std::string& path);
     bool contains(const std::string& path) const;
 
-  private:
+private:
     std::unordered_set<std::string> canonicalPaths_;
 };

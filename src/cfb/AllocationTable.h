@@ -13,7 +13,7 @@ class SectorClaims;
 // followed with every link checked, so damaged tables give precise errors instead of loops or
 // reads outside the file.
 class AllocationTable {
-  public:
+public:
     // `unitCount` is how many sectors exist (in the file, or in the mini stream); links to
     // sectors at or beyond it, or beyond the table, are errors. `tableName` ("FAT") and
     // `unitName` ("sector") make up the error messages.
@@ -30,7 +30,7 @@ class AllocationTable {
 
     std::uint64_t unitCount() const { return limit_; }
 
-  private:
+private:
     bool reachesWithin(std::uint32_t start, std::uint32_t target, std::uint64_t steps) const;
     void checkLink(std::uint32_t unit, std::uint32_t previous, const std::string& owner) const;
 

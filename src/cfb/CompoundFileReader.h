@@ -23,7 +23,7 @@ class StreamReader;
 // file's structures say is checked when it is opened (see open()), so that later reads need no
 // further checks than the ones a stream's own size asks for.
 class CompoundFileReader {
-  public:
+public:
     static constexpr std::uint32_t kRoot = Directory::kRoot;
 
     // Opens the file, shared with other readers only. Throws Error: ShareViolation when another
@@ -52,7 +52,7 @@ class CompoundFileReader {
 
     Version version() const;
 
-  private:
+private:
     CompoundFileReader(std::shared_ptr<SectorReader> reader, AllocationTable fat,
                        Directory directory, std::shared_ptr<const MiniStream> miniStream);
     void checkStreams(SectorClaims& claims) const;

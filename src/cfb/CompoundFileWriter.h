@@ -20,7 +20,7 @@ class StreamWriter;
 // at once if need be), elements of another compound file are copied in, and commit() lays out
 // the rest of the file. Time and memory follow what is written, not the size of the file.
 class CompoundFileWriter {
-  public:
+public:
     static constexpr std::uint32_t kRoot = 0;
 
     // Creates or replaces the file, holding it exclusively (the file is emptied only once it is
@@ -61,7 +61,7 @@ class CompoundFileWriter {
 
     bool committed() const { return committed_; }
 
-  private:
+private:
     explicit CompoundFileWriter(std::shared_ptr<OutputFile> out);
     std::uint32_t addEntry(std::uint32_t parent, const std::u16string& name, EntryType type);
     void copyStream(const CompoundFileReader& source, std::uint32_t sourceId, std::uint32_t target);

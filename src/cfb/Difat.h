@@ -13,7 +13,7 @@ class SectorReader;
 
 // The list of FAT sectors: the first 109 in the header, the rest in a chain of DIFAT sectors.
 class Difat {
-  public:
+public:
     // Reads the FAT of a file through its DIFAT. Every DIFAT and FAT sector is checked to lie in
     // the file and claimed in `claims`; counts are checked against the file's size before
     // anything is allocated from them.
@@ -28,7 +28,7 @@ class Difat {
                        const std::vector<std::uint32_t>& difatIds,
                        std::vector<std::uint8_t>* difatBytes);
 
-  private:
+private:
     static std::vector<std::uint32_t> fatSectors(SectorReader& reader, SectorClaims& claims);
 };
 

@@ -18,7 +18,7 @@ class SectorReader;
 // twice (so no loops), only streams and storages below the root, and no two children of one
 // storage with equal names.
 class Directory {
-  public:
+public:
     static Directory load(SectorReader& reader, const AllocationTable& fat, SectorClaims& claims);
 
     static constexpr std::uint32_t kRoot = 0;
@@ -35,7 +35,7 @@ class Directory {
     // "entry 'name'" for messages.
     std::string describe(std::uint32_t id) const;
 
-  private:
+private:
     struct Span {
         std::uint32_t begin = 0;
         std::uint32_t count = 0;

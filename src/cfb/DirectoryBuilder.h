@@ -15,7 +15,7 @@ namespace cfb {
 // The directory of a file being written: a tree of entries that grows and loses elements while
 // the file is written, laid out as the format's directory at the end.
 class DirectoryBuilder {
-  public:
+public:
     static constexpr std::uint32_t kRoot = 0;
 
     DirectoryBuilder();
@@ -39,7 +39,7 @@ class DirectoryBuilder {
     // a red-black tree in format order, padded with unused entries to whole sectors.
     std::vector<std::uint8_t> serialize(std::uint32_t sectorSize) const;
 
-  private:
+private:
     struct NameLess {
         bool operator()(const std::u16string& a, const std::u16string& b) const {
             return EntryName::compare(a, b) < 0;

@@ -10,7 +10,7 @@ namespace cfb {
 
 // One 128-byte entry of the directory.
 class DirectoryEntry {
-  public:
+public:
     using Clsid = std::array<std::uint8_t, 16>;
     enum class Colour : std::uint8_t { Red = 0, Black = 1 };
 

@@ -7,7 +7,7 @@ namespace cfb {
 // Names of directory entries: UTF-16 code units as stored in the file, compared the way the
 // format orders them.
 class EntryName {
-  public:
+public:
     // Format order: a shorter name first; names of equal length code unit by code unit after the
     // simple Unicode upper-case mapping. Negative, zero or positive.
     static int compare(const std::u16string& a, const std::u16string& b);

@@ -26,7 +26,7 @@ enum class ErrorKind {
 
 // The one exception type of the compound file code.
 class Error : public std::runtime_error {
-  public:
+public:
     Error(ErrorKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
 
     ErrorKind kind() const { return kind_; }
@@ -38,7 +38,7 @@ class Error : public std::runtime_error {
     // `what`, ": " and the system's description of the number.
     static Error fromErrorNumber(int errorNumber, ErrorKind fallback, const std::string& what);
 
-  private:
+private:
     ErrorKind kind_;
 };
 

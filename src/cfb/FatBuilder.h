@@ -12,7 +12,7 @@ namespace cfb {
 // sectors are handed out at the end of the file as data arrives, so a stream written in large
 // pieces costs one run, and memory follows the number of runs, not the size of the file.
 class FatBuilder {
-  public:
+public:
     // Where a chain being written ends, so that new sectors can be linked to it.
     struct Tail {
         std::uint32_t first = kEndOfChain;  // the chain's first sector
@@ -42,7 +42,7 @@ class FatBuilder {
     // Writes the FAT entries `first` .. `first + count - 1` (free beyond the last sector).
     void fill(std::uint64_t first, std::uint32_t count, std::uint8_t* out) const;
 
-  private:
+private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     struct Run {

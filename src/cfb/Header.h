@@ -9,7 +9,7 @@ namespace cfb {
 
 // The 512-byte header at the start of a compound file.
 class Header {
-  public:
+public:
     static constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
     // A header for a new, empty file of the given version.
@@ -44,7 +44,7 @@ class Header {
     // The first FAT sector ids; unused slots hold kFreeSector.
     std::array<std::uint32_t, kHeaderDifatCount> difat;
 
-  private:
+private:
     Version version_;
 };
 

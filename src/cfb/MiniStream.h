@@ -16,7 +16,7 @@ class SectorClaims;
 // The mini stream of a file being read (the root entry's chain, cut into 64-byte mini sectors)
 // and the mini FAT that chains its mini sectors into the small streams.
 class MiniStream {
-  public:
+public:
     // Loads the mini FAT and the mini stream's chain, claiming their sectors in `claims`.
     static MiniStream load(SectorReader& reader, const AllocationTable& fat,
                            const DirectoryEntry& root, SectorClaims& claims);
@@ -28,7 +28,7 @@ class MiniStream {
     SectorReader::Extent locate(const SectorReader& reader, const SectorChain& miniChain,
                                 std::uint64_t position) const;
 
-  private:
+private:
     MiniStream(AllocationTable table, SectorChain container, std::uint64_t size)
         : table_(std::move(table)), container_(std::move(container)), size_(size) {}
 

@@ -14,7 +14,7 @@ class OutputFile;
 // are appended in consecutive mini sectors; the mini stream's own sectors are written as they
 // fill. The mini FAT is therefore a list of ranges, laid out at commit.
 class MiniStreamBuilder {
-  public:
+public:
     // Appends a small stream's bytes and returns its first mini sector (kEndOfChain for none).
     std::uint32_t append(OutputFile& out, const std::uint8_t* data, std::size_t count);
 
@@ -30,7 +30,7 @@ class MiniStreamBuilder {
     // The mini FAT's entries, padded with free entries to whole sectors.
     std::vector<std::uint8_t> table(std::uint32_t sectorSize) const;
 
-  private:
+private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
     struct Range {

@@ -25,7 +25,7 @@ class StreamWriter;
 // StreamWriters it handed out (which hold it weakly, so they may outlive the writer). Every
 // failed write is remembered: a file with a failed write can no longer be committed.
 class OutputFile {
-  public:
+public:
     OutputFile(std::unique_ptr<WritableFile> file, Version version);
     ~OutputFile();
 
@@ -68,7 +68,7 @@ class OutputFile {
     // Closes the file without finishing it; errors are ignored.
     void abandon();
 
-  private:
+private:
     template <typename Operation>
     void guarded(Operation operation);
 

@@ -8,7 +8,7 @@ namespace cfb {
 // A chain of sectors (or mini sectors) held as runs of consecutive ids, so that a stream written
 // in one piece costs one run however long it is.
 class SectorChain {
-  public:
+public:
     struct Run {
         std::uint32_t first;
         std::uint32_t count;
@@ -28,7 +28,7 @@ class SectorChain {
     // Where the chain's `index`-th sector is; index must be below sectorCount().
     Location locate(std::uint64_t index) const;
 
-  private:
+private:
     std::vector<Run> runs_;
     std::vector<std::uint64_t> runStarts_;  // chain index of each run's first sector
     std::uint64_t count_ = 0;

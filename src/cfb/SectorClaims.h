@@ -9,7 +9,7 @@ namespace cfb {
 // chain of a file through one SectorClaims finds loops and sectors shared by two chains in time
 // linear in the file's size.
 class SectorClaims {
-  public:
+public:
     explicit SectorClaims(std::uint64_t sectorCount) : claimed_(sectorCount, false) {}
 
     // Marks the sector as used; false when it already was.
@@ -21,7 +21,7 @@ class SectorClaims {
         return true;
     }
 
-  private:
+private:
     std::vector<bool> claimed_;
 };
 

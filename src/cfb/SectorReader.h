@@ -17,7 +17,7 @@ class SectorChain;
 // The open file of a compound file being read. Reads its sectors, each run of consecutive
 // sectors with one call, and maps positions of sector chains to file offsets.
 class SectorReader {
-  public:
+public:
     // A stretch of a chain that lies in consecutive bytes of the file.
     struct Extent {
         std::uint64_t fileOffset;
@@ -47,7 +47,7 @@ class SectorReader {
     // many follow consecutively, to the end of the chain's run. `position` lies inside the chain.
     Extent locate(const SectorChain& chain, std::uint64_t position) const;
 
-  private:
+private:
     std::unique_ptr<ReadableFile> file_;
     Header header_;
     std::uint64_t fileSize_;

@@ -17,7 +17,7 @@ class SectorReader;
 // the whole chain is walked and claimed; without (when a stream is opened) only the sectors the
 // size needs are followed.
 class StreamChains {
-  public:
+public:
     StreamChains(SectorReader& reader, const AllocationTable& fat) : reader_(reader), fat_(fat) {}
 
     // A chain of regular sectors holding `size` bytes.
@@ -28,7 +28,7 @@ class StreamChains {
     SectorChain mini(const MiniStream& miniStream, std::uint32_t start, std::uint64_t size,
                      const std::string& owner, SectorClaims* claims) const;
 
-  private:
+private:
     SectorReader& reader_;
     const AllocationTable& fat_;
 };

@@ -17,7 +17,7 @@ class MiniStream;
 // CompoundFileReader that opened it. Small reads are served from a read-ahead buffer; larger
 // ones go straight to the caller's buffer, one system call per run of consecutive sectors.
 class StreamReader {
-  public:
+public:
     // A stream in regular sectors (`miniStream` null) or in the mini stream.
     StreamReader(std::shared_ptr<SectorReader> reader, std::shared_ptr<const MiniStream> miniStream,
                  SectorChain chain, std::uint64_t size, std::string owner);
@@ -38,7 +38,7 @@ class StreamReader {
     bool inMiniStream() const { return miniStream_ != nullptr; }
     SectorReader& sectorReader() { return *reader_; }
 
-  private:
+private:
     static constexpr std::size_t kBufferSize = 8192;
 
     std::shared_ptr<SectorReader> reader_;

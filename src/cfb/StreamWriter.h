@@ -21,7 +21,7 @@ class OutputFile;
 // open at commit is closed by the commit. Handles may outlive their CompoundFileWriter; writing
 // through one then, or after the commit, throws Error(InvalidState).
 class StreamWriter {
-  public:
+public:
     StreamWriter(std::weak_ptr<OutputFile> out, std::uint32_t entry, std::string owner);
     StreamWriter(const StreamWriter&) = delete;
     StreamWriter& operator=(const StreamWriter&) = delete;
@@ -43,7 +43,7 @@ class StreamWriter {
     std::uint64_t size() const { return size_; }
     std::uint32_t entry() const { return entry_; }
 
-  private:
+private:
     std::shared_ptr<OutputFile> file() const;
     void spill(OutputFile& out);
     void flushWhole(OutputFile& out);

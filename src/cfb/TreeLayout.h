@@ -11,7 +11,7 @@ namespace cfb {
 // empty link lies on one of the two deepest levels; the nodes of an incomplete deepest level are
 // red, all others black.
 class TreeLayout {
-  public:
+public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
     struct Node {
@@ -23,7 +23,7 @@ class TreeLayout {
     // Returns the position of the root (kNone for no children) and fills `nodes` (count long).
     static std::uint32_t build(std::size_t count, std::vector<Node>* nodes);
 
-  private:
+private:
     static std::uint32_t buildRange(std::uint32_t begin, std::uint32_t end, std::uint32_t depth,
                                     std::uint32_t blackDepth, std::vector<Node>* nodes);
 };

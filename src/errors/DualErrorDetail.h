@@ -10,9 +10,7 @@ public:
     DualErrorDetail(std::unique_ptr<ErrorDetail> first, std::unique_ptr<ErrorDetail> second)
         : first_(std::move(first)), second_(std::move(second)) {}
     std::int32_t code() const override { return 0; }
-    std::string text() const override {
-        return "[" + first_->text() + "," + second_->text() + "]";
-    }
+    std::string text() const override { return "[" + first_->text() + "," + second_->text() + "]"; }
 
 private:
     std::unique_ptr<ErrorDetail> first_;

@@ -23,7 +23,6 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
@@ -56,8 +55,8 @@ int readFully(int fd, std::uint64_t offset, void* buffer, std::size_t count, std
     auto* bytes = static_cast<unsigned char*>(buffer);
     *done = 0;
     while (*done < count) {
-        const ssize_t n = ::pread(fd, bytes + *done, count - *done,
-                                  static_cast<off_t>(offset + *done));
+        const ssize_t n =
+            ::pread(fd, bytes + *done, count - *done, static_cast<off_t>(offset + *done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -95,7 +94,8 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
     bool kernelCopy = true;
     std::vector<unsigned char> buffer;
     while (count > 0) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
         if (kernelCopy) {
             loff_t in = static_cast<loff_t>(fromOffset);
             loff_t out = static_cast<loff_t>(toOffset);
@@ -174,7 +174,8 @@ public:
         }
         std::vector<unsigned char> buffer(std::min<std::uint64_t>(count, kCopyChunk));
         while (count > 0) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
+            const std::size_t chunk =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
             std::size_t got = 0;
             if (const int error = source.readAt(sourceOffset, buffer.data(), chunk, &got)) {
                 return error;
@@ -463,8 +464,8 @@ private:
     // The documents folder named in the user's XDG user-dirs file, if any.
     static fs::path configuredDocumentsFolder(const fs::path& home) {
         const char* config = std::getenv("XDG_CONFIG_HOME");
-        const fs::path file = (config != nullptr && *config ? fs::path(config) : home / ".config") /
-                              "user-dirs.dirs";
+        const fs::path file =
+            (config != nullptr && *config ? fs::path(config) : home / ".config") / "user-dirs.dirs";
         std::ifstream in(file);
         std::string line;
         const std::string key = "XDG_DOCUMENTS_DIR=";

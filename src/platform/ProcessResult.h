@@ -2,8 +2,8 @@
 
 // How a child process ended.
 struct ProcessResult {
-    int startError = 0;     // non-zero: the child could not be started (an error number)
-    bool exited = false;    // the child ended normally and exitStatus holds its status
+    int startError = 0;   // non-zero: the child could not be started (an error number)
+    bool exited = false;  // the child ended normally and exitStatus holds its status
     int exitStatus = -1;
-    int signal = 0;         // non-zero: the signal that ended the child
+    int signal = 0;  // non-zero: the signal that ended the child
 };

@@ -11,7 +11,7 @@
 // Document stream and carries the header token that tells plain from encrypted presentations.
 // Written back unchanged except for the offset of the current edit.
 class CurrentUser : public Stream {
-  public:
+public:
     static constexpr std::uint32_t kPlainToken = 0xE391C05F;
     static constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 
@@ -28,7 +28,7 @@ class CurrentUser : public Stream {
     // the fixed part, the ANSI name, relVersion and the Unicode name (zeros when it was missing).
     void save(OLEStorage& storage);
 
-  private:
+private:
     static constexpr std::size_t kFixedSize = 20;
 
     std::uint16_t userNameLength() const;

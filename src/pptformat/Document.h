@@ -16,7 +16,7 @@
 // collects the shape property tables. Saving writes every persisted object once, in ascending id
 // order, then one persist directory atom and one user edit atom: a single full save.
 class Document : public Stream {
-  public:
+public:
     // Opens the stream of the storage's input root; nothing is read yet.
     explicit Document(OLEStorage& storage);
 
@@ -39,7 +39,7 @@ class Document : public Stream {
     // Writes the new stream into the storage's output root.
     void save(OLEStorage& storage);
 
-  private:
+private:
     UserEdit readUserEdit(std::uint32_t offset);
     void readPersistDirectory(std::uint32_t start);
     bool firstObjectIsDocument();

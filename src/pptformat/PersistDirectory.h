@@ -11,7 +11,7 @@
 // The merged map from persist id to object offset of a Document stream (newest edit first), and
 // the writer of the single persist directory atom of a rewritten stream.
 class PersistDirectory {
-  public:
+public:
     static constexpr std::uint32_t kMaxRunLength = 0xFFF;
 
     // Adds the id unless it is present already (the first offset added for an id wins).
@@ -43,7 +43,7 @@ class PersistDirectory {
     // The highest id written by the last write(); 0 before.
     std::uint32_t maxPersistId() const { return maxPersistId_; }
 
-  private:
+private:
     struct Run {
         std::uint32_t firstId;
         std::uint32_t count;

@@ -4,7 +4,7 @@
 
 // Receives one step() per repaired shape.
 class Progress {
-  public:
+public:
     virtual ~Progress() = default;
     virtual void step(std::int32_t value) = 0;
 };

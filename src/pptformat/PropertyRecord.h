@@ -10,7 +10,7 @@
 // A shape property table (OfficeArtFOPT) as the OLE shape fix needs it: the ids of its primary
 // entries, and a copy of the body of the shape record (OfficeArtFSP) it belongs to.
 class PropertyRecord {
-  public:
+public:
     static constexpr std::uint16_t kPib = 0x0104;
     static constexpr std::uint16_t kPictureId = 0x010B;
     static constexpr std::uint32_t kOleShapeFlag = 0x10;
@@ -36,7 +36,7 @@ class PropertyRecord {
     Record* shapeRecord() const { return shapeRecord_; }
     const Record& tableRecord() const { return tableRecord_; }
 
-  private:
+private:
     void skipFollowingTables(InputStream& in);
 
     std::vector<std::uint16_t> propertyIds_;

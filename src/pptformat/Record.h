@@ -20,7 +20,7 @@ using RecordList = std::deque<Record>;
 // the body lies in the source stream and copies it from there when written, unless a replacement
 // body was attached (in memory, owned by someone else, or in a temporary file owned here).
 class Record {
-  public:
+public:
     Record(const RecordHeader& header, std::uint64_t bodyOffset)
         : bodyOffset_(bodyOffset),
           verInstance_(header.verInstance),
@@ -74,7 +74,7 @@ class Record {
     // Returns the position of the last record the container covers.
     static std::size_t checkContainer(const RecordList& list, std::size_t position);
 
-  private:
+private:
     void copyStoredBody(OutputStream& out, OLEStream& source) const;
     std::uint64_t writeTempBody(OutputStream& out) const;
 

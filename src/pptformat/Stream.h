@@ -11,7 +11,7 @@
 // compound file under the same name. Reading and writing use separate handles on the two files,
 // so the old content stays readable while the new one is written.
 class Stream {
-  public:
+public:
     explicit Stream(std::string name) : name_(std::move(name)) {}
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
@@ -39,7 +39,7 @@ class Stream {
     // True when the stream holds at least `count` bytes.
     bool hasAtLeast(std::uint64_t count) const { return oleStream_.size() >= count; }
 
-  private:
+private:
     OLEStream oleStream_;
     std::string name_;
 };

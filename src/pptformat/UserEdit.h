@@ -7,7 +7,7 @@
 
 // The 28 body bytes of a user edit atom that are read and written back.
 class UserEdit {
-  public:
+public:
     static constexpr std::size_t kSize = 28;
 
     std::array<std::uint8_t, kSize>& bytes() { return bytes_; }
@@ -23,7 +23,7 @@ class UserEdit {
     void setDocPersistIdRef(std::uint32_t v) { set(kDocPersistIdRef, v); }
     void setPersistIdSeed(std::uint32_t v) { set(kPersistIdSeed, v); }
 
-  private:
+private:
     static constexpr std::size_t kOffsetLastEdit = 8;
     static constexpr std::size_t kOffsetPersistDirectory = 12;
     static constexpr std::size_t kDocPersistIdRef = 16;

@@ -11,7 +11,7 @@
 
 // Finds the presentations embedded in one presentation and writes them back repaired.
 class EmbeddedPPT {
-  public:
+public:
     // Presentations nested deeper than this are not examined (a compressed object can be forged
     // to contain itself).
     static constexpr int kMaxDepth = 32;
@@ -31,7 +31,7 @@ class EmbeddedPPT {
 
     std::size_t objectCount() const { return objects_.size(); }
 
-  private:
+private:
     void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
     void open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
 

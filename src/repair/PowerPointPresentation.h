@@ -15,7 +15,7 @@ using EmbeddedPPTList = std::vector<std::unique_ptr<EmbeddedPPT>>;
 // One presentation opened for repair: the input compound file, read only, and the path of the
 // compound file the repaired presentation is written to. The input is never written.
 class PowerPointPresentation : public CompoundFile {
-  public:
+public:
     // Opens the input, refuses files of older PowerPoint versions, reads the Current User atom,
     // tells plain, encrypted and non-PowerPoint files apart and loads a plain presentation's
     // document. Throws on every failure.
@@ -43,7 +43,7 @@ class PowerPointPresentation : public CompoundFile {
 
     Document& document() { return *document_; }
 
-  private:
+private:
     void releaseStreams();
 
     std::unique_ptr<CurrentUser> currentUser_;

@@ -82,7 +82,7 @@ int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
         message = "Verification of the repaired file failed";
         return 2;
     }
-    message =
-        "Successfully fixed " + std::to_string(fixFile.fixedCount()) + " flattened embedded objects.";
+    message = "Successfully fixed " + std::to_string(fixFile.fixedCount()) +
+              " flattened embedded objects.";
     return 0;
 }

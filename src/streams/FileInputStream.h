@@ -7,7 +7,7 @@
 
 // Reads a disk file through the C runtime's buffered file functions. Positions are 64-bit.
 class FileInputStream : public InputStream {
-  public:
+public:
     // Opens the file; throws FileNotFoundException with a DualErrorDetail
     // (ErrnoErrorDetail, StringErrorDetail holding the path) when it cannot, or when the path
     // names a folder.
@@ -28,7 +28,7 @@ class FileInputStream : public InputStream {
     // -1 when the position cannot be told (or the file is closed).
     std::int64_t tell() override;
 
-  private:
+private:
     std::FILE* openFile();
 
     std::FILE* file_ = nullptr;

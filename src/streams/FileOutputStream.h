@@ -7,7 +7,7 @@
 
 // Writes a disk file through the C runtime's buffered file functions.
 class FileOutputStream : public OutputStream {
-  public:
+public:
     // append false empties an existing file; both modes create a missing one. Throws
     // FileCreateException with an ErrnoErrorDetail when the file cannot be opened.
     FileOutputStream(const std::filesystem::path& path, bool append);
@@ -27,7 +27,7 @@ class FileOutputStream : public OutputStream {
     // a second close() does nothing.
     void close();
 
-  private:
+private:
     std::FILE* openFile();
 
     std::FILE* file_ = nullptr;

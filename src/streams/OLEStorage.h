@@ -13,7 +13,7 @@ class CompoundFileWriter;
 // of the output compound file (created exclusively), with the copy of the input's elements that
 // the program does not write itself.
 class OLEStorage {
-  public:
+public:
     OLEStorage();
     OLEStorage(const OLEStorage&) = delete;
     OLEStorage& operator=(const OLEStorage&) = delete;
@@ -54,7 +54,7 @@ class OLEStorage {
 
     bool hasOutput() const { return writeHandle_ != nullptr; }
 
-  private:
+private:
     std::unique_ptr<cfb::CompoundFileReader> readHandle_;
     std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;
     std::filesystem::path outputPath_;

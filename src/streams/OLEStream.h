@@ -17,7 +17,7 @@ class OLEStorage;
 // One named stream of a compound file, with a handle for reading the stream of the input file
 // and a handle for writing the stream of the same name into the output file.
 class OLEStream {
-  public:
+public:
     OLEStream();
     OLEStream(const OLEStream&) = delete;
     OLEStream& operator=(const OLEStream&) = delete;
@@ -50,7 +50,7 @@ class OLEStream {
     // Lets go of both handles; the output stream is complete from then on.
     void release();
 
-  private:
+private:
     std::unique_ptr<cfb::StreamReader> readHandle_;
     std::unique_ptr<cfb::StreamWriter> writeHandle_;
     std::uint64_t size_ = 0;

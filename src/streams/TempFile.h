@@ -7,7 +7,7 @@
 // The name is chosen and the file created in one atomic step, so concurrent processes never
 // share one.
 class TempFile {
-  public:
+public:
     // In the user's temporary folder. Throws TempFileCreationException.
     TempFile();
     // In the given folder. Throws TempFileCreationException with an HRESULTErrorDetail that
@@ -27,6 +27,6 @@ class TempFile {
     // Gives up ownership: the file is no longer deleted by this object (it was moved away).
     void release() { path_.clear(); }
 
-  private:
+private:
     std::filesystem::path path_;
 };

@@ -15,7 +15,9 @@ public:
         return fileStream_->read(buffer, count);
     }
     int readByte() override { return fileStream_->readByte(); }
-    void seek(std::int64_t offset, SeekOrigin origin) override { fileStream_->seek(offset, origin); }
+    void seek(std::int64_t offset, SeekOrigin origin) override {
+        fileStream_->seek(offset, origin);
+    }
     std::int64_t tell() override { return fileStream_->tell(); }
 
 private:

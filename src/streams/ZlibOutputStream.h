@@ -8,7 +8,7 @@ struct ZlibWriteState;
 
 // Deflates what is written to it (level 6, zlib format) into the wrapped stream.
 class ZlibOutputStream : public OutputStreamDecorator {
-  public:
+public:
     // Throws IOException with a ZlibErrorDetail when the deflater cannot be set up.
     explicit ZlibOutputStream(OutputStream& inner);
     // Discards data still pending inside the deflater: call flush() or finish() first.
@@ -28,6 +28,6 @@ class ZlibOutputStream : public OutputStreamDecorator {
     // (Z_STREAM_ERROR) and flush() only flushes the wrapped stream.
     void finish();
 
-  private:
+private:
     std::unique_ptr<ZlibWriteState> state_;
 };

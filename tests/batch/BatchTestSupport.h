@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 // A fresh folder under the temporary folder, readable by everyone, removed with all its content
 // (whatever its permissions) when the object goes.
 class ScratchFolder {
-  public:
+public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -23,7 +23,7 @@ class ScratchFolder {
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-  private:
+private:
     fs::path path_;
 };
 
@@ -50,7 +50,7 @@ enum class Child { StandIn, RealPatchdoc, Missing, NotExecutable };
 // tests run it in: HOME points into the scratch folder, and the stand-in child records its
 // arguments in a file of the scratch folder.
 class Installation {
-  public:
+public:
     Installation(const ScratchFolder& scratch, Child child);
 
     RunOutput run(const std::vector<std::string>& arguments, RunOptions options = {}) const;
@@ -63,7 +63,7 @@ class Installation {
 
     const fs::path& home() const { return home_; }
 
-  private:
+private:
     fs::path program_;
     fs::path home_;
     fs::path record_;
@@ -72,7 +72,7 @@ class Installation {
 // A scratch folder holding a copy of Patchtree with the stand-in child beside it, and an empty
 // folder "tree" to walk.
 class PatchtreeTest : public ::testing::Test {
-  protected:
+protected:
     PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
 
     // The option that puts the log into the folder "logs" of the scratch folder.

@@ -23,7 +23,7 @@ using cfb::ErrorKind;
 // damage in place. Directory ids follow the format order: root 0, Big 1, Mini 2, Other 3; the
 // tree of the root's children is Mini with Big on its left and Other on its right.
 class DamagedFileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         {
             auto writer = CompoundFileWriter::create(Env::Default(), path_);

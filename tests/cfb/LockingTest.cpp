@@ -45,7 +45,7 @@ std::optional<ErrorKind> inChild(const std::function<void()>& attempt) {
 }
 
 class LockingTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         auto writer = CompoundFileWriter::create(Env::Default(), path_);
         cfbtest::writeStream(*writer, 0, u"S", cfbtest::pattern(10, 1));

@@ -22,7 +22,7 @@ using cfbtest::writeStream;
 const std::size_t kSizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 1 << 20};
 
 class RoundTripTest : public ::testing::TestWithParam<Version> {
-  protected:
+protected:
     std::unique_ptr<CompoundFileWriter> create() {
         return CompoundFileWriter::create(Env::Default(), path_, GetParam());
     }

@@ -9,7 +9,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when the
 // object goes.
 class TempFolder {
-  public:
+public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "cfbtest-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
@@ -26,6 +26,6 @@ class TempFolder {
 
     std::filesystem::path file(const std::string& name) const { return path_ / name; }
 
-  private:
+private:
     std::filesystem::path path_;
 };

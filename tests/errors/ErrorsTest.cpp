@@ -37,16 +37,18 @@ TEST(FullMessageTest, ClassTextAloneWithoutDetail) {
 }
 
 TEST(FullMessageTest, DetailInBrackets) {
-    EXPECT_EQ(FullMessage(Exception(std::make_unique<StringErrorDetail>("Invalid read stream handle"))),
-              "General exception [Invalid read stream handle]");
+    EXPECT_EQ(
+        FullMessage(Exception(std::make_unique<StringErrorDetail>("Invalid read stream handle"))),
+        "General exception [Invalid read stream handle]");
     EXPECT_EQ(FullMessage(PropertySizeException(
                   std::make_unique<StringErrorDetail>("Container length overrun"))),
               "Property record size exception [Container length overrun]");
 }
 
 TEST(FullMessageTest, DualDetailGivesDoubleBrackets) {
-    FileNotFoundException e(std::make_unique<DualErrorDetail>(
-        std::make_unique<ErrnoErrorDetail>(ENOENT), std::make_unique<StringErrorDetail>("/in.ppt")));
+    FileNotFoundException e(
+        std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(ENOENT),
+                                          std::make_unique<StringErrorDetail>("/in.ppt")));
     EXPECT_EQ(FullMessage(e), "File not found [[errno(2) - No such file or directory,/in.ppt]]");
 }
 
@@ -69,7 +71,8 @@ TEST(ErrorDetailTest, HRESULTTexts) {
 TEST(ErrorDetailTest, HRESULTOfSystemFacilityCarriesSystemText) {
     const std::uint32_t result = HRESULTErrorDetail::fromErrorNumber(ENOENT);
     EXPECT_EQ(result, 0x80070002u);
-    EXPECT_EQ(HRESULTErrorDetail(result, "").text(), "HRESULT(80070002) - No such file or directory");
+    EXPECT_EQ(HRESULTErrorDetail(result, "").text(),
+              "HRESULT(80070002) - No such file or directory");
     EXPECT_EQ(HRESULTErrorDetail(result, "m").text(),
               "HRESULT(80070002) - No such file or directory - m");
 }
@@ -95,9 +98,9 @@ TEST(ErrorDetailTest, ErrnoText) {
 TEST(ExceptionOwnershipTest, CopiesFreeTheDetailsOnce) {
     int destroyed = 0;
     {
-        IOException original(std::make_unique<DualErrorDetail>(
-            std::make_unique<CountingDetail>(&destroyed, "a"),
-            std::make_unique<CountingDetail>(&destroyed, "b")));
+        IOException original(
+            std::make_unique<DualErrorDetail>(std::make_unique<CountingDetail>(&destroyed, "a"),
+                                              std::make_unique<CountingDetail>(&destroyed, "b")));
         IOException copy = original;
         IOException assigned;
         assigned = copy;

@@ -33,7 +33,7 @@ struct LoadedDocument {
 };
 
 class CountingProgress : public Progress {
-  public:
+public:
     void step(std::int32_t) override { ++steps; }
     int steps = 0;
 };

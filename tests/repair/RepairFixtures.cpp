@@ -70,7 +70,7 @@ Bytes embeddedFile(const StoredRecord& storage) {
 
 namespace {
 class CountingProgress : public Progress {
-  public:
+public:
     void step(std::int32_t) override { ++steps; }
     int steps = 0;
 };

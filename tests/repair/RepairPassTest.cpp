@@ -18,7 +18,7 @@ const char* const kNotPowerPoint =
 // Runs the pass over the given file bytes, with a private temporary folder so that every
 // temporary file the pass leaves behind would show.
 class RepairPassTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const char* outer = std::getenv("TMPDIR");
         savedTmpdir_ = outer != nullptr ? outer : "";
@@ -62,7 +62,7 @@ class RepairPassTest : public ::testing::Test {
     fs::path input_;
     fs::path output_;
 
-  private:
+private:
     fs::path folder_;
     std::string savedTmpdir_;
 };

@@ -19,7 +19,7 @@ const std::string kNotPowerPoint =
     "files.";
 
 class PatchdocTest : public ::testing::Test {
-  protected:
+protected:
     ProgramRun run(const std::vector<std::string>& arguments) {
         return RunProgram(PATCHDOC_PATH, arguments, temp_.path().string());
     }

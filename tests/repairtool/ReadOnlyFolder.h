@@ -13,7 +13,7 @@
 // marked immutable, where the file system supports that. The files already in the folder
 // stay writable.
 class ReadOnlyFolder {
-  public:
+public:
     explicit ReadOnlyFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
         if (::geteuid() != 0) {
             struct stat st {};
@@ -41,7 +41,7 @@ class ReadOnlyFolder {
     // False when the folder could not be made read-only here; the test is then skipped.
     bool active() const { return active_; }
 
-  private:
+private:
     bool setImmutable(bool on) {
         const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
         if (fd < 0) {

@@ -13,7 +13,7 @@
 
 // A folder for the file to repair and another one as the temporary folder (TMPDIR).
 class ReplaceFixture : public ::testing::Test {
-  protected:
+protected:
     // A repaired presentation's stand-in: a temporary file holding `bytes`.
     static std::unique_ptr<TempFile> Repaired(const std::filesystem::path& folder,
                                               const std::string& bytes) {

@@ -82,7 +82,7 @@ TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefused) {
 
 // The file's folder takes no new name; the repaired file waits in the temporary folder.
 class ReadOnlyFolderTest : public ReplaceFixture {
-  protected:
+protected:
     void SetUp() override {
         WriteFileBytes(file_, "old");
         locked_.emplace(scratch_.path());

@@ -149,7 +149,7 @@ TEST(FileOutputStreamTest, FullDiskIsReportedByFlushAndClose) {
 
 // Points the temporary folder at a scratch folder for one test.
 class TempFileTest : public ::testing::Test {
-  protected:
+protected:
     ScratchFolder scratch_;
     ScopedTmpdir tmpdir_{scratch_.path().string()};
 };

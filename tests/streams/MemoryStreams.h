@@ -10,7 +10,7 @@
 
 // An input stream over bytes in memory that records what it is asked for.
 class MemoryInputStream : public InputStream {
-  public:
+public:
     explicit MemoryInputStream(std::string bytes) : bytes_(std::move(bytes)) {}
 
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
@@ -35,14 +35,14 @@ class MemoryInputStream : public InputStream {
     std::vector<std::size_t> requests;  // the count of every read() call
     int byteReads = 0;
 
-  private:
+private:
     std::string bytes_;
     std::size_t position_ = 0;
 };
 
 // A stream with only readByte(), to exercise the default read() and skip().
 class ByteOnlyInputStream : public InputStream {
-  public:
+public:
     explicit ByteOnlyInputStream(std::size_t size) : size_(size) {}
     int readByte() override {
         ++byteReads;
@@ -52,14 +52,14 @@ class ByteOnlyInputStream : public InputStream {
 
     int byteReads = 0;
 
-  private:
+private:
     std::size_t size_;
     std::size_t position_ = 0;
 };
 
 // An output stream that keeps what is written and counts flushes.
 class MemoryOutputStream : public OutputStream {
-  public:
+public:
     void writeByte(std::uint8_t byte) override { bytes.push_back(static_cast<char>(byte)); }
     void write(const std::uint8_t* buffer, std::size_t count) override {
         writes.push_back(count);

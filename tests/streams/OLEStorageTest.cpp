@@ -74,7 +74,7 @@ int inChild(const std::function<int()>& action) {
 }
 
 class OLEStorageTest : public ::testing::Test {
-  protected:
+protected:
     TempFolder folder_;
     std::filesystem::path input_ = folder_.file("in.ppt");
     std::filesystem::path output_ = folder_.file("out.ppt");

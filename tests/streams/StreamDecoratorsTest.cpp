@@ -74,7 +74,7 @@ TEST(LimitedInputStreamTest, SeekAndTellGoToInnerAndKeepRemaining) {
 }
 
 class FailingFlushStream : public MemoryOutputStream {
-  public:
+public:
     void flush() override {
         ++flushes;
         throw IOException();

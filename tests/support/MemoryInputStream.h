@@ -10,7 +10,7 @@ namespace fixtures {
 
 // A seekable input stream over bytes in memory; counts the reads it serves.
 class MemoryInputStream : public InputStream {
-  public:
+public:
     explicit MemoryInputStream(Bytes data) : data_(std::move(data)) {}
 
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
@@ -38,7 +38,7 @@ class MemoryInputStream : public InputStream {
 
     int reads = 0;
 
-  private:
+private:
     Bytes data_;
     std::size_t position_ = 0;
 };

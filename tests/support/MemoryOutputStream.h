@@ -7,7 +7,7 @@ namespace fixtures {
 
 // Collects what is written to it; counts flushes.
 class MemoryOutputStream : public OutputStream {
-  public:
+public:
     void writeByte(std::uint8_t byte) override { data.push_back(byte); }
     void write(const std::uint8_t* buffer, std::size_t count) override {
         data.insert(data.end(), buffer, buffer + count);

@@ -28,7 +28,7 @@ struct NamedStream {
 //   b.add(exOleObjStg(embedded.compoundFile()));             // id 3
 //   b.writeTo(path);
 class PresentationBuilder {
-  public:
+public:
     PresentationBuilder();
 
     // Adds an object under the next id (one above the highest used so far); returns the id.
@@ -54,7 +54,7 @@ class PresentationBuilder {
     void writeTo(const std::filesystem::path& path) const;
     Bytes compoundFile() const;
 
-  private:
+private:
     struct Layout {
         Bytes stream;
         std::uint32_t currentEdit = 0;

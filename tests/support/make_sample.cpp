@@ -16,9 +16,11 @@ Bytes smallPresentation(const std::vector<Bytes>& shapes, const std::vector<Byte
     PresentationBuilder b;
     std::vector<Bytes> embeds;
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        embeds.push_back(exEmbed(static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(3 + i)));
+        embeds.push_back(
+            exEmbed(static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(3 + i)));
     }
-    b.add(documentContainer(embeds.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{exObjList(embeds)}));
+    b.add(documentContainer(embeds.empty() ? std::vector<Bytes>{}
+                                           : std::vector<Bytes>{exObjList(embeds)}));
     b.add(slide(shapes));
     for (const Bytes& object : objects) {
         b.add(exOleObjStg(object));
@@ -29,12 +31,17 @@ Bytes smallPresentation(const std::vector<Bytes>& shapes, const std::vector<Byte
 Bytes workbook() {
     Bytes sheet;
     for (int row = 0; row < 400; ++row) {
-        const Bytes cell = text("row " + std::to_string(row) + ";" + std::to_string(row * 17) + "\n");
+        const Bytes cell =
+            text("row " + std::to_string(row) + ";" + std::to_string(row * 17) + "\n");
         sheet.insert(sheet.end(), cell.begin(), cell.end());
     }
     return compoundFileBytes({{"Workbook", sheet},
-                              {"\x01" "CompObj", concat({u32(0xFFFE0001), text("Biff8")})},
-                              {"\x05" "SummaryInformation", zeros(200)}});
+                              {"\x01"
+                               "CompObj",
+                               concat({u32(0xFFFE0001), text("Biff8")})},
+                              {"\x05"
+                               "SummaryInformation",
+                               zeros(200)}});
 }
 
 }  // namespace
@@ -45,13 +52,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Bytes innermost = smallPresentation({oleShape(1025, 1, true)}, {});
-    const Bytes nested = smallPresentation({oleShape(1025, 1, true), pictureShape(1026)}, {innermost});
+    const Bytes nested =
+        smallPresentation({oleShape(1025, 1, true), pictureShape(1026)}, {innermost});
 
     PresentationBuilder b;
     b.add(documentContainer({exObjList({exEmbed(1, 5), exEmbed(2, 6), exEmbed(3, 7)})}));
-    b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));  // flattened workbook
-    b.add(slide({oleShape(2049, 2, true)}, 2));                      // flattened presentation
-    b.add(slide({oleShape(3073, 3, false), pictureShape(3074)}, 3)); // intact
+    b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));   // flattened workbook
+    b.add(slide({oleShape(2049, 2, true)}, 2));                       // flattened presentation
+    b.add(slide({oleShape(3073, 3, false), pictureShape(3074)}, 3));  // intact
     b.add(exOleObjStg(workbook()));
     b.add(exOleObjStg(nested));
     b.add(exOleObjStg(workbook()));

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "repair/RepairPass.h"
+#include "streams/TempFile.h"
+#include "support/PresentationBuilder.h"
+
+using namespace fixtures;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The outcome of the repair pass for each real presentation of the corpus, and the number of
+// shapes repaired (counted by an independent reader, inside embedded presentations included).
+struct Expected {
+    const char* file;
+    int outcome;
+    int count;
+    const char* message;
+};
+
+const Expected kExpected[] = {
+    {"flattened-ole2-embedding-2003.ppt", 0, 2, "Successfully fixed 2 flattened embedded objects."},
+    {"flattened-testPPT_oleWorkbook.ppt", 0, 1, "Successfully fixed 1 flattened embedded objects."},
+    {"flattened-37625.ppt", 0, 10, "Successfully fixed 10 flattened embedded objects."},
+    {"flattened-42474-2.ppt", 0, 21, "Successfully fixed 21 flattened embedded objects."},
+    {"flattened-45543.ppt", 0, 3, "Successfully fixed 3 flattened embedded objects."},
+    {"flattened-bug60345_suba.ppt", 0, 10, "Successfully fixed 10 flattened embedded objects."},
+    {"ole2-embedding-2003.ppt", 1, 0, "No problems found."},
+    {"SampleShow.ppt", 1, 0, "No problems found."},
+    {"basic_test_ppt_file.ppt", 1, 0, "No problems found."},
+    {"54880_chinese.ppt", 1, 0, "No problems found."},
+    {"Password_Protected-hello.ppt", 2, 0,
+     "This tool cannot repair encrypted or password-protected files."},
+    {"PPT95.ppt", 2, 0, "Old version of PowerPoint [Old version of PowerPoint]"},
+    {"word-document-47304.doc", 2, 0, "I/O exception [Error opening stream [Current User]]"},
+    // The user edit chain returns to an edit already read.
+    {"57272_corrupted_usereditatom.ppt", 2, 0,
+     "I/O exception [Loop detected in Persistent Directory]"},
+};
+
+fs::path corpus() {
+    const char* folder = std::getenv("PATCH_CORPUS");
+    std::error_code error;
+    return folder != nullptr && fs::is_directory(folder, error) ? fs::path(folder) : fs::path();
+}
+
+TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
+    if (corpus().empty()) {
+        GTEST_SKIP() << "corpus not available (PATCH_CORPUS)";
+    }
+    for (const Expected& expected : kExpected) {
+        SCOPED_TRACE(expected.file);
+        const fs::path input = corpus() / expected.file;
+        const Bytes before = readFile(input);
+        TempFile output;
+        FixFile fixFile;
+        std::string message;
+        EXPECT_EQ(RunRepairPass(input, fixFile, output.path(), message), expected.outcome);
+        EXPECT_EQ(fixFile.fixedCount(), expected.count);
+        EXPECT_EQ(message, expected.message);
+        EXPECT_EQ(readFile(input), before);
+    }
+}
+
+TEST(CorpusRepairTest, FilesMadeByAFuzzerEndInAClearError) {
+    if (corpus().empty()) {
+        GTEST_SKIP() << "corpus not available (PATCH_CORPUS)";
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(corpus())) {
+        if (entry.path().filename().string().rfind("clusterfuzz-", 0) != 0) {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        TempFile output;
+        FixFile fixFile;
+        std::string message;
+        EXPECT_EQ(RunRepairPass(entry.path(), fixFile, output.path(), message), 2);
+        EXPECT_FALSE(message.empty());
+        EXPECT_NE(message, "An unexpected error occurred.");
+    }
+}
+
+}  // namespace
