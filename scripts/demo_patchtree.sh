@@ -1,17 +1,19 @@
 #!/bin/sh
 # Shows Patchtree at work on a small folder tree.
-# Usage: scripts/demo_patchtree.sh BUILD_FOLDER SCRATCH_FOLDER
+# Usage: scripts/demo_patchtree.sh BUILD_FOLDER SCRATCH_FOLDER [PRESENTATION...]
 #   BUILD_FOLDER   a build folder holding both programs (from CMake, or an installed bin/)
 #   SCRATCH_FOLDER where the demo tree, the programs side by side and the log are put; only its
 #                  subfolder patchtree-demo is replaced
+#   PRESENTATION   presentations to put into the tree as well
 set -eu
 
-if [ $# -ne 2 ]; then
-    echo "Usage: $0 BUILD_FOLDER SCRATCH_FOLDER" >&2
+if [ $# -lt 2 ]; then
+    echo "Usage: $0 BUILD_FOLDER SCRATCH_FOLDER [PRESENTATION...]" >&2
     exit 2
 fi
 build=$1
 scratch=$2
+shift 2
 
 # find_program NAME: the program in the build folder, in CMake's layout or an installed one.
 find_program() {
@@ -39,6 +41,11 @@ printf 'Not a presentation.\n' > "$demo/tree/2008/it's \$(odd) name.ppt"
 printf 'Skipped: upper-case ending.\n' > "$demo/tree/2008/OLD.PPT"
 printf 'Skipped: another format.\n' > "$demo/tree/2008/new.pptx"
 printf 'Skipped: not a presentation name.\n' > "$demo/tree/readme.txt"
+number=0
+for presentation in "$@"; do
+    number=$((number + 1))
+    cp "$presentation" "$demo/tree/2007/deck $number.ppt"
+done
 
 echo "The tree:"
 (cd "$demo/tree" && find . -type f | sort | sed 's/^/  /')

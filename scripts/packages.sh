@@ -26,4 +26,4 @@ ensure_packages() {
 # What building Patchdoc and Patchtree needs.
 BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-system-dev libboost-date-time-dev"
 # What the tests need on top: GoogleTest and the independent readers of what we write.
-TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jre-headless libapache-poi-java"
+TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java"
