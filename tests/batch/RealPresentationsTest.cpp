@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "BatchTestSupport.h"
+#include "support/PresentationBuilder.h"
+#include "support/Records.h"
+
+using namespace batchtest;
+using namespace fixtures;
+
+namespace {
+
+// A presentation of one slide with these shapes.
+Bytes deck(const std::vector<Bytes>& shapes) {
+    PresentationBuilder b;
+    b.add(documentContainer());
+    b.add(slide(shapes));
+    return b.compoundFile();
+}
+
+// Patchtree with the real Patchdoc over a tree of presentations: each file gets the line its
+// state calls for, repaired files get their backup, and the backups are left alone.
+TEST(RealPresentationsTest, LogListsEveryFileWithItsOutcome) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, Child::RealPatchdoc);
+    const fs::path tree = scratch / "tree";
+    fs::create_directories(tree / "sub" / "deeper");
+    const Bytes flattened = deck({oleShape(1025, 1, true), pictureShape(1026)});
+    const Bytes intact = deck({oleShape(1025, 1, false)});
+    std::vector<std::pair<fs::path, std::string>> expected{
+        {tree / "flattened.ppt", "[fixed], "},
+        {tree / "sub" / "it's $(touch marker) deck.ppt", "[fixed], "},
+        {tree / "sub" / "intact.ppt", "[ok], "},
+        {tree / "sub" / "deeper" / "notes.ppt", "[err], "},
+    };
+    writeFile(expected[0].first, flattened);
+    writeFile(expected[1].first, flattened);
+    writeFile(expected[2].first, intact);
+    WriteFile(expected[3].first, "not a presentation");
+    const char* corpus = std::getenv("PATCH_CORPUS");
+    if (corpus != nullptr && fs::exists(fs::path(corpus) / "flattened-45543.ppt")) {
+        const fs::path real = tree / "sub" / "deeper" / "real.ppt";
+        fs::copy_file(fs::path(corpus) / "flattened-45543.ppt", real);
+        fs::permissions(real, fs::perms::owner_write, fs::perm_options::add);
+        expected.emplace_back(real, "[fixed], ");
+    }
+
+    RunOptions inWork;  // where a command smuggled in by a file name would create its marker
+    inWork.workingFolder = scratch / "work";
+    fs::create_directories(inWork.workingFolder);
+    ASSERT_EQ(patchtree.run({"-l:" + (scratch / "logs").string(), tree.string()}, inWork).exitCode,
+              0);
+
+    std::vector<std::string> lines;
+    for (const auto& [path, word] : expected) {
+        lines.push_back(word + path.string());
+    }
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), Sorted(lines));
+    for (const auto& [path, word] : expected) {
+        const fs::path backup = path.parent_path() / (path.stem().string() + " (Backup).ppt");
+        EXPECT_EQ(fs::exists(backup), word == "[fixed], ") << backup;
+        if (word == "[fixed], ") {
+            EXPECT_NE(readFile(path), readFile(backup)) << path;
+        }
+    }
+    EXPECT_EQ(readFile(expected[2].first), intact);
+    EXPECT_EQ(readFile(tree / "flattened (Backup).ppt"), flattened);
+    EXPECT_FALSE(fs::exists(tree / "flattened (Backup) (Backup).ppt"));
+    EXPECT_FALSE(fs::exists(scratch / "work" / "marker"));
+}
+
+}  // namespace
