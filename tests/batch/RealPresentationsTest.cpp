@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "BatchTestSupport.h"
+#include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
@@ -13,10 +14,7 @@ namespace {
 
 // A presentation of one slide with these shapes.
 Bytes deck(const std::vector<Bytes>& shapes) {
-    PresentationBuilder b;
-    b.add(documentContainer());
-    b.add(slide(shapes));
-    return b.compoundFile();
+    return buildDeck({{shapes}, {}}).compoundFile();
 }
 
 // Patchtree with the real Patchdoc over a tree of presentations: each file gets the line its

@@ -9,12 +9,6 @@ using namespace fixtures;
 
 namespace {
 
-// Storage records of the presentations built by presentation(): after the document and the
-// slides.
-std::uint32_t storageId(std::size_t slides, std::size_t object) {
-    return static_cast<std::uint32_t>(2 + slides + object);
-}
-
 struct PassRun {
     explicit PassRun(const Bytes& file) {
         writeFile(input.path(), file);
@@ -39,7 +33,7 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
     PassRun run(outer);
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
-    const StoredRecord stored = storedObject(run.output.path(), storageId(1, 0));
+    const StoredRecord stored = storedObject(run.output.path(), objectPersistId(1, 0));
     EXPECT_EQ(stored.header.verInstance, 0x0010);
     EXPECT_EQ(stored.header.length, stored.body.size());
     const Bytes repaired = embeddedFile(stored);
@@ -56,11 +50,11 @@ TEST(EmbeddedRepairTest, ThreeLevelsAreRepairedInnermostFirst) {
     PassRun run(level1);
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 3);
-    const Bytes repaired2 = embeddedFile(storedObject(run.output.path(), storageId(1, 0)));
+    const Bytes repaired2 = embeddedFile(storedObject(run.output.path(), objectPersistId(1, 0)));
     EXPECT_EQ(flattenedIn(repaired2), 0);
     TempFile file2;
     writeFile(file2.path(), repaired2);
-    const Bytes repaired3 = embeddedFile(storedObject(file2.path(), storageId(1, 0)));
+    const Bytes repaired3 = embeddedFile(storedObject(file2.path(), objectPersistId(1, 0)));
     EXPECT_EQ(flattenedIn(repaired3), 0);
 }
 
@@ -70,7 +64,7 @@ TEST(EmbeddedRepairTest, PresentationWithoutDamageIsStillRewrittenAndRecompresse
     PassRun run(outer);
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
-    const StoredRecord stored = storedObject(run.output.path(), storageId(1, 0));
+    const StoredRecord stored = storedObject(run.output.path(), objectPersistId(1, 0));
     EXPECT_EQ(stored.header.verInstance, 0x0010);
     EXPECT_EQ(readStream(run.output.path(), "PowerPoint Document").size() > 0, true);
     TempFile repaired;
@@ -97,7 +91,7 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const StoredRecord stored = storedObject(run.output.path(), storageId(1, i));
+        const StoredRecord stored = storedObject(run.output.path(), objectPersistId(1, i));
         Bytes written(8);
         stored.header.serialize(written.data());
         written.insert(written.end(), stored.body.begin(), stored.body.end());

@@ -12,23 +12,7 @@ namespace fixtures {
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
                                  const std::vector<Bytes>& storageRecords) {
-    PresentationBuilder b;
-    const auto firstStorageId = static_cast<std::uint32_t>(2 + slides.size());
-    std::vector<Bytes> embeds;
-    for (std::size_t i = 0; i < storageRecords.size(); ++i) {
-        embeds.push_back(exEmbed(static_cast<std::uint32_t>(i + 1),
-                                 firstStorageId + static_cast<std::uint32_t>(i)));
-    }
-    b.add(documentContainer(embeds.empty() ? std::vector<Bytes>{}
-                                           : std::vector<Bytes>{exObjList(embeds)}));
-    std::uint32_t drawing = 1;
-    for (const std::vector<Bytes>& shapes : slides) {
-        b.add(slide(shapes, drawing++));
-    }
-    for (const Bytes& record : storageRecords) {
-        b.add(record);
-    }
-    return b;
+    return buildDeck({slides, storageRecords});
 }
 
 Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pptformat/RecordHeader.h"
+#include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 
 namespace fixtures {

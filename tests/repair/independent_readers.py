@@ -4,8 +4,9 @@ independent readers: olefile (same elements as the input less the streams left o
 other than the two rewritten streams byte-identical), gsf, LibreOffice and Apache POI (which must
 load the file and read every embedded object to its end).
 
-Usage: independent_readers.py PATCHDOC CORPUS_FOLDER
-Exit code 77 when the corpus is absent (CTest reports the test as skipped)."""
+Usage: independent_readers.py PATCHDOC CORPUS_FOLDER [SAMPLE_MAKER]
+SAMPLE_MAKER writes a synthetic flattened presentation that is checked the same way.
+Exit code 77 when there is nothing to check (CTest reports the test as skipped)."""
 import collections
 import glob
 import os
@@ -86,7 +87,13 @@ def main():
     patchdoc, corpus = sys.argv[1], sys.argv[2]
     files = sorted(glob.glob(os.path.join(corpus, "flattened-*.ppt")))
     if not files:
-        print("SKIP: the corpus is not available")
+        print("SKIP corpus files: the corpus is not available")
+    samples = tempfile.TemporaryDirectory()
+    if len(sys.argv) > 3:
+        sample = os.path.join(samples.name, "synthetic-sample.ppt")
+        subprocess.run([sys.argv[3], sample], check=True)
+        files.append(sample)
+    if not files:
         return SKIP
     try:
         import olefile  # noqa: F401
@@ -112,6 +119,7 @@ def main():
             name = os.path.basename(original)
             repaired = os.path.join(work, name)
             shutil.copyfile(original, repaired)
+            os.chmod(repaired, 0o644)
             result = subprocess.run([patchdoc, "-d", repaired], capture_output=True, text=True)
             if result.returncode != 0 or result.stdout != f"[fixed], {repaired}\n":
                 fail(name, f"Patchdoc said {result.stdout!r} (exit {result.returncode})")

@@ -96,6 +96,45 @@ Bytes documentContainer(const std::vector<Bytes>& children) {
     return container(0x03E8, all);
 }
 
+Bytes environment() {
+    Bytes faceName = utf16("Arial");
+    faceName.resize(64, 0);
+    const Bytes font = atom(0x0FB7, concat({faceName, {0, 0, 4, 0x22}}));
+    // The document's default text style: no indent levels.
+    const Bytes textStyle = atom(0x0FA3, u16(0), 4);
+    return container(0x03F2, {container(0x07D5, {font}), textStyle});
+}
+
+Bytes mainMaster() {
+    const Bytes slideAtom =
+        atom(0x03EF, concat({u32(0), zeros(8), u32(0), u32(0), u16(0), u16(0)}), 0, 2);
+    const Bytes colors = atom(0x07F0, concat({u32(0xFFFFFF), u32(0), u32(0x808080), u32(0),
+                                              u32(0xFFFFCC), u32(0x3333CC), u32(0xCCCCFF),
+                                              u32(0xB2B2B2)}),
+                              1);
+    const Bytes drawing = container(
+        0xF002, {atom(0xF008, concat({u32(1), u32(1024)}), 0),
+                 container(0xF003, {container(0xF004, {shapeRecord(1024, 0x5)})})});
+    return container(0x03F8, {slideAtom, colors, container(0x040C, {drawing})});
+}
+
+Bytes masterList(std::uint32_t masterPersistId) {
+    return container(0x0FF0,
+                     {atom(0x03F3, concat({u32(masterPersistId), u32(0), u32(0), u32(0x80000000),
+                                           u32(0)}))},
+                     1);
+}
+
+Bytes slideList(const std::vector<std::uint32_t>& slidePersistIds) {
+    std::vector<Bytes> atoms;
+    std::uint32_t slideId = 256;
+    for (std::uint32_t persistId : slidePersistIds) {
+        atoms.push_back(
+            atom(0x03F3, concat({u32(persistId), u32(0), u32(0), u32(slideId++), u32(0)})));
+    }
+    return container(0x0FF0, atoms);
+}
+
 Bytes exObjList(const std::vector<Bytes>& exEmbeds) {
     std::vector<Bytes> children{atom(0x040A, u32(static_cast<std::uint32_t>(exEmbeds.size())))};
     children.insert(children.end(), exEmbeds.begin(), exEmbeds.end());

@@ -51,6 +51,14 @@ Bytes slide(const std::vector<Bytes>& shapes, std::uint32_t drawingId = 1);
 
 // The Document container: DocumentAtom, the children, EndDocumentAtom.
 Bytes documentContainer(const std::vector<Bytes>& children = {});
+// The Environment container with a font collection of one font, as readers expect it.
+Bytes environment();
+// A main master with an empty drawing, and the master list (instance 1) naming it; its slide id
+// is the one every slide's SlideAtom refers to.
+Bytes mainMaster();
+Bytes masterList(std::uint32_t masterPersistId);
+// The slide list (SlideListWithText, instance 0) naming the slides' persist ids in order.
+Bytes slideList(const std::vector<std::uint32_t>& slidePersistIds);
 // ExObjList with its atom and the ExEmbed containers.
 Bytes exObjList(const std::vector<Bytes>& exEmbeds);
 // ExEmbed of an embedded object (type 0) or another kind of object.

@@ -4,6 +4,7 @@
 // presentation with a flattened shape of its own and another presentation inside it.
 #include <iostream>
 
+#include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
@@ -13,19 +14,11 @@ namespace {
 
 // A presentation of one slide holding the given shapes, with the given embedded objects.
 Bytes smallPresentation(const std::vector<Bytes>& shapes, const std::vector<Bytes>& objects) {
-    PresentationBuilder b;
-    std::vector<Bytes> embeds;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        embeds.push_back(
-            exEmbed(static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(3 + i)));
-    }
-    b.add(documentContainer(embeds.empty() ? std::vector<Bytes>{}
-                                           : std::vector<Bytes>{exObjList(embeds)}));
-    b.add(slide(shapes));
+    std::vector<Bytes> storages;
     for (const Bytes& object : objects) {
-        b.add(exOleObjStg(object));
+        storages.push_back(exOleObjStg(object));
     }
-    return b.compoundFile();
+    return buildDeck({{shapes}, storages}).compoundFile();
 }
 
 Bytes workbook() {
@@ -55,14 +48,12 @@ int main(int argc, char** argv) {
     const Bytes nested =
         smallPresentation({oleShape(1025, 1, true), pictureShape(1026)}, {innermost});
 
-    PresentationBuilder b;
-    b.add(documentContainer({exObjList({exEmbed(1, 5), exEmbed(2, 6), exEmbed(3, 7)})}));
-    b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));   // flattened workbook
-    b.add(slide({oleShape(2049, 2, true)}, 2));                       // flattened presentation
-    b.add(slide({oleShape(3073, 3, false), pictureShape(3074)}, 3));  // intact
-    b.add(exOleObjStg(workbook()));
-    b.add(exOleObjStg(nested));
-    b.add(exOleObjStg(workbook()));
+    // The first slide shows a workbook, the second a presentation, the third a workbook intact.
+    PresentationBuilder b =
+        buildDeck({{{oleShape(1025, 1, true), pictureShape(1026)},
+                    {oleShape(2049, 2, true)},
+                    {oleShape(3073, 3, false), pictureShape(3074)}},
+                   {exOleObjStg(workbook()), exOleObjStg(nested), exOleObjStg(workbook())}});
     b.addStream("Pictures", zeros(3000));
     b.writeTo(argv[1]);
     return 0;
