@@ -7,6 +7,7 @@
 #include "errors/FullMessage.h"
 #include "pptformat/Document.h"
 #include "streams/LittleEndian.h"
+#include "support/CountingProgress.h"
 #include "support/OpenedCompoundFile.h"
 #include "support/Records.h"
 
@@ -30,12 +31,6 @@ struct LoadedDocument {
 
     OpenedCompoundFile file;
     Document document;
-};
-
-class CountingProgress : public Progress {
-public:
-    void step(std::int32_t) override { ++steps; }
-    int steps = 0;
 };
 
 std::string loadFailure(const Bytes& stream, std::uint32_t currentEdit) {

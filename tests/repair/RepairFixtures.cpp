@@ -7,6 +7,7 @@
 #include "pptformat/CurrentUser.h"
 #include "pptformat/Document.h"
 #include "streams/LittleEndian.h"
+#include "support/CountingProgress.h"
 
 namespace fixtures {
 
@@ -20,19 +21,36 @@ Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
     return presentation(slides, storageRecords).compoundFile();
 }
 
-StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId) {
-    OLEStorage storage;
-    storage.open(file);
-    CurrentUser user(storage);
-    Document document(storage);
-    if (!document.load(user.offsetToCurrentEdit())) {
-        throw std::runtime_error("not a plain presentation");
+namespace {
+
+// The two presentation streams of a file, loaded.
+struct LoadedPresentation {
+    explicit LoadedPresentation(const std::filesystem::path& file)
+        : storage(opened(file)), user(*storage), document(*storage) {
+        if (!document.load(user.offsetToCurrentEdit())) {
+            throw std::runtime_error("not a plain presentation");
+        }
     }
-    const PersistEntry* entry = document.persistDirectory().find(persistId);
+    static std::unique_ptr<OLEStorage> opened(const std::filesystem::path& file) {
+        auto storage = std::make_unique<OLEStorage>();
+        storage->open(file);
+        return storage;
+    }
+
+    std::unique_ptr<OLEStorage> storage;
+    CurrentUser user;
+    Document document;
+};
+
+}  // namespace
+
+StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId) {
+    LoadedPresentation loaded(file);
+    const PersistEntry* entry = loaded.document.persistDirectory().find(persistId);
     if (entry == nullptr) {
         throw std::runtime_error("no such object");
     }
-    const Record& record = document.records()[static_cast<std::size_t>(entry->recordIndex)];
+    const Record& record = loaded.document.records()[static_cast<std::size_t>(entry->recordIndex)];
     const Bytes stream = readStream(file, "PowerPoint Document");
     const auto begin = stream.begin() + static_cast<std::ptrdiff_t>(record.bodyOffset());
     return {record.header(), Bytes(begin, begin + record.length())};
@@ -52,24 +70,10 @@ Bytes embeddedFile(const StoredRecord& storage) {
     return out;
 }
 
-namespace {
-class CountingProgress : public Progress {
-public:
-    void step(std::int32_t) override { ++steps; }
-    int steps = 0;
-};
-}  // namespace
-
 int flattenedShapes(const std::filesystem::path& file) {
-    OLEStorage storage;
-    storage.open(file);
-    CurrentUser user(storage);
-    Document document(storage);
-    if (!document.load(user.offsetToCurrentEdit())) {
-        throw std::runtime_error("not a plain presentation");
-    }
+    LoadedPresentation loaded(file);
     CountingProgress progress;
-    document.fixOleShapes(progress);
+    loaded.document.fixOleShapes(progress);
     return progress.steps;
 }
 
