@@ -17,7 +17,8 @@ def main(path):
         runs[(int(size), name)].append(values)
     bad = False
     for size in sorted({s for s, _ in runs}):
-        print(f"\n{size} MiB, {len(runs[(size, 'copy')])} rounds, medians:")
+        print(f"\n{size} MiB, {len(runs[(size, 'copy')])} rounds "
+              f"({len(runs.get((size, 'poi'), []))} with POI), medians:")
         print(f"  {'':12}{'wall s':>9}{'cpu s':>9}{'peak RSS MiB':>14}{'wall/copy':>11}")
         medians = {}
         for name in ("copy", "patchdoc-d", "patchdoc", "poi"):
