@@ -62,6 +62,8 @@ while [ "$round" -le "$runs" ]; do
         # shellcheck disable=SC2086
         tree=$("$build/bench/measure" "$bin/Patchtree" $flag "-l:$scratch/logs/" "$scratch/tree")
         fixed=$(iconv -f UTF-16 -t UTF-8 "$scratch"/logs/*.log | grep -c '^\[fixed\], ' || true)
+        # The tree as it was: backups made by the runs above would be walked too.
+        prepare
         # shellcheck disable=SC2086
         stubSingle=$("$build/bench/measure" --each "$scratch/list" "$bin/stub/Patchdoc" $flag)
         # shellcheck disable=SC2086
