@@ -75,6 +75,7 @@ for size in $sizes; do
     while [ "$round" -le "$runs" ]; do
         echo "-- $size MiB, round $round"
         prepare "$input"
+        # shellcheck disable=SC2016 # the inner shell expands its own arguments
         timed "$size" copy sh -c 'cp "$1" "$2" && sync "$2"' sh "$scratch/work/copy.ppt" \
             "$scratch/work/durable.ppt"
         prepare "$input"

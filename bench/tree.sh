@@ -54,7 +54,10 @@ results="$scratch/tree.tsv"
 round=1
 while [ "$round" -le "$runs" ]; do
     for mode in -d backup; do
-        flag=$([ "$mode" = -d ] && echo "-d" || true)
+        flag=""
+        if [ "$mode" = -d ]; then
+            flag="-d"
+        fi
         prepare
         # shellcheck disable=SC2086
         single=$("$build/bench/measure" --each "$scratch/list" "$bin/Patchdoc" $flag)
