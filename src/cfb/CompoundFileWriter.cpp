@@ -177,7 +177,7 @@ void CompoundFileWriter::copyTree(const CompoundFileReader& source, std::uint32_
     }
 }
 
-void CompoundFileWriter::commit() {
+void CompoundFileWriter::commit(Flush flush) {
     if (committed_) {
         return;
     }
@@ -186,7 +186,7 @@ void CompoundFileWriter::commit() {
     }
     try {
         out_->closeWriters();
-        writeStructures();
+        writeStructures(flush);
         committed_ = true;
     } catch (const Error& error) {
         out_->fail(error);
@@ -195,7 +195,7 @@ void CompoundFileWriter::commit() {
     }
 }
 
-void CompoundFileWriter::writeStructures() {
+void CompoundFileWriter::writeStructures(Flush flush) {
     Header& header = out_->header();
     const std::uint32_t sectorSize = header.sectorSize();
     FatBuilder& fat = out_->fat();
@@ -261,7 +261,7 @@ void CompoundFileWriter::writeStructures() {
     std::vector<std::uint8_t> headerBytes(header.headerSpan(), 0);
     header.serialize(headerBytes.data());
     out_->writeAt(0, headerBytes.data(), headerBytes.size(), "the header");
-    out_->finish(header.sectorOffset(fat.sectorCount()));
+    out_->finish(header.sectorOffset(fat.sectorCount()), flush == Flush::ToDisk);
 }
 
 }  // namespace cfb

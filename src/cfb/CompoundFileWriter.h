@@ -53,11 +53,16 @@ public:
     // Gives the root the CLSID and state bits of the source's root.
     void copyRootAttributes(const CompoundFileReader& source);
 
+    // Whether commit() flushes the file to disk. A temporary file, or one that is flushed anyway
+    // before it is put in its place, need not be flushed twice.
+    enum class Flush { ToDisk, Skip };
+
     // Closes the streams still open, writes the mini stream, mini FAT, directory, FAT, DIFAT and
-    // header, flushes the file to disk and closes it. Throws Error on any failure, also one that
-    // happened earlier while writing (for instance in a StreamWriter's destructor). Once
-    // committed, later calls do nothing; once failed, they throw again.
-    void commit();
+    // header, flushes the file to disk unless told to skip that, and closes it. Throws Error on
+    // any failure, also one that happened earlier while writing (for instance in a
+    // StreamWriter's destructor). Once committed, later calls do nothing; once failed, they
+    // throw again.
+    void commit(Flush flush = Flush::ToDisk);
 
     bool committed() const { return committed_; }
 
@@ -67,7 +72,7 @@ private:
     void copyStream(const CompoundFileReader& source, std::uint32_t sourceId, std::uint32_t target);
     void copyTree(const CompoundFileReader& source, std::uint32_t sourceId, std::uint32_t target);
     void removeEntry(std::uint32_t id);
-    void writeStructures();
+    void writeStructures(Flush flush);
     std::string describe(std::uint32_t id) const;
 
     std::shared_ptr<OutputFile> out_;

@@ -117,12 +117,12 @@ void OutputFile::closeWriters() {
     }
 }
 
-void OutputFile::finish(std::uint64_t length) {
+void OutputFile::finish(std::uint64_t length, bool flushToDisk) {
     guarded([&] {
         if (const int error = file_->truncate(length)) {
             throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "setting the file's length");
         }
-        if (const int error = file_->sync()) {
+        if (const int error = flushToDisk ? file_->sync() : 0) {
             throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "flushing the file to disk");
         }
         const int error = file_->close();

@@ -63,8 +63,8 @@ public:
     // Closes every StreamWriter still open.
     void closeWriters();
 
-    // Sets the file's length, flushes it to disk and closes it.
-    void finish(std::uint64_t length);
+    // Sets the file's length, flushes it to disk when asked to, and closes it.
+    void finish(std::uint64_t length, bool flushToDisk);
     // Closes the file without finishing it; errors are ignored.
     void abandon();
 

@@ -13,6 +13,9 @@ namespace {
 constexpr std::size_t kOleObjAtomBytes = 21;
 constexpr std::size_t kSizePrefix = 4;
 constexpr std::uint32_t kEmbeddedObject = 0;
+// zlib inflates straight into the caller's buffer, using it as its window; a buffer smaller than
+// a few windows (32 KiB each) makes it copy every byte once more into a window of its own.
+constexpr std::size_t kInflateChunk = 1 << 20;
 
 // The walk's budget accounting subtracts a record's body only for atoms (and type 0x0428); the
 // children of containers are met later in the walk.
@@ -113,7 +116,7 @@ void EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
         LimitedInputStream data(ole, dataLength);
         ZlibInputStream inflated(data);
         FileOutputStream out(object.unpacked->path(), false);
-        copyStream(inflated, out);
+        copyStream(inflated, out, kInflateChunk);
         out.close();
     }
     object.presentation = std::make_unique<PowerPointPresentation>(

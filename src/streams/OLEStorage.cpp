@@ -27,7 +27,7 @@ OLEStorage::OLEStorage() = default;
 OLEStorage::~OLEStorage() {
     if (writeHandle_ != nullptr && !committed_) {
         try {
-            writeHandle_->commit();
+            writeHandle_->commit(cfb::CompoundFileWriter::Flush::Skip);
         } catch (...) {
             // Nobody is left to tell; callers that need the output commit it themselves.
         }
@@ -125,7 +125,7 @@ void OLEStorage::commit() {
         return;
     }
     try {
-        writeHandle_->commit();
+        writeHandle_->commit(cfb::CompoundFileWriter::Flush::Skip);
     } catch (const cfb::Error& error) {
         throw storageError(error, "committing storage [" + outputPath_.string() + "]");
     }

@@ -47,9 +47,11 @@ public:
     static bool isCopiedStream(const std::string& name);
     static bool isCopiedStream(const std::u16string& name);
 
-    // Completes the output file: writes its remaining structures, flushes it to disk and closes
-    // it. Throws Exception with an HRESULTErrorDetail "committing storage [path]" on failure,
-    // also when a write into the output failed earlier. Does nothing without an output.
+    // Completes the output file: writes its remaining structures and closes it. The file is not
+    // flushed to disk: outputs are temporary files, and the one that replaces a presentation is
+    // flushed by the replacement itself. Throws Exception with an HRESULTErrorDetail "committing
+    // storage [path]" on failure, also when a write into the output failed earlier. Does nothing
+    // without an output.
     void commit();
 
     bool hasOutput() const { return writeHandle_ != nullptr; }

@@ -7,8 +7,10 @@
 #include "cfb/Error.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
+#include "cfb/SyncCountingEnv.h"
 #include "cfb/TempFolder.h"
 #include "platform/Env.h"
+#include "support/PresentationBuilder.h"
 
 namespace {
 
@@ -288,3 +290,24 @@ TEST(WriterStateTest, NamesTheFormatForbidsAreRefused) {
 }
 
 }  // namespace
+
+// Temporary outputs skip the flush to disk; everything else about the file stays the same.
+TEST(CommitFlushTest, FlushesToDiskUnlessToldToSkipWithIdenticalBytes) {
+    TempFolder folder;
+    std::vector<std::uint8_t> bytes[2];
+    const CompoundFileWriter::Flush modes[] = {CompoundFileWriter::Flush::ToDisk,
+                                               CompoundFileWriter::Flush::Skip};
+    for (int i = 0; i < 2; ++i) {
+        SyncCountingEnv env;
+        const std::filesystem::path path = folder.file("flush" + std::to_string(i) + ".cfb");
+        auto writer = CompoundFileWriter::create(env, path);
+        writeStream(*writer, CompoundFileWriter::kRoot, u"big", pattern(100000, 1), 3000);
+        writeStream(*writer, CompoundFileWriter::kRoot, u"small", pattern(100, 2), 100);
+        writer->commit(modes[i]);
+        EXPECT_EQ(env.syncs, i == 0 ? 1 : 0);
+        bytes[i] = fixtures::readFile(path);
+        auto reader = CompoundFileReader::open(Env::Default(), path);
+        EXPECT_EQ(readStream(*reader, u"big"), pattern(100000, 1));
+    }
+    EXPECT_EQ(bytes[0], bytes[1]);
+}

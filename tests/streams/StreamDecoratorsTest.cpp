@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "errors/IOException.h"
+#include "streams/CopyStream.h"
 #include "streams/LimitedInputStream.h"
 #include "streams/MemoryStreams.h"
 #include "streams/OutputStreamDecorator.h"
@@ -99,6 +100,21 @@ TEST(OutputStreamDecoratorTest, DestructionSwallowsAFailingFlush) {
     EXPECT_EQ(inner.flushes, 1);
     OutputStreamDecorator decorator(inner);
     EXPECT_THROW(decorator.flush(), IOException);
+}
+
+TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
+    const std::string data = NoiseBytes(20000);
+    MemoryInputStream byDefault(data);
+    MemoryOutputStream out;
+    EXPECT_EQ(copyStream(byDefault, out), data.size());
+    EXPECT_EQ(out.bytes, data);
+    EXPECT_EQ(byDefault.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
+
+    MemoryInputStream large(data);
+    MemoryOutputStream largeOut;
+    EXPECT_EQ(copyStream(large, largeOut, 1 << 20), data.size());
+    EXPECT_EQ(largeOut.bytes, data);
+    EXPECT_EQ(large.requests, (std::vector<std::size_t>{1 << 20}));
 }
 
 }  // namespace
