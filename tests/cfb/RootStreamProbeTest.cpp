@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "cfb/RootStreamProbe.h"
+#include "streams/LittleEndian.h"
+#include "streams/TempFile.h"
+#include "support/Deck.h"
+#include "support/FrontLoaded.h"
+#include "support/PresentationBuilder.h"
+
+using namespace fixtures;
+using Presence = cfb::RootStreamProbe::Presence;
+
+namespace {
+
+Presence probe(const Bytes& file, std::size_t prefix, const std::u16string& name) {
+    return cfb::RootStreamProbe::probe(file.data(), std::min(prefix, file.size()), name);
+}
+
+Bytes workbook() {
+    Bytes sheet(20000);
+    for (std::size_t i = 0; i < sheet.size(); ++i) {
+        sheet[i] = static_cast<std::uint8_t>(i * 31);
+    }
+    return compoundFileBytes({{"Workbook", sheet},
+                              {"\x01"
+                               "CompObj",
+                               Bytes(50, 7)}});
+}
+
+TEST(FrontLoadedTest, KeepsEveryStreamAndMovesTheDirectoryFirst) {
+    const Bytes original = workbook();
+    const Bytes moved = frontLoaded(original);
+    ASSERT_EQ(moved.size(), original.size());
+    EXPECT_LT(LittleEndian::readU32(moved.data() + 48), 4u);  // first directory sector
+    TempFile a;
+    TempFile b;
+    writeFile(a.path(), original);
+    writeFile(b.path(), moved);
+    for (const char* name : {"Workbook",
+                             "\x01"
+                             "CompObj"}) {
+        EXPECT_EQ(readStream(b.path(), name), readStream(a.path(), name)) << name;
+    }
+}
+
+TEST(RootStreamProbeTest, FrontLoadedFilesAreSettledByTheirFirstSectors) {
+    const Bytes book = frontLoaded(workbook());
+    EXPECT_EQ(probe(book, 2048, u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(book, 2048, u"Workbook"), Presence::Present);
+    EXPECT_EQ(probe(book, 2048, u"WORKBOOK"), Presence::Present);  // names compare without case
+    EXPECT_EQ(probe(book, 1024, u"Workbook"), Presence::Unknown);  // directory not yet there
+
+    const Bytes deck = frontLoaded(buildDeck({{{}}, {}}).compoundFile());
+    EXPECT_EQ(probe(deck, 2048, u"Current User"), Presence::Present);
+}
+
+TEST(RootStreamProbeTest, DirectoryAtTheEndNeedsTheWholeFile) {
+    const Bytes book = workbook();
+    EXPECT_EQ(probe(book, 2048, u"Current User"), Presence::Unknown);
+    EXPECT_EQ(probe(book, book.size(), u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(book, book.size(), u"Workbook"), Presence::Present);
+}
+
+TEST(RootStreamProbeTest, NotACompoundFileIsAbsentAndForgedLinksUndecided) {
+    const Bytes text(4096, 'x');
+    EXPECT_EQ(probe(text, 4096, u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(frontLoaded(workbook()), 300, u"Current User"), Presence::Unknown);
+
+    Bytes forged = frontLoaded(workbook());
+    const std::size_t root = 512 * (LittleEndian::readU32(forged.data() + 48) + 1);
+    const std::uint32_t child = LittleEndian::readU32(forged.data() + root + 76);
+    LittleEndian::writeU32(forged.data() + root + 128 * child + 68, child);  // left link to itself
+    EXPECT_EQ(probe(forged, 2048, u"Current User"), Presence::Unknown);
+}
+
+}  // namespace
