@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstdlib>
 
+#include "FileSizeCap.h"
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
 #include "streams/TempFile.h"
@@ -148,27 +146,6 @@ TEST_F(RepairPassTest, DamagedDocumentGivesTheFormatError) {
 }  // namespace
 
 namespace {
-
-// Ignores SIGXFSZ and caps the size of every file this process writes, for as long as it lives.
-class FileSizeCap {
-public:
-    explicit FileSizeCap(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit cap{bytes, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &cap);
-    }
-    FileSizeCap(const FileSizeCap&) = delete;
-    FileSizeCap& operator=(const FileSizeCap&) = delete;
-    ~FileSizeCap() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, savedHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*savedHandler_)(int) = nullptr;
-};
 
 // An embedded presentation with a flattened shape whose compound file unpacks to far more than
 // the outer file takes on disk.
