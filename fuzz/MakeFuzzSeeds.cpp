@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "repair/UnpackBudget.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
@@ -37,6 +38,15 @@ Bytes nested(int levels) {
                    .compoundFile();
     }
     return file;
+}
+
+// An embedded presentation that unpacks to nearly all the pass may unpack (a small input gets
+// the floor), and one that unpacks to more.
+Bytes nearTheAllowance(std::uint64_t unpacked) {
+    PresentationBuilder inner = withObjects({oleShape(1025, 1, true)}, {});
+    inner.addStream("Pictures", zeros(static_cast<std::size_t>(unpacked)));
+    return withObjects({oleShape(1025, 1, true)}, {exOleObjStg(inner.compoundFile())})
+        .compoundFile();
 }
 
 Bytes incremental() {
@@ -89,6 +99,8 @@ int main(int argc, char** argv) {
         {"uncompressed",
          withObjects({oleShape(1025, 1, true)}, {exOleObjStg(nested(1), false)}).compoundFile()},
         {"incremental", incremental()},
+        {"within-allowance", nearTheAllowance(UnpackBudget::kFloorBytes - (1 << 20))},
+        {"beyond-allowance", nearTheAllowance(UnpackBudget::kFloorBytes)},
         {"encrypted", encrypted.compoundFile()},
         {"flattened-flipped", damaged(flat, 1536, 97)},
         {"nested-flipped", damaged(twoLevels, 1800, 211)},

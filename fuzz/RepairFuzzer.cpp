@@ -17,13 +17,16 @@
 
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
+#include "repair/UnpackBudget.h"
 #include "streams/TempFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr rlim_t kMaxFileBytes = 64ull << 20;
+// Twice what the embedded objects of a small input may unpack to: no file of a pass over an input
+// of at most a megabyte comes near it unless that allowance fails.
+constexpr rlim_t kMaxFileBytes = 2 * UnpackBudget::kFloorBytes;
 
 fs::path& privateFolder() {
     static fs::path folder;
