@@ -289,9 +289,17 @@ public:
         if (failIfExists) {
             return copyToNewName(in.get(), st, to);
         }
-        FileDescriptor out(
-            ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+        FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, st.st_mode & 0777));
         if (!out.valid()) {
+            return errno;
+        }
+        // Space for the whole copy is taken before a byte of an existing target changes, so a
+        // full disk (or a file size limit) refuses the copy instead of leaving half of it.
+        if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS) {
+            return errno;
+        }
+        if (::ftruncate(out.get(), st.st_size) != 0) {
             return errno;
         }
         return fillAndClose(in.get(), st, out);

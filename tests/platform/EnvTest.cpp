@@ -78,6 +78,23 @@ TEST(EnvTest, CopyRefusingAnExistingTargetNeverShowsPartOfACopy) {
     EXPECT_EQ(CountTempFiles(scratch.path()), 0);
 }
 
+// Overwriting in place takes the space for the whole copy first: when it cannot be had, the
+// target keeps every byte.
+TEST(EnvTest, OverwriteThatDoesNotFitLeavesTheTarget) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "big", std::string(64 * 1024, 'n'));
+    WriteFileBytes(scratch / "target", std::string(20 * 1024, 'o'));
+    {
+        const FileSizeCap cap(32 * 1024);
+        EXPECT_EQ(env.copyFile(scratch / "big", scratch / "target", false), EFBIG);
+    }
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), std::string(20 * 1024, 'o'));
+    WriteFileBytes(scratch / "small", "short");
+    EXPECT_EQ(env.copyFile(scratch / "small", scratch / "target", false), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), "short");
+}
+
 TEST(EnvTest, CopyOfMissingSourceCreatesNothing) {
     ScratchFolder scratch;
     EXPECT_EQ(Env::Default().copyFile(scratch / "missing", scratch / "to", true), ENOENT);

@@ -199,6 +199,38 @@ def full_disk_by_file_size_limit(lab, rows):
                          "RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, result))
 
 
+def full_disk_with_hard_link(lab, rows):
+    """An original with a second name is overwritten in place; a full disk must refuse that
+    before any byte changes, under a file size limit and on a filled-up file system."""
+    size = len(lab.old[lab.small])
+    repaired = len(lab.repaired[lab.small])
+    injections = [("RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, limit, None)
+                  for limit in (size // 2, size + 1, repaired - 1, repaired + 4096)]
+    injections += [("tmpfs filled to %d B free" % free, None, free) for free in (0, size)]
+    for how, limit, free in injections:
+        mount = None
+        if free is None:
+            folder = lab.folder("linked")
+        else:
+            mount = Mount(os.path.join(lab.root, "linked-fs"), 4 * size + (1 << 20))
+            folder = mount.path
+        try:
+            target = os.path.join(folder, "deck.ppt")
+            other = os.path.join(folder, "other name.ppt")
+            shutil.copyfile(lab.small, target)
+            os.link(target, other)
+            if mount:
+                mount.fill(free)
+            result = lab.run(lab.small, target, False, limit=limit)
+            expect_consistent(result, target)
+            if read(other) != read(target):
+                raise Failure("the other name no longer shows the same file")
+            rows.append(("hard-linked original, full disk", how, result))
+        finally:
+            if mount:
+                mount.close()
+
+
 def full_disk_by_small_file_system(lab, rows):
     """The original on a tmpfs that is then filled up to a few free bytes."""
     size = len(lab.old[lab.small])
@@ -325,6 +357,7 @@ def mode(backup):
 CASES = [
     full_disk_by_file_size_limit,
     full_disk_by_small_file_system,
+    full_disk_with_hard_link,
     unwritable_temporary_folder,
     read_only_folder,
     read_only_original,
