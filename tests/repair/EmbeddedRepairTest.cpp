@@ -15,18 +15,6 @@ std::uint32_t storageId(std::size_t slides, std::size_t object) {
     return static_cast<std::uint32_t>(2 + slides + object);
 }
 
-struct PassRun {
-    explicit PassRun(const Bytes& file) {
-        writeFile(input.path(), file);
-        outcome = RunRepairPass(input.path(), fixFile, output.path(), message);
-    }
-    TempFile input;
-    TempFile output;
-    FixFile fixFile;
-    std::string message;
-    int outcome;
-};
-
 int flattenedIn(const Bytes& compoundFile) {
     TempFile file;
     writeFile(file.path(), compoundFile);

@@ -17,18 +17,6 @@ namespace {
 
 constexpr std::uint32_t kStorageId = 3;  // presentation() with one slide: document, slide, object
 
-struct PassRun {
-    explicit PassRun(const Bytes& file) {
-        writeFile(input.path(), file);
-        outcome = RunRepairPass(input.path(), fixFile, output.path(), message);
-    }
-    TempFile input;
-    TempFile output;
-    FixFile fixFile;
-    std::string message;
-    int outcome;
-};
-
 // A flattened presentation with a "Pictures" stream of `padding` zero bytes, which compresses
 // a thousandfold, and the given embedded objects.
 Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageRecords = {}) {
