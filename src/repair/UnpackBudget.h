@@ -9,7 +9,7 @@
 // allowance: at least kFloorBytes, else kRatio times the input file.
 class UnpackBudget {
 public:
-    static constexpr std::uint64_t kFloorBytes = 64ull << 20;
+    static constexpr std::uint64_t kFloorBytes = 16ull << 20;
     static constexpr std::uint64_t kRatio = 64;
 
     explicit UnpackBudget(std::uint64_t inputBytes)
