@@ -250,18 +250,28 @@ def full_disk_by_small_file_system(lab, rows):
 
 
 def unwritable_temporary_folder(lab, rows):
-    """TMPDIR on a read-only file system: the embedded presentation cannot be unpacked."""
-    mount = Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)
+    """TMPDIR that takes no file: the embedded presentation cannot be unpacked. Permission bits
+    stop everyone but root; root gets a read-only file system."""
+    mount = None
+    if os.geteuid() == 0:
+        mount = Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)
+        tmpdir, how = mount.path, "TMPDIR on a read-only tmpfs"
+    else:
+        tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
+        os.chmod(tmpdir, 0o555)
     try:
         folder = lab.folder("unwritable-tmp")
         target = os.path.join(folder, "deck.ppt")
         shutil.copyfile(lab.small, target)
-        env = dict(os.environ, TMPDIR=mount.path)
-        result = lab.run(lab.small, target, False, env=env, tmpdir=mount.path)
+        env = dict(os.environ, TMPDIR=tmpdir)
+        result = lab.run(lab.small, target, False, env=env, tmpdir=tmpdir)
         expect_failure(result, target, "[err], Temporary file creation failed")
-        rows.append(("unwritable temporary folder", "TMPDIR on a read-only tmpfs", result))
+        rows.append(("unwritable temporary folder", how, result))
     finally:
-        mount.close()
+        if mount:
+            mount.close()
+        else:
+            os.chmod(tmpdir, 0o755)
 
 
 def read_only_folder(lab, rows):
