@@ -49,7 +49,7 @@ Bytes nearTheAllowance(std::uint64_t unpacked) {
         .compoundFile();
 }
 
-Bytes incremental() {
+PresentationBuilder incrementalBuilder() {
     PresentationBuilder b;
     b.add(documentContainer());
     b.add(slide({oleShape(1025, 1, true)}));
@@ -57,7 +57,7 @@ Bytes incremental() {
     b.set(2, slide({oleShape(1025, 1, true), oleShape(1026, 2, false)}));
     b.beginEdit();
     b.add(slide({pictureShape(2049), oleShape(2050, 1, true)}, 2));
-    return b.compoundFile();
+    return b;
 }
 
 // Deterministic damage: every `stride`-th byte from `start` on gets its bits flipped.
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
          withObjects({oleShape(1025, 1, true)}, {exOleObjStg(workbook)}).compoundFile()},
         {"uncompressed",
          withObjects({oleShape(1025, 1, true)}, {exOleObjStg(nested(1), false)}).compoundFile()},
-        {"incremental", incremental()},
+        {"incremental", incrementalBuilder().compoundFile()},
         {"within-allowance", nearTheAllowance(UnpackBudget::kFloorBytes - (1 << 20))},
         {"beyond-allowance", nearTheAllowance(UnpackBudget::kFloorBytes)},
         {"encrypted", encrypted.compoundFile()},
@@ -109,6 +109,18 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, bytes] : seeds) {
         writeFile(folder / (name + ".ppt"), bytes);
+    }
+    // The same presentations as the fuzzer's second form of input: the Document stream behind
+    // the offset of its current user edit.
+    const std::vector<std::pair<std::string, PresentationBuilder>> documents{
+        {"flattened", withObjects({oleShape(1025, 1, true), pictureShape(1026)}, {})},
+        {"nested", withObjects({oleShape(1025, 1, true)}, {exOleObjStg(twoLevels)})},
+        {"uncompressed", withObjects({oleShape(1025, 1, true)}, {exOleObjStg(flat, false)})},
+        {"incremental", incrementalBuilder()},
+    };
+    for (const auto& [name, builder] : documents) {
+        writeFile(folder / ("document-" + name + ".bin"),
+                  concat({u32(builder.currentEditOffset()), builder.documentStream()}));
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -18,7 +19,10 @@
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
 #include "repair/UnpackBudget.h"
+#include "streams/LittleEndian.h"
 #include "streams/TempFile.h"
+#include "support/PresentationBuilder.h"
+#include "support/Records.h"
 
 namespace fs = std::filesystem;
 
@@ -38,13 +42,32 @@ void removePrivateFolder() {
     fs::remove_all(privateFolder(), error);
 }
 
-void writeInput(const fs::path& path, const std::uint8_t* data, std::size_t size) {
+constexpr std::uint8_t kCompoundFileSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+void writeRaw(const fs::path& path, const std::uint8_t* data, std::size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!out) {
         std::cerr << "cannot write the fuzz input to " << path << "\n";
         std::abort();
     }
+}
+
+// A compound file is written as it is. Anything else is a Document stream behind the 4-byte
+// offset of its current user edit, written into a compound file with a Current User stream that
+// points there: mutations then reach the presentation's records without first breaking the
+// compound file around them.
+void writeInput(const fs::path& path, const std::uint8_t* data, std::size_t size) {
+    if (size < 4 ||
+        (size >= sizeof kCompoundFileSignature &&
+         std::memcmp(data, kCompoundFileSignature, sizeof kCompoundFileSignature) == 0)) {
+        writeRaw(path, data, size);
+        return;
+    }
+    const fixtures::Bytes document(data + 4, data + size);
+    fixtures::writeCompoundFile(
+        path, {{"Current User", fixtures::currentUserAtom(LittleEndian::readU32(data))},
+               {"PowerPoint Document", document}});
 }
 
 // Aborts, naming them, when files are left in the private folder.
