@@ -27,3 +27,5 @@ ensure_packages() {
 BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-system-dev libboost-date-time-dev"
 # What the tests need on top: GoogleTest and the independent readers of what we write.
 TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java"
+# What the fuzzer needs on top of the build: clang with libFuzzer and the sanitizer runtimes.
+FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"

@@ -26,9 +26,12 @@ public:
     // True when anything at all exists under the name (a dangling link included).
     virtual bool pathExists(const std::filesystem::path& path) = 0;
 
-    // Copies a regular file and flushes the copy to disk. With failIfExists the target is created
-    // exclusively and an existing one is refused; otherwise an existing target is overwritten in
-    // place. A copy that fails part way is removed when this call created it.
+    // Copies a regular file and flushes the copy to disk. With failIfExists an existing target is
+    // refused, and the copy is written under a temporary name in the target's folder and given
+    // the target's name only once complete, so the name never holds part of a copy; otherwise an
+    // existing target is overwritten in place, once the space for the whole copy has been taken
+    // (where the file system can reserve it): a full disk then leaves the target unchanged. A copy
+    // that fails part way is removed when this call created it.
     virtual int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
                          bool failIfExists) = 0;
 

@@ -22,6 +22,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
+// Copies staged under a temporary name carry the temporary files' prefix, so that one left by a
+// killed run is known for what it is.
+constexpr const char* kStagingPrefix = "kvf";
 
 class FileDescriptor {
 public:
@@ -226,6 +229,33 @@ fs::path folderOf(const fs::path& path) {
     return folder.empty() ? fs::path(".") : folder;
 }
 
+// Copies the whole of `in` into `out`, flushes it to disk and closes it.
+int fillAndClose(int in, const struct stat& st, FileDescriptor& out) {
+    int error = copyRange(in, 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
+    if (error == 0 && ::fsync(out.get()) != 0) {
+        error = errno;
+    }
+    const int closeError = out.reset();
+    return error != 0 ? error : closeError;
+}
+
+// Gives the complete file `staged` the name `to` unless that name is taken (EEXIST then).
+// A hard link is tried first, then a rename that refuses to replace, for file systems without
+// hard links; ENOTSUP when neither is to be had.
+int nameWithoutReplacing(const fs::path& staged, const fs::path& to) {
+    if (::link(staged.c_str(), to.c_str()) == 0) {
+        ::unlink(staged.c_str());
+        return 0;
+    }
+    if (errno == EEXIST) {
+        return EEXIST;
+    }
+    if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    return errno == EEXIST ? EEXIST : ENOTSUP;
+}
+
 class PosixEnv : public Env {
 public:
     PathKind pathKind(const fs::path& path) override {
@@ -256,23 +286,23 @@ public:
         if (!S_ISREG(st.st_mode)) {
             return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         }
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-        FileDescriptor out(::open(to.c_str(), flags, st.st_mode & 0777));
+        if (failIfExists) {
+            return copyToNewName(in.get(), st, to);
+        }
+        FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, st.st_mode & 0777));
         if (!out.valid()) {
             return errno;
         }
-        int error = copyRange(in.get(), 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
-        if (error == 0 && ::fsync(out.get()) != 0) {
-            error = errno;
+        // Space for the whole copy is taken before a byte of an existing target changes, so a
+        // full disk (or a file size limit) refuses the copy instead of leaving half of it.
+        if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS) {
+            return errno;
         }
-        const int closeError = out.reset();
-        if (error == 0) {
-            error = closeError;
+        if (::ftruncate(out.get(), st.st_size) != 0) {
+            return errno;
         }
-        if (error != 0 && failIfExists) {
-            ::unlink(to.c_str());
-        }
-        return error;
+        return fillAndClose(in.get(), st, out);
     }
 
     int checkWritable(const fs::path& path) override {
@@ -461,6 +491,48 @@ public:
     }
 
 private:
+    // The copy for failIfExists: written under a temporary name in the target's folder and only
+    // then given the target name, so that the name never shows a partial copy (a run killed
+    // part way leaves a kvf*.tmp instead). Where the folder can name a file neither way, the
+    // copy is written under the target name directly and removed again when it fails.
+    int copyToNewName(int in, const struct stat& st, const fs::path& to) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        const mode_t mode = st.st_mode & 0777 & ~mask;
+        fs::path staged;
+        if (const int error = createUniqueFile(folderOf(to), kStagingPrefix, &staged)) {
+            return error;
+        }
+        FileDescriptor out(::open(staged.c_str(), O_WRONLY | O_CLOEXEC));
+        int error = out.valid() ? 0 : errno;
+        if (error == 0 && ::fchmod(out.get(), mode) != 0) {
+            error = errno;
+        }
+        if (error == 0) {
+            error = fillAndClose(in, st, out);
+        }
+        if (error == 0) {
+            error = nameWithoutReplacing(staged, to);
+        }
+        if (error == 0) {
+            (void)syncFolder(folderOf(to));
+            return 0;
+        }
+        ::unlink(staged.c_str());
+        if (error != ENOTSUP) {
+            return error;
+        }
+        FileDescriptor direct(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!direct.valid()) {
+            return errno;
+        }
+        error = fillAndClose(in, st, direct);
+        if (error != 0) {
+            ::unlink(to.c_str());
+        }
+        return error;
+    }
+
     // The documents folder named in the user's XDG user-dirs file, if any.
     static fs::path configuredDocumentsFolder(const fs::path& home) {
         const char* config = std::getenv("XDG_CONFIG_HOME");

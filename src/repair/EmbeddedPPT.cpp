@@ -1,5 +1,10 @@
 #include "repair/EmbeddedPPT.h"
 
+#include "errors/ErrnoErrorDetail.h"
+#include "errors/Exception.h"
+#include "errors/FileCreateException.h"
+#include "errors/StringErrorDetail.h"
+#include "errors/TempFileCreationException.h"
 #include "pptformat/RecordType.h"
 #include "streams/CopyStream.h"
 #include "streams/FileOutputStream.h"
@@ -21,6 +26,15 @@ constexpr std::size_t kInflateChunk = 1 << 20;
 // children of containers are met later in the walk.
 bool countsBody(const Record& record) {
     return !record.isContainer() || record.type() == RecordType::kNeverContainer;
+}
+
+// A failure of this machine rather than of the object's data: no temporary file could be made,
+// or the system refused a read or write (a full disk, for one). Passing over the object then
+// would report a repair that left it out.
+bool isLocalFailure(const Exception& e) {
+    return dynamic_cast<const TempFileCreationException*>(&e) != nullptr ||
+           dynamic_cast<const FileCreateException*>(&e) != nullptr ||
+           dynamic_cast<const ErrnoErrorDetail*>(e.detail()) != nullptr;
 }
 
 }  // namespace
@@ -99,15 +113,23 @@ void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& ato
         }
         objects_.push_back(std::move(object));
         if (!presentation.isEncrypted()) {
-            presentation.collectEmbeddedPresentations(progress_, list, depth_ + 1);
+            presentation.collectEmbeddedPresentations(progress_, budget_, list, depth_ + 1);
         }
+    } catch (const Exception& e) {
+        if (isLocalFailure(e)) {
+            throw;
+        }
+        drop(storageRecord, list, listMark, objectMark);
     } catch (...) {
-        // The object cannot be examined: it is dropped with everything its scan added, innermost
-        // first, and its record keeps its stored body.
-        list.resize(listMark);
-        objects_.resize(objectMark);
-        storageRecord.discardTempFile();
+        drop(storageRecord, list, listMark, objectMark);
     }
+}
+
+void EmbeddedPPT::drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t listMark,
+                       std::size_t objectMark) {
+    list.resize(listMark);
+    objects_.resize(objectMark);
+    storageRecord.discardTempFile();
 }
 
 void EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t dataLength) {
@@ -115,8 +137,12 @@ void EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
         OLEStreamInputStream ole(document.oleStream());
         LimitedInputStream data(ole, dataLength);
         ZlibInputStream inflated(data);
+        // One byte beyond the allowance tells an object that exceeds it.
+        LimitedInputStream allowed(inflated, budget_.remaining() + 1);
         FileOutputStream out(object.unpacked->path(), false);
-        copyStream(inflated, out, kInflateChunk);
+        if (!budget_.spend(copyStream(allowed, out, kInflateChunk))) {
+            throw Exception(std::make_unique<StringErrorDetail>("Embedded object too large"));
+        }
         out.close();
     }
     object.presentation = std::make_unique<PowerPointPresentation>(

@@ -8,6 +8,7 @@
 #include "pptformat/Progress.h"
 #include "repair/EmbeddedObject.h"
 #include "repair/PowerPointPresentation.h"
+#include "repair/UnpackBudget.h"
 
 // Finds the presentations embedded in one presentation and writes them back repaired.
 class EmbeddedPPT {
@@ -16,13 +17,16 @@ public:
     // to contain itself).
     static constexpr int kMaxDepth = 32;
 
-    EmbeddedPPT(Progress& progress, int depth) : progress_(progress), depth_(depth) {}
+    EmbeddedPPT(Progress& progress, UnpackBudget& budget, int depth)
+        : progress_(progress), budget_(budget), depth_(depth) {}
     EmbeddedPPT(const EmbeddedPPT&) = delete;
     EmbeddedPPT& operator=(const EmbeddedPPT&) = delete;
 
     // Walks the document's first external object list and opens every embedded object that is
     // a presentation; plain ones are scanned in turn, appending their own EmbeddedPPT to `list`.
-    // An object that cannot be examined is dropped and its record keeps its stored bytes.
+    // An object that cannot be examined, or would unpack to more than the budget has left, is
+    // dropped and its record keeps its stored bytes. A failure of the machine itself (no
+    // temporary file, a refused read or write) is thrown instead: the pass cannot be complete.
     void scan(Document& document, EmbeddedPPTList& list);
 
     // Repairs and saves every embedded presentation found, last first, and packs each back into
@@ -34,8 +38,13 @@ public:
 private:
     void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
     void open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
+    // Forgets an object that cannot be examined, with everything its scan added, innermost first;
+    // its record keeps its stored body.
+    void drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t listMark,
+              std::size_t objectMark);
 
     Progress& progress_;
+    UnpackBudget& budget_;
     int depth_;
     std::vector<std::unique_ptr<EmbeddedObject>> objects_;
     std::unordered_set<const Record*> claimed_;

@@ -26,9 +26,9 @@ void PowerPointPresentation::releaseStreams() {
     document_.reset();
 }
 
-void PowerPointPresentation::collectEmbeddedPresentations(Progress& progress, EmbeddedPPTList& list,
-                                                          int depth) {
-    list.push_back(std::make_unique<EmbeddedPPT>(progress, depth));
+void PowerPointPresentation::collectEmbeddedPresentations(Progress& progress, UnpackBudget& budget,
+                                                          EmbeddedPPTList& list, int depth) {
+    list.push_back(std::make_unique<EmbeddedPPT>(progress, budget, depth));
     EmbeddedPPT& mine = *list.back();
     mine.scan(*document_, list);
 }

@@ -7,6 +7,7 @@
 #include "pptformat/CurrentUser.h"
 #include "pptformat/Document.h"
 #include "pptformat/Progress.h"
+#include "repair/UnpackBudget.h"
 #include "streams/CompoundFile.h"
 
 class EmbeddedPPT;
@@ -28,8 +29,10 @@ public:
 
     // Appends an EmbeddedPPT for this presentation to `list`, then scans the document, which
     // appends those of all presentations embedded in it, depth first. Only for plain
-    // presentations. `depth` counts the presentations this one is embedded in.
-    void collectEmbeddedPresentations(Progress& progress, EmbeddedPPTList& list, int depth = 0);
+    // presentations. `depth` counts the presentations this one is embedded in; what they unpack
+    // to is taken from `budget`.
+    void collectEmbeddedPresentations(Progress& progress, UnpackBudget& budget,
+                                      EmbeddedPPTList& list, int depth = 0);
 
     // The OLE shape fix of the document; always true.
     bool fixOleShapes(Progress& progress);

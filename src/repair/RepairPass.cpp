@@ -1,5 +1,7 @@
 #include "repair/RepairPass.h"
 
+#include <system_error>
+
 #include "errors/FullMessage.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/StringErrorDetail.h"
@@ -27,7 +29,10 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         return false;
     }
     EmbeddedPPTList list;
-    presentation.collectEmbeddedPresentations(fixFile, list);
+    std::error_code sizeError;
+    const std::uintmax_t inputBytes = std::filesystem::file_size(input, sizeError);
+    UnpackBudget budget(sizeError ? 0 : inputBytes);
+    presentation.collectEmbeddedPresentations(fixFile, budget, list);
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
         (*it)->repair();
     }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "FileSizeCap.h"
 #include "ScratchFolder.h"
 #include "platform/Env.h"
 
@@ -15,6 +16,12 @@ mode_t PermissionBits(const fs::path& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 
 TEST(EnvTest, PathKinds) {
@@ -49,6 +56,43 @@ TEST(EnvTest, CopyRefusingAnExistingTarget) {
     EXPECT_EQ(ReadFileBytes(scratch / "c"), "new bytes");
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", false), 0);
     EXPECT_EQ(ReadFileBytes(scratch / "b"), "new bytes");
+}
+
+// The refusing copy is staged under a temporary name: the target name holds the whole copy or
+// nothing, whatever fails on the way.
+TEST(EnvTest, CopyRefusingAnExistingTargetNeverShowsPartOfACopy) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "a", std::string(64 * 1024, 'x'));
+    ::chmod((scratch / "a").c_str(), 0640);
+    {
+        const FileSizeCap cap(16 * 1024);
+        EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", true), EFBIG);
+    }
+    EXPECT_FALSE(env.pathExists(scratch / "b"));
+    EXPECT_EQ(CountTempFiles(scratch.path()), 0);
+    EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", true), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "b"), ReadFileBytes(scratch / "a"));
+    EXPECT_EQ(PermissionBits(scratch / "b"), 0640 & ~CurrentUmask());
+    EXPECT_EQ(fs::hard_link_count(scratch / "b"), 1u);
+    EXPECT_EQ(CountTempFiles(scratch.path()), 0);
+}
+
+// Overwriting in place takes the space for the whole copy first: when it cannot be had, the
+// target keeps every byte.
+TEST(EnvTest, OverwriteThatDoesNotFitLeavesTheTarget) {
+    Env& env = Env::Default();
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "big", std::string(64 * 1024, 'n'));
+    WriteFileBytes(scratch / "target", std::string(20 * 1024, 'o'));
+    {
+        const FileSizeCap cap(32 * 1024);
+        EXPECT_EQ(env.copyFile(scratch / "big", scratch / "target", false), EFBIG);
+    }
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), std::string(20 * 1024, 'o'));
+    WriteFileBytes(scratch / "small", "short");
+    EXPECT_EQ(env.copyFile(scratch / "small", scratch / "target", false), 0);
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), "short");
 }
 
 TEST(EnvTest, CopyOfMissingSourceCreatesNothing) {

@@ -149,6 +149,36 @@ TEST(DocumentLoadTest, BrokenChainsAreReported) {
               "I/O exception [HRESULT(0) - reading 0 bytes from stream]");
 }
 
+// A run header may claim up to 4095 ids; a directory atom that claims more ids than the whole
+// stream could hold offsets for is refused before they are read.
+TEST(DocumentLoadTest, RunClaimingMoreIdsThanTheStreamHoldsIsRefused) {
+    const Bytes doc = documentContainer();
+    const auto dirOffset = static_cast<std::uint32_t>(doc.size());
+    const Bytes dir = concat({header(0x1772, 8), u32(1u | (4095u << 20)), u32(0)});
+    const auto editOffset = static_cast<std::uint32_t>(doc.size() + dir.size());
+    const Bytes stream = concat({doc, dir, userEditAtom(editAt(dirOffset))});
+    EXPECT_EQ(loadFailure(stream, editOffset),
+              "I/O exception [Error reading Persistent Directory]");
+}
+
+// A long but sound chain of user edits, each replacing the one object: all are read, the newest
+// offset wins.
+TEST(DocumentLoadTest, LongChainOfEditsLoads) {
+    constexpr int kEdits = 3000;
+    Bytes stream = documentContainer();
+    std::uint32_t lastEdit = 0;
+    for (int edit = 0; edit < kEdits; ++edit) {
+        const auto dirOffset = static_cast<std::uint32_t>(stream.size());
+        const Bytes dir = persistDirectoryAtom({{1, {0}}});
+        const auto editOffset = static_cast<std::uint32_t>(stream.size() + dir.size());
+        stream = concat({stream, dir, userEditAtom(editAt(dirOffset, lastEdit))});
+        lastEdit = editOffset;
+    }
+    LoadedDocument loaded(stream);
+    ASSERT_TRUE(loaded.document.load(lastEdit));
+    EXPECT_EQ(idsInInsertionOrder(loaded.document), std::vector<std::uint32_t>{1});
+}
+
 TEST(DocumentLoadTest, EmptyDirectoryIsOutOfRange) {
     const Bytes dir = persistDirectoryAtom({});
     const Bytes stream = concat({dir, userEditAtom(editAt(0))});

@@ -9,18 +9,6 @@ using namespace fixtures;
 
 namespace {
 
-struct PassRun {
-    explicit PassRun(const Bytes& file) {
-        writeFile(input.path(), file);
-        outcome = RunRepairPass(input.path(), fixFile, output.path(), message);
-    }
-    TempFile input;
-    TempFile output;
-    FixFile fixFile;
-    std::string message;
-    int outcome;
-};
-
 int flattenedIn(const Bytes& compoundFile) {
     TempFile file;
     writeFile(file.path(), compoundFile);

@@ -6,10 +6,16 @@
 
 #include "pptformat/CurrentUser.h"
 #include "pptformat/Document.h"
+#include "repair/RepairPass.h"
 #include "streams/LittleEndian.h"
 #include "support/CountingProgress.h"
 
 namespace fixtures {
+
+PassRun::PassRun(const Bytes& file) {
+    writeFile(input.path(), file);
+    outcome = RunRepairPass(input.path(), fixFile, output.path(), message);
+}
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
                                  const std::vector<Bytes>& storageRecords) {

@@ -1,13 +1,26 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "pptformat/RecordHeader.h"
+#include "repair/FixFile.h"
+#include "streams/TempFile.h"
 #include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 
 namespace fixtures {
+
+// One repair pass over the given file bytes, between two temporary files.
+struct PassRun {
+    explicit PassRun(const Bytes& file);
+    TempFile input;
+    TempFile output;
+    FixFile fixFile;
+    std::string message;
+    int outcome;
+};
 
 // A presentation with one slide per shape list, and an external object list naming one embedded
 // object per ExOleObjStg record given (object i has exObjId i + 1).

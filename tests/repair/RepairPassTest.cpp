@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "FileSizeCap.h"
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
 #include "streams/TempFile.h"
@@ -143,3 +144,48 @@ TEST_F(RepairPassTest, DamagedDocumentGivesTheFormatError) {
 }
 
 }  // namespace
+
+namespace {
+
+// An embedded presentation with a flattened shape whose compound file unpacks to far more than
+// the outer file takes on disk.
+Bytes outerWithLargeEmbeddedPresentation() {
+    PresentationBuilder inner = presentation({{oleShape(1025, 1, true)}});
+    inner.addStream("Pictures", zeros(1 << 20));
+    return presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
+}
+
+}  // namespace
+
+// When the machine cannot unpack an embedded presentation, the pass fails: skipping the object
+// as if its data were damaged would report a repair that left it flattened.
+TEST_F(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
+    const Bytes file = outerWithLargeEmbeddedPresentation();
+    int outcome = 0;
+    {
+        const FileSizeCap cap(file.size() * 4);
+        outcome = run(file);
+    }
+    EXPECT_EQ(outcome, 2);
+    EXPECT_EQ(message, "I/O exception [errno(27) - File too large]");
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(RepairPassTest, MissingTemporaryFolderFailsThePass) {
+    const Bytes file = outerWithLargeEmbeddedPresentation();
+    input_ = fs::temp_directory_path() / ("repairpass-input-" + std::to_string(::getpid()));
+    writeFile(input_, file);
+    output_ = input_;
+    output_ += ".out";
+    writeFile(output_, {});
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string saved = tmpdir != nullptr ? tmpdir : "";
+    setenv("TMPDIR", "/nonexistent-folder-for-this-test", 1);
+    FixFile fixFile;
+    const int outcome = RunRepairPass(input_, fixFile, output_, message);
+    setenv("TMPDIR", saved.c_str(), 1);
+    fs::remove(input_);
+    fs::remove(output_);
+    EXPECT_EQ(outcome, 2);
+    EXPECT_EQ(message.rfind("Temporary file creation failed", 0), 0u) << message;
+}

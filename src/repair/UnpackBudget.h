@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+// How many bytes the embedded presentations of one repair pass may unpack to, at all depths
+// together. zlib inflates up to about a thousand times its input, and a compressed presentation
+// holding compressed presentations multiplies that at every level, so a few kilobytes could
+// otherwise fill the disk with temporary files. Real presentations compress far less than the
+// allowance: at least kFloorBytes, else kRatio times the input file.
+class UnpackBudget {
+public:
+    static constexpr std::uint64_t kFloorBytes = 16ull << 20;
+    static constexpr std::uint64_t kRatio = 64;
+
+    explicit UnpackBudget(std::uint64_t inputBytes)
+        : remaining_(inputBytes > kFloorBytes / kRatio ? inputBytes * kRatio : kFloorBytes) {}
+
+    std::uint64_t remaining() const { return remaining_; }
+
+    // Takes `bytes` from the allowance; false (and nothing taken) when it has not that many.
+    bool spend(std::uint64_t bytes) {
+        if (bytes > remaining_) {
+            return false;
+        }
+        remaining_ -= bytes;
+        return true;
+    }
+
+private:
+    std::uint64_t remaining_;
+};

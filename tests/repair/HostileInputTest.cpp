@@ -1,0 +1,110 @@
+// Inputs forged to exhaust the disk or the nesting: what embedded objects unpack to is bounded
+// per repair pass, and so is the depth of the presentations examined.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "repair/EmbeddedPPT.h"
+#include "repair/RepairFixtures.h"
+#include "repair/RepairPass.h"
+#include "repair/UnpackBudget.h"
+#include "streams/TempFile.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+constexpr std::uint32_t kStorageId = 3;  // presentation() with one slide: document, slide, object
+
+// A flattened presentation with a "Pictures" stream of `padding` zero bytes, which compresses
+// a thousandfold, and the given embedded objects.
+Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageRecords = {}) {
+    PresentationBuilder b = presentation({{oleShape(1025, 1, true)}}, storageRecords);
+    b.addStream("Pictures", zeros(padding));
+    return b.compoundFile();
+}
+
+// The whole stored record of object `persistId`, header included.
+Bytes storedBytes(const std::filesystem::path& file, std::uint32_t persistId) {
+    const StoredRecord stored = storedObject(file, persistId);
+    Bytes bytes(RecordHeader::kSize + stored.body.size());
+    stored.header.serialize(bytes.data());
+    std::copy(stored.body.begin(), stored.body.end(), bytes.begin() + RecordHeader::kSize);
+    return bytes;
+}
+
+TEST(UnpackBudgetTest, AllowanceIsAFloorOrARatioOfTheInput) {
+    EXPECT_EQ(UnpackBudget(0).remaining(), UnpackBudget::kFloorBytes);
+    EXPECT_EQ(UnpackBudget(1000).remaining(), UnpackBudget::kFloorBytes);
+    EXPECT_EQ(UnpackBudget(10ull << 20).remaining(), (10ull << 20) * UnpackBudget::kRatio);
+    UnpackBudget budget(0);
+    EXPECT_TRUE(budget.spend(UnpackBudget::kFloorBytes - 10));
+    EXPECT_FALSE(budget.spend(11));
+    EXPECT_EQ(budget.remaining(), 10u);
+    EXPECT_TRUE(budget.spend(10));
+    EXPECT_EQ(budget.remaining(), 0u);
+}
+
+// A small file whose embedded presentation unpacks to more than the allowance: the object is
+// passed over like a damaged one and keeps its stored bytes; the rest is repaired.
+TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
+    const Bytes bomb = exOleObjStg(paddedPresentation(UnpackBudget::kFloorBytes));
+    const Bytes outer = presentationFile({{oleShape(1025, 1, true)}}, {bomb});
+    ASSERT_LT(outer.size() * UnpackBudget::kRatio, UnpackBudget::kFloorBytes);
+    PassRun run(outer);
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
+    EXPECT_EQ(storedBytes(run.output.path(), kStorageId), bomb);
+}
+
+TEST(HostileInputTest, EmbeddedObjectWithinTheAllowanceIsRepaired) {
+    const Bytes inner = paddedPresentation(UnpackBudget::kFloorBytes / 2);
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner)}));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 2);
+}
+
+// Each level fits on its own, but the allowance is shared by all levels: the innermost one,
+// which no longer fits, keeps its stored bytes inside the repaired middle level.
+TEST(HostileInputTest, AllowanceIsSharedByAllNestingLevels) {
+    const std::size_t padding = UnpackBudget::kFloorBytes * 5 / 8;
+    const Bytes innermost = exOleObjStg(paddedPresentation(padding));
+    const Bytes middle = paddedPresentation(padding, {innermost});
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(middle)}));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 2);
+    TempFile repairedMiddle;
+    writeFile(repairedMiddle.path(), embeddedFile(storedObject(run.output.path(), kStorageId)));
+    EXPECT_EQ(flattenedShapes(repairedMiddle.path()), 0);
+    EXPECT_EQ(storedBytes(repairedMiddle.path(), kStorageId), innermost);
+}
+
+// A chain of presentations, each embedding the next, deeper than the depth limit: the levels
+// within it are repaired, the first one beyond it keeps its stored bytes.
+TEST(HostileInputTest, NestingBeyondTheDepthLimitIsLeftAsStored) {
+    const int levels = EmbeddedPPT::kMaxDepth + 3;
+    std::vector<Bytes> files{presentationFile({{oleShape(1025, 1, true)}})};
+    for (int level = 1; level < levels; ++level) {
+        files.push_back(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(files.back())}));
+    }
+    PassRun run(files.back());
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), EmbeddedPPT::kMaxDepth + 1);
+
+    // Walk down the repaired chain to the deepest presentation that was examined.
+    Bytes current = readFile(run.output.path());
+    for (int depth = 0; depth < EmbeddedPPT::kMaxDepth; ++depth) {
+        TempFile level;
+        writeFile(level.path(), current);
+        EXPECT_EQ(flattenedShapes(level.path()), 0) << "depth " << depth;
+        current = embeddedFile(storedObject(level.path(), kStorageId));
+    }
+    TempFile deepest;
+    writeFile(deepest.path(), current);
+    EXPECT_EQ(flattenedShapes(deepest.path()), 0);
+    const std::size_t beyond = static_cast<std::size_t>(levels - EmbeddedPPT::kMaxDepth - 2);
+    EXPECT_EQ(storedBytes(deepest.path(), kStorageId), exOleObjStg(files[beyond]));
+}
+
+}  // namespace

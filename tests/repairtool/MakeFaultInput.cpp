@@ -1,0 +1,50 @@
+// Writes a flattened presentation large enough that a run of Patchdoc over it takes a while, for
+// the fault-injection tests: flattened shapes on several slides, an embedded presentation with
+// a flattened shape of its own, and a "Pictures" stream of incompressible bytes.
+//   make_fault_input <output.ppt> <picture bytes>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "support/PresentationBuilder.h"
+#include "support/Records.h"
+
+using namespace fixtures;
+
+namespace {
+
+Bytes noise(std::size_t count) {
+    std::mt19937 generator(7);
+    Bytes bytes(count);
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(generator());
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: make_fault_input <output.ppt> <picture bytes>\n";
+        return 1;
+    }
+    const std::size_t pictureBytes = std::strtoull(argv[2], nullptr, 10);
+
+    PresentationBuilder inner;
+    inner.add(documentContainer());
+    inner.add(slide({oleShape(1025, 1, true)}));
+    inner.addStream("Pictures", noise(pictureBytes / 4));
+
+    PresentationBuilder b;
+    b.add(documentContainer({exObjList({exEmbed(1, 6)})}));
+    b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));
+    b.add(slide({oleShape(2049, 1, true)}, 2));
+    b.add(slide({oleShape(3073, 1, false)}, 3));
+    b.add(slide({oleShape(4097, 1, true)}, 4));
+    b.add(exOleObjStg(inner.compoundFile()));
+    b.addStream("Pictures", noise(pictureBytes));
+    b.writeTo(argv[1]);
+    return 0;
+}

@@ -1,0 +1,415 @@
+#!/usr/bin/python3
+"""Injects faults into whole runs of Patchdoc.
+
+    fault_injection.py PATCHDOC MAKE_FAULT_INPUT
+
+In every case the original must hold either its old bytes or exactly the bytes of an undisturbed
+repair of it, the exit code and result line must say which, and a run that finished must leave no
+kvf*.tmp file behind (a killed one may; those are counted). Cases the machine cannot do are
+skipped with the reason. Prints the matrix (case, injection, original, exit code, line,
+leftovers), then "N passed, N failed, N skipped". Exits 0 when nothing failed, 77 when every case
+was skipped.
+"""
+import fcntl
+import os
+import random
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SMALL_PICTURES = 64 * 1024
+LARGE_PICTURES = 48 * 1024 * 1024
+KILLS_PER_MODE = 20
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(Exception):
+    pass
+
+
+class Result:
+    def __init__(self, code, out, original, leftovers, backup):
+        self.code = code
+        self.out = out
+        self.original = original  # "old", "repaired" or "CORRUPT"
+        self.leftovers = leftovers
+        self.backup = backup  # "none", "old" or "partial"
+
+    def line(self):
+        return self.out.replace("\n", "\\n").strip()
+
+
+class Lab:
+    def __init__(self, patchdoc, make_input, root):
+        self.patchdoc = patchdoc
+        self.root = root
+        self.tmp = os.path.join(root, "tmp")  # TMPDIR of every run unless a case sets one
+        os.makedirs(self.tmp)
+        self.small = os.path.join(root, "small.ppt")
+        self.large = os.path.join(root, "large.ppt")
+        subprocess.run([make_input, self.small, str(SMALL_PICTURES)], check=True)
+        subprocess.run([make_input, self.large, str(LARGE_PICTURES)], check=True)
+        self.old = {}
+        self.repaired = {}
+        for source in (self.small, self.large):
+            self.old[source] = read(source)
+            self.repaired[source] = self.reference(source)
+
+    def reference(self, source):
+        """The bytes of an undisturbed repair, made twice to be sure they do not vary."""
+        outputs = []
+        for attempt in range(2):
+            folder = self.folder("reference%d" % attempt)
+            target = os.path.join(folder, "deck.ppt")
+            shutil.copyfile(source, target)
+            done = subprocess.run([self.patchdoc, "-d", target], capture_output=True, text=True)
+            if done.returncode != 0 or done.stdout != "[fixed], %s\n" % target:
+                raise Failure("reference repair: exit %d, %r" % (done.returncode, done.stdout))
+            outputs.append(read(target))
+        if outputs[0] != outputs[1]:
+            raise Failure("two undisturbed repairs of one file differ")
+        return outputs[0]
+
+    def folder(self, name):
+        path = os.path.join(self.root, name)
+        shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(path)
+        return path
+
+    def start(self, target, backup, env=None, limit=None):
+        def prepare():
+            if limit is not None:
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
+
+        arguments = [self.patchdoc, target] if backup else [self.patchdoc, "-d", target]
+        if env is None:
+            env = dict(os.environ, TMPDIR=self.tmp)
+        return subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                text=True, env=env, preexec_fn=prepare)
+
+    def run(self, source, target, backup, env=None, limit=None, tmpdir=None):
+        process = self.start(target, backup, env, limit)
+        out, _ = process.communicate(timeout=300)
+        return self.examine(source, target, process.returncode, out, tmpdir)
+
+    def examine(self, source, target, code, out, tmpdir=None):
+        data = read(target)
+        if data == self.old[source]:
+            original = "old"
+        elif data == self.repaired[source]:
+            original = "repaired"
+        else:
+            original = "CORRUPT"
+        folders = {os.path.dirname(target), self.tmp}
+        if tmpdir:
+            folders.add(tmpdir)
+        leftovers = sorted(os.path.join(f, n) for f in folders if os.path.isdir(f)
+                           for n in os.listdir(f) if n.startswith("kvf") and n.endswith(".tmp"))
+        backup_path = os.path.splitext(target)[0] + " (Backup).ppt"
+        if not os.path.exists(backup_path):
+            backup = "none"
+        else:
+            backup = "old" if read(backup_path) == self.old[source] else "partial"
+        return Result(code, out, original, leftovers, backup)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def expect_consistent(result, target, finished=True):
+    """The original is old or repaired, and the exit code and line agree with which."""
+    if result.original == "CORRUPT":
+        raise Failure("original holds neither its old nor its repaired bytes")
+    if finished and result.leftovers:
+        raise Failure("temporary files left: %s" % result.leftovers)
+    if not finished:
+        return
+    if result.code == 0:
+        if result.original != "repaired" or result.out != "[fixed], %s\n" % target:
+            raise Failure("exit 0 but original %s, line %r" % (result.original, result.out))
+    elif result.code == 1:
+        if result.original != "old" or not result.out.endswith(target + "\n"):
+            raise Failure("exit 1 but original %s, line %r" % (result.original, result.out))
+    else:
+        raise Failure("exit code %d, line %r" % (result.code, result.out))
+
+
+def expect_failure(result, target, prefix):
+    expect_consistent(result, target)
+    if result.code != 1 or not result.out.startswith(prefix):
+        raise Failure("expected exit 1 and a line starting %r, got %d %r"
+                      % (prefix, result.code, result.out))
+
+
+class Mount:
+    """A small tmpfs, for root only; read_only after the given files were copied in."""
+
+    def __init__(self, path, size, files=(), read_only=False):
+        if os.geteuid() != 0:
+            raise Skip("mounting a small file system needs root")
+        os.makedirs(path, exist_ok=True)
+        done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
+        self.path = path
+        for source, name in files:
+            shutil.copyfile(source, os.path.join(path, name))
+        if read_only:
+            subprocess.run(["mount", "-o", "remount,ro", path], check=True)
+
+    def fill(self, keep_free):
+        """Fills the file system until about keep_free bytes are left."""
+        stat = os.statvfs(self.path)
+        free = stat.f_bavail * stat.f_frsize
+        with open(os.path.join(self.path, "filler"), "wb") as f:
+            f.write(b"\0" * max(0, free - keep_free))
+
+    def close(self):
+        subprocess.run(["umount", self.path], check=False)
+
+
+def full_disk_by_file_size_limit(lab, rows):
+    """RLIMIT_FSIZE at many sizes, SIGXFSZ ignored: every write past the limit fails (EFBIG)."""
+    size = len(lab.old[lab.small])
+    limits = sorted({0, 512, 4096, size // 4, size // 2, size - 1, size, size + 4096,
+                     len(lab.repaired[lab.small]) - 1, 2 * size})
+    for backup in (False, True):
+        for limit in limits:
+            folder = lab.folder("fsize")
+            target = os.path.join(folder, "deck.ppt")
+            shutil.copyfile(lab.small, target)
+            result = lab.run(lab.small, target, backup, limit=limit)
+            expect_consistent(result, target)
+            if limit < size and result.code != 1:
+                raise Failure("limit %d below the file size, yet exit %d" % (limit, result.code))
+            if result.code == 1 and result.backup == "partial":
+                raise Failure("a failed backup copy was left behind")
+            rows.append(("full disk (file size limit %d B)%s" % (limit, mode(backup)),
+                         "RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, result))
+
+
+def full_disk_with_hard_link(lab, rows):
+    """An original with a second name is overwritten in place; a full disk must refuse that
+    before any byte changes, under a file size limit and on a filled-up file system."""
+    size = len(lab.old[lab.small])
+    repaired = len(lab.repaired[lab.small])
+    injections = [("RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, limit, None)
+                  for limit in (size // 2, size + 1, repaired - 1, repaired + 4096)]
+    injections += [("tmpfs filled to %d B free" % free, None, free) for free in (0, size)]
+    for how, limit, free in injections:
+        mount = None
+        if free is None:
+            folder = lab.folder("linked")
+        else:
+            mount = Mount(os.path.join(lab.root, "linked-fs"), 4 * size + (1 << 20))
+            folder = mount.path
+        try:
+            target = os.path.join(folder, "deck.ppt")
+            other = os.path.join(folder, "other name.ppt")
+            shutil.copyfile(lab.small, target)
+            os.link(target, other)
+            if mount:
+                mount.fill(free)
+            result = lab.run(lab.small, target, False, limit=limit)
+            expect_consistent(result, target)
+            if read(other) != read(target):
+                raise Failure("the other name no longer shows the same file")
+            rows.append(("hard-linked original, full disk", how, result))
+        finally:
+            if mount:
+                mount.close()
+
+
+def full_disk_by_small_file_system(lab, rows):
+    """The original on a tmpfs that is then filled up to a few free bytes."""
+    size = len(lab.old[lab.small])
+    for backup in (False, True):
+        for keep_free in (0, 8192, size // 2, size + 8192):
+            mount = Mount(os.path.join(lab.root, "small-fs"), 4 * size + (1 << 20),
+                          [(lab.small, "deck.ppt")])
+            try:
+                mount.fill(keep_free)
+                target = os.path.join(mount.path, "deck.ppt")
+                result = lab.run(lab.small, target, backup, tmpdir=mount.path)
+                expect_consistent(result, target)
+                rows.append(("full disk (%d B free)%s" % (keep_free, mode(backup)),
+                             "tmpfs filled up", result))
+            finally:
+                mount.close()
+
+
+def unwritable_temporary_folder(lab, rows):
+    """TMPDIR that takes no file: the embedded presentation cannot be unpacked. Permission bits
+    stop everyone but root; root gets a read-only file system."""
+    mount = None
+    if os.geteuid() == 0:
+        mount = Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)
+        tmpdir, how = mount.path, "TMPDIR on a read-only tmpfs"
+    else:
+        tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
+        os.chmod(tmpdir, 0o555)
+    try:
+        folder = lab.folder("unwritable-tmp")
+        target = os.path.join(folder, "deck.ppt")
+        shutil.copyfile(lab.small, target)
+        env = dict(os.environ, TMPDIR=tmpdir)
+        result = lab.run(lab.small, target, False, env=env, tmpdir=tmpdir)
+        expect_failure(result, target, "[err], Temporary file creation failed")
+        rows.append(("unwritable temporary folder", how, result))
+    finally:
+        if mount:
+            mount.close()
+        else:
+            os.chmod(tmpdir, 0o755)
+
+
+def read_only_folder(lab, rows):
+    """The original's folder on a read-only file system: nothing may be written there."""
+    mount = Mount(os.path.join(lab.root, "ro-folder"), 1 << 20, [(lab.small, "deck.ppt")],
+                  read_only=True)
+    try:
+        target = os.path.join(mount.path, "deck.ppt")
+        result = lab.run(lab.small, target, False, tmpdir=mount.path)
+        expect_failure(result, target, "Backup failed with error code 30.")
+        rows.append(("read-only folder", "original on a read-only tmpfs", result))
+    finally:
+        mount.close()
+
+
+def read_only_original(lab, rows):
+    for backup in (False, True):
+        folder = lab.folder("read-only")
+        target = os.path.join(folder, "deck.ppt")
+        shutil.copyfile(lab.small, target)
+        os.chmod(target, 0o444)
+        result = lab.run(lab.small, target, backup)
+        expect_failure(result, target, "Backup failed with error code 13.")
+        if backup and result.backup != "old":
+            raise Failure("the backup made before the refusal should stay, holding the original")
+        rows.append(("read-only original" + mode(backup), "chmod 444", result))
+
+
+def locked_original(lab, rows):
+    folder = lab.folder("locked")
+    target = os.path.join(folder, "deck.ppt")
+    shutil.copyfile(lab.small, target)
+    holder = subprocess.Popen(
+        [sys.executable, "-c",
+         "import fcntl,sys\nf=open(sys.argv[1],'r+b')\nfcntl.flock(f,fcntl.LOCK_EX)\n"
+         "print('locked',flush=True)\nsys.stdin.read()", target],
+        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        if holder.stdout.readline().strip() != "locked":
+            raise Failure("the lock holder did not start")
+        result = lab.run(lab.small, target, False)
+    finally:
+        holder.stdin.close()
+        holder.wait()
+    expect_failure(result, target, "[err], ")
+    rows.append(("original locked by another process", "flock LOCK_EX held by a writer", result))
+
+
+def killed_at_random_points(lab, rows):
+    """SIGKILL after random delays spread over a whole run of the large input."""
+    folder = lab.folder("killed")
+    target = os.path.join(folder, "deck.ppt")
+    shutil.copyfile(lab.large, target)
+    started = time.monotonic()
+    lab.run(lab.large, target, False)
+    duration = time.monotonic() - started
+    generator = random.Random(1)
+    for backup in (False, True):
+        outcomes = {"old": 0, "repaired": 0}
+        left_runs = 0
+        for _ in range(KILLS_PER_MODE):
+            folder = lab.folder("killed")
+            target = os.path.join(folder, "deck.ppt")
+            shutil.copyfile(lab.large, target)
+            process = lab.start(target, backup)
+            time.sleep(generator.uniform(0, duration * 1.1))
+            process.kill()
+            process.communicate()
+            result = lab.examine(lab.large, target, process.returncode, "")
+            expect_consistent(result, target, finished=False)
+            outcomes[result.original] += 1
+            left_runs += 1 if result.leftovers else 0
+            for path in result.leftovers:
+                os.remove(path)
+            if result.backup == "partial":
+                raise Failure("a killed run left a partial copy under the backup name")
+            # A later run over the same file is not disturbed by what the killed one left.
+            again = lab.run(lab.large, target, False)
+            if again.original != "repaired" or again.code not in (0, 2):
+                raise Failure("run after a kill: exit %d, original %s"
+                              % (again.code, again.original))
+        summary = Result("-9", "", "old %d, repaired %d" % (outcomes["old"], outcomes["repaired"]),
+                         ["%d of %d runs left a kvf*.tmp" % (left_runs, KILLS_PER_MODE)],
+                         "never partial" if backup else "n/a")
+        rows.append(("SIGKILL x%d (run %.2f s)%s" % (KILLS_PER_MODE, duration, mode(backup)),
+                     "kill after uniform random delay", summary))
+
+
+def mode(backup):
+    return ", with backup" if backup else ", -d"
+
+
+CASES = [
+    full_disk_by_file_size_limit,
+    full_disk_by_small_file_system,
+    full_disk_with_hard_link,
+    unwritable_temporary_folder,
+    read_only_folder,
+    read_only_original,
+    locked_original,
+    killed_at_random_points,
+]
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 1
+    root = tempfile.mkdtemp(prefix="faults.")
+    passed = failed = skipped = 0
+    rows = []
+    try:
+        lab = Lab(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), root)
+        for case in CASES:
+            try:
+                case(lab, rows)
+                print("PASS %s" % case.__name__)
+                passed += 1
+            except Skip as reason:
+                print("SKIP %s: %s" % (case.__name__, reason))
+                skipped += 1
+            except Failure as reason:
+                print("FAIL %s: %s" % (case.__name__, reason))
+                failed += 1
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    print("\n| case | injection | original | exit | line | leftovers | backup |")
+    print("|---|---|---|---|---|---|---|")
+    for name, how, r in rows:
+        line = r.line().replace(root, "…")
+        left = ", ".join(x.replace(root, "…") for x in r.leftovers) or "none"
+        print("| %s | %s | %s | %s | %s | %s | %s |"
+              % (name, how, r.original, r.code, line, left, r.backup))
+    print("\n%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    if failed:
+        return 1
+    return 77 if passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
