@@ -11,7 +11,7 @@ constexpr std::size_t kCurrentEditOffset = 8;
 constexpr std::size_t kUserNameLengthOffset = 12;
 }  // namespace
 
-CurrentUser::CurrentUser(OLEStorage& storage) : Stream("Current User") {
+CurrentUser::CurrentUser(OLEStorage& storage) : Stream(kStreamName) {
     open(storage);
     std::uint8_t headerBytes[RecordHeader::kSize] = {};
     read(headerBytes, sizeof headerBytes);

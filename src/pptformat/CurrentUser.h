@@ -12,6 +12,7 @@
 // Written back unchanged except for the offset of the current edit.
 class CurrentUser : public Stream {
 public:
+    static constexpr char kStreamName[] = "Current User";
     static constexpr std::uint32_t kPlainToken = 0xE391C05F;
     static constexpr std::uint32_t kEncryptedToken = 0xF3D1C4DF;
 

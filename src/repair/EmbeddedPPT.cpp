@@ -1,10 +1,16 @@
 #include "repair/EmbeddedPPT.h"
 
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cfb/RootStreamProbe.h"
 #include "errors/ErrnoErrorDetail.h"
 #include "errors/Exception.h"
 #include "errors/FileCreateException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/TempFileCreationException.h"
+#include "pptformat/CurrentUser.h"
 #include "pptformat/RecordType.h"
 #include "streams/CopyStream.h"
 #include "streams/FileOutputStream.h"
@@ -21,6 +27,10 @@ constexpr std::uint32_t kEmbeddedObject = 0;
 // zlib inflates straight into the caller's buffer, using it as its window; a buffer smaller than
 // a few windows (32 KiB each) makes it copy every byte once more into a window of its own.
 constexpr std::size_t kInflateChunk = 1 << 20;
+// What is unpacked of an object before deciding whether it can be a presentation.
+constexpr std::size_t kProbeBytes = 64 << 10;
+const std::u16string kCurrentUser(std::begin(CurrentUser::kStreamName),
+                                  std::end(CurrentUser::kStreamName) - 1);
 
 // The walk's budget accounting subtracts a record's body only for atoms (and type 0x0428); the
 // children of containers are met later in the walk.
@@ -105,12 +115,11 @@ void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& ato
     const std::size_t listMark = list.size();
     const std::size_t objectMark = objects_.size();
     try {
-        open(*object, document, dataLength);
-        PowerPointPresentation& presentation = *object->presentation;
-        if (!presentation.isPowerPoint()) {
+        if (!open(*object, document, dataLength) || !object->presentation->isPowerPoint()) {
             storageRecord.discardTempFile();
             return;
         }
+        PowerPointPresentation& presentation = *object->presentation;
         objects_.push_back(std::move(object));
         if (!presentation.isEncrypted()) {
             presentation.collectEmbeddedPresentations(progress_, budget_, list, depth_ + 1);
@@ -132,21 +141,37 @@ void EmbeddedPPT::drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t
     storageRecord.discardTempFile();
 }
 
-void EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t dataLength) {
+bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t dataLength) {
     {
         OLEStreamInputStream ole(document.oleStream());
         LimitedInputStream data(ole, dataLength);
         ZlibInputStream inflated(data);
         // One byte beyond the allowance tells an object that exceeds it.
         LimitedInputStream allowed(inflated, budget_.remaining() + 1);
+        // Most embedded objects are workbooks and documents, whose directory lies in their first
+        // sectors: their head alone shows they hold no presentation, and the rest of them need
+        // not be unpacked at all.
+        std::vector<std::uint8_t> head(kProbeBytes);
+        const std::size_t headBytes = allowed.read(head.data(), head.size());
+        if (headBytes == head.size() &&
+            cfb::RootStreamProbe::probe(head.data(), headBytes, kCurrentUser) ==
+                cfb::RootStreamProbe::Presence::Absent) {
+            return false;
+        }
         FileOutputStream out(object.unpacked->path(), false);
-        if (!budget_.spend(copyStream(allowed, out, kInflateChunk))) {
+        out.write(head.data(), headBytes);
+        std::uint64_t unpacked = headBytes;
+        if (headBytes == head.size()) {
+            unpacked += copyStream(allowed, out, kInflateChunk);
+        }
+        if (!budget_.spend(unpacked)) {
             throw Exception(std::make_unique<StringErrorDetail>("Embedded object too large"));
         }
         out.close();
     }
     object.presentation = std::make_unique<PowerPointPresentation>(
         object.unpacked->path(), object.storageRecord->tempFile().path());
+    return true;
 }
 
 void EmbeddedPPT::repair() {

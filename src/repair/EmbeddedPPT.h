@@ -37,7 +37,9 @@ public:
 
 private:
     void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
-    void open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
+    // Unpacks the object into its temporary file and opens it; false, with nothing written, when
+    // its first bytes already show it holds no presentation.
+    bool open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
     // Forgets an object that cannot be examined, with everything its scan added, innermost first;
     // its record keeps its stored body.
     void drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t listMark,

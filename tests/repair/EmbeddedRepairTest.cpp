@@ -3,6 +3,7 @@
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
 #include "streams/TempFile.h"
+#include "support/FrontLoaded.h"
 #include "support/Records.h"
 
 using namespace fixtures;
@@ -84,6 +85,32 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
         stored.header.serialize(written.data());
         written.insert(written.end(), stored.body.begin(), stored.body.end());
         EXPECT_EQ(written, records[i]) << "object " << i;
+    }
+}
+
+// Objects larger than the head that is unpacked first: whether their directory lies at the front
+// (as the platform writes embedded objects) or at the end, only presentations are repaired.
+TEST(EmbeddedRepairTest, LargeObjectsAreToldApartWhereverTheirDirectoryLies) {
+    const Bytes workbook =
+        compoundFileBytes({{"Workbook", zeros(300000)}, {"\x01CompObj", zeros(40)}});
+    PresentationBuilder large = presentation({{oleShape(1025, 1, true)}});
+    large.addStream("Pictures", zeros(300000));
+    const std::vector<Bytes> records{exOleObjStg(frontLoaded(workbook)), exOleObjStg(workbook),
+                                     exOleObjStg(frontLoaded(large.compoundFile())),
+                                     exOleObjStg(large.compoundFile())};
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, records));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 3);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const StoredRecord stored = storedObject(run.output.path(), objectPersistId(1, i));
+        EXPECT_EQ(exOleObjStg(embeddedFile(stored)), records[i]) << "object " << i;
+    }
+    for (std::size_t i = 2; i < 4; ++i) {
+        const Bytes repaired = embeddedFile(storedObject(run.output.path(), objectPersistId(1, i)));
+        EXPECT_EQ(flattenedIn(repaired), 0) << "object " << i;
+        TempFile file;
+        writeFile(file.path(), repaired);
+        EXPECT_EQ(readStream(file.path(), "Pictures").size(), 300000u) << "object " << i;
     }
 }
 
