@@ -6,6 +6,7 @@
 #include "StreamedPresentation.h"
 #include "streams/OLEStream.h"
 
+#include "support/FrontLoaded.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
@@ -107,13 +108,15 @@ Bytes workbook(std::size_t sheetBytes, std::uint64_t seed) {
                               std::to_string((r >> 40) % 100) + ";item " +
                               std::to_string((r >> 50) % 500) + "\n");
     }
-    return fixtures::compoundFileBytes({{"Workbook", sheet},
-                                        {"\x01"
-                                         "CompObj",
-                                         concat({u32(0xFFFE0001), fixtures::text("Biff8")})},
-                                        {"\x05"
-                                         "SummaryInformation",
-                                         fixtures::zeros(200)}});
+    // Directory first, as the platform lays out the objects it embeds.
+    return fixtures::frontLoaded(
+        fixtures::compoundFileBytes({{"Workbook", sheet},
+                                     {"\x01"
+                                      "CompObj",
+                                      concat({u32(0xFFFE0001), fixtures::text("Biff8")})},
+                                     {"\x05"
+                                      "SummaryInformation",
+                                      fixtures::zeros(200)}}));
 }
 
 Bytes smallPresentation(std::size_t pictureBytes, const Bytes* inner, std::uint64_t seed) {
@@ -126,7 +129,7 @@ Bytes smallPresentation(std::size_t pictureBytes, const Bytes* inner, std::uint6
         b.add(fixtures::exOleObjStg(*inner));
     }
     b.addStream("Pictures", pictures(pictureBytes, seed | 1));
-    return b.compoundFile();
+    return fixtures::frontLoaded(b.compoundFile());
 }
 
 Bytes slideWithObjects(std::uint32_t slideNumber, const std::vector<std::uint32_t>& objects,
