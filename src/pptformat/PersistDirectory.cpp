@@ -10,10 +10,14 @@
 #include "streams/LittleEndian.h"
 
 void PersistDirectory::add(std::uint32_t persistId, std::uint32_t offset) {
-    if (persistId == 0 || indexById_.count(persistId) != 0) {
+    if (persistId == 0 || persistId > kMaxPersistId || find(persistId) != nullptr) {
         return;
     }
-    indexById_.emplace(persistId, entries_.size());
+    if (persistId >= slotById_.size()) {
+        slotById_.resize(std::min<std::size_t>(
+            std::max<std::size_t>(persistId + 1, 2 * slotById_.size()), kMaxPersistId + 1));
+    }
+    slotById_[persistId] = static_cast<std::uint32_t>(entries_.size() + 1);
     runsCounted_ = false;
     runs_.clear();
     PersistEntry& entry = entries_.emplace_back();
@@ -22,8 +26,10 @@ void PersistDirectory::add(std::uint32_t persistId, std::uint32_t offset) {
 }
 
 PersistEntry* PersistDirectory::find(std::uint32_t persistId) {
-    const auto found = indexById_.find(persistId);
-    return found == indexById_.end() ? nullptr : &entries_[found->second];
+    if (persistId >= slotById_.size() || slotById_[persistId] == 0) {
+        return nullptr;
+    }
+    return &entries_[slotById_[persistId] - 1];
 }
 
 std::vector<PersistEntry*> PersistDirectory::entriesById() {

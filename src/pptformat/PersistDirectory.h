@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <unordered_map>
 #include <vector>
 
 #include "pptformat/PersistEntry.h"
@@ -13,9 +12,10 @@
 class PersistDirectory {
 public:
     static constexpr std::uint32_t kMaxRunLength = 0xFFF;
+    static constexpr std::uint32_t kMaxPersistId = 0xFFFFF;
 
     // Adds the id unless it is present already (the first offset added for an id wins).
-    // Id 0 lies outside the numbering and is ignored.
+    // Id 0, and ids above kMaxPersistId, lie outside the numbering and are ignored.
     void add(std::uint32_t persistId, std::uint32_t offset);
 
     PersistEntry* find(std::uint32_t persistId);
@@ -51,7 +51,9 @@ private:
     const std::vector<Run>& runs();
 
     std::deque<PersistEntry> entries_;
-    std::unordered_map<std::uint32_t, std::size_t> indexById_;
+    // Entry index + 1 by persist id, 0 for none. Ids have 20 bits, so this never outgrows 4 MiB,
+    // and it grows only as far as the highest id met.
+    std::vector<std::uint32_t> slotById_;
     std::vector<Run> runs_;
     bool runsCounted_ = false;
     std::uint32_t maxPersistId_ = 0;

@@ -36,15 +36,22 @@ TEST(PersistDirectoryTest, RunNeedNotStartAtOne) {
     EXPECT_EQ(directory.runHeader(1), 0x00200002u);
 }
 
-TEST(PersistDirectoryTest, FirstOffsetOfAnIdWinsAndIdZeroIsIgnored) {
+TEST(PersistDirectoryTest, FirstOffsetOfAnIdWinsAndIdsOutsideTheNumberingAreIgnored) {
     PersistDirectory directory;
     directory.add(5, 500);
     directory.add(5, 999);
     directory.add(0, 42);
-    EXPECT_EQ(directory.entryCount(), 1u);
+    directory.add(0xFFFFF, 7);
+    directory.add(0x100000, 8);
+    directory.add(3, 300);
+    EXPECT_EQ(directory.entryCount(), 3u);
     EXPECT_EQ(directory.find(5)->offset, 500u);
+    EXPECT_EQ(directory.find(3)->offset, 300u);
+    EXPECT_EQ(directory.find(0xFFFFF)->offset, 7u);
     EXPECT_EQ(directory.find(0), nullptr);
     EXPECT_EQ(directory.find(6), nullptr);
+    EXPECT_EQ(directory.find(0x100000), nullptr);
+    EXPECT_EQ(directory.find(UINT32_MAX), nullptr);
     EXPECT_EQ(directory.find(5)->recordIndex, -1);
 }
 
