@@ -218,6 +218,24 @@ TEST(DocumentLoadTest, ObjectsForgedToOverlapAreRefused) {
               "I/O exception [Persist objects overlap]");
 }
 
+// Found by fuzzing: a directory naming every id there is, all at one offset, made reading it
+// slow enough to pass for a hang. It is read whole and then refused.
+TEST(DocumentLoadTest, DirectoryOfEveryIdIsReadAndRefused) {
+    const Bytes doc = documentContainer();
+    std::vector<std::pair<std::uint32_t, std::vector<std::uint32_t>>> runs;
+    for (std::uint32_t first = 1; first <= PersistDirectory::kMaxPersistId;
+         first += PersistDirectory::kMaxRunLength) {
+        const std::uint32_t count =
+            std::min(PersistDirectory::kMaxRunLength, PersistDirectory::kMaxPersistId + 1 - first);
+        runs.push_back({first, std::vector<std::uint32_t>(count, 0)});
+    }
+    const Bytes dir = persistDirectoryAtom(runs);
+    const Bytes stream =
+        concat({doc, dir, userEditAtom(editAt(static_cast<std::uint32_t>(doc.size())))});
+    EXPECT_EQ(loadFailure(stream, static_cast<std::uint32_t>(doc.size() + dir.size())),
+              "I/O exception [Persist objects overlap]");
+}
+
 TEST(DocumentSaveTest, IdsOneTwoFourAreWrittenBackToBack) {
     PresentationBuilder b;
     const Bytes doc = documentContainer();
