@@ -68,12 +68,16 @@ TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
               "General exception [Invalid write stream handle]");
 }
 
-// 1 when `action`, run in a child process, meets a sharing conflict: locks are between
-// processes.
-int SharingConflictInChild(const std::function<void()>& action) {
+enum ChildOutcome { kDone, kSharingConflict, kOtherFailure };
+
+// Runs `action` in a child process: locks are between processes.
+int inChild(const std::function<void()>& action) {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::_exit(MessageOf(action).rfind("OLE storage sharing violation", 0) == 0 ? 1 : 0);
+        const std::string message = MessageOf(action);
+        ::_exit(message == "no exception"                                ? kDone
+                : message.rfind("OLE storage sharing violation", 0) == 0 ? kSharingConflict
+                                                                         : kOtherFailure);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -85,16 +89,24 @@ TEST_F(OLEStorageTest, SharingConflictsBetweenProcesses) {
     {
         OLEStorage held;
         held.open(input_);
-        // An input we hold open refuses a writer, and still reads.
-        EXPECT_EQ(SharingConflictInChild([&] { OLEStorage().create(input_); }), 1);
+        // An input we hold open refuses writers, and the refused writer does not empty it;
+        // readers share it.
+        EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kSharingConflict);
+        EXPECT_EQ(inChild([&] { OLEStorage().open(input_); }), kDone);
         OLEStream stream;
-        EXPECT_TRUE(stream.open(held, "S"));
+        ASSERT_TRUE(stream.open(held, "S"));
+        std::uint8_t data[16];
+        EXPECT_EQ(stream.read(data, 10), 10u);
+        EXPECT_TRUE(std::equal(data, data + 10, pattern(10, 1).begin()));
     }
+    EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kDone);
     OLEStorage held;
     held.create(output_);
-    // An output we hold refuses readers and a second writer.
-    EXPECT_EQ(SharingConflictInChild([&] { OLEStorage().open(output_); }), 1);
-    EXPECT_EQ(SharingConflictInChild([&] { OLEStorage().create(output_); }), 1);
+    // An output we hold refuses readers and a second writer until it is committed.
+    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kSharingConflict);
+    EXPECT_EQ(inChild([&] { OLEStorage().create(output_); }), kSharingConflict);
+    held.commit();
+    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kDone);
 }
 
 TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
