@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
+#include "cfb/EntryName.h"
+#include "cfb/Error.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
+#include "platform/Env.h"
 
 namespace cfbtest {
 
@@ -24,6 +29,21 @@ inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint32_t seed) {
         byte = static_cast<std::uint8_t>(state >> 16);
     }
     return bytes;
+}
+
+// The kind of cfb::Error that `action` throws; nothing when it throws none.
+inline std::optional<cfb::ErrorKind> errorKindOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const cfb::Error& error) {
+        return error.kind();
+    }
+    return std::nullopt;
+}
+
+// An entry name made of `prefix` and a number.
+inline std::u16string numbered(const std::string& prefix, std::size_t number) {
+    return cfb::EntryName::fromUtf8(prefix + std::to_string(number));
 }
 
 // Writes `data` as a new stream, in pieces of `chunk` bytes.
@@ -53,6 +73,17 @@ inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reade
         throw std::runtime_error("no such stream");
     }
     return readStream(reader, *id);
+}
+
+// Copies every element of `source` and its root's attributes into a new file at `path`.
+inline void copyWhole(const cfb::CompoundFileReader& source, const std::filesystem::path& path,
+                      cfb::Version version = cfb::Version::V3) {
+    auto writer = cfb::CompoundFileWriter::create(Env::Default(), path, version);
+    for (std::uint32_t id : source.children(cfb::CompoundFileReader::kRoot)) {
+        writer->copyElement(source, id, cfb::CompoundFileWriter::kRoot);
+    }
+    writer->copyRootAttributes(source);
+    writer->commit();
 }
 
 inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {

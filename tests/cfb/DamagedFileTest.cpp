@@ -1,22 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "CfbTestSupport.h"
+#include "ScratchFolder.h"
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/Error.h"
 #include "cfb/Header.h"
-#include "cfb/TempFolder.h"
 #include "platform/Env.h"
 #include "streams/LittleEndian.h"
 
 namespace {
 
 using cfb::CompoundFileReader;
-using cfb::CompoundFileWriter;
 using cfb::ErrorKind;
+constexpr auto writeU16 = &LittleEndian::writeU16;
+constexpr auto writeU32 = &LittleEndian::writeU32;
 
 // A version 3 file with three streams: "Big" (5000 bytes, sectors 0-9), "Mini" (200 bytes in
 // the mini stream, mini sectors 0-3) and "Other" (4096 bytes, sectors 10-17), which the tests
@@ -26,14 +28,15 @@ class DamagedFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         {
-            auto writer = CompoundFileWriter::create(Env::Default(), path_);
+            auto writer = cfb::CompoundFileWriter::create(Env::Default(), path_);
             cfbtest::writeStream(*writer, 0, u"Big", cfbtest::pattern(5000, 1));
             cfbtest::writeStream(*writer, 0, u"Mini", cfbtest::pattern(200, 2));
             cfbtest::writeStream(*writer, 0, u"Other", cfbtest::pattern(4096, 3));
             writer->commit();
         }
         std::ifstream in(path_, std::ios::binary);
-        bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        original_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        bytes_ = original_;
         header_ = cfb::Header::parse(data());
         ASSERT_EQ(header_.fatSectorCount, 1u);
         ASSERT_NE(header_.firstMiniFatSector, cfb::kEndOfChain);
@@ -55,128 +58,87 @@ protected:
         out.write(bytes_.data(), static_cast<std::streamsize>(std::min(length, bytes_.size())));
     }
 
-    // Saves the damaged bytes (the first `length` of them) and returns what opening them throws.
-    cfb::Error openDamaged(std::size_t length = SIZE_MAX) {
+    // Saves the damaged bytes (the first `length` of them), expects opening them to fail as
+    // corrupt with a message that contains `text`, and restores the undamaged bytes.
+    void expectCorrupt(const std::string& text, std::size_t length = SIZE_MAX) {
         save(length);
         try {
             CompoundFileReader::open(Env::Default(), path_);
+            ADD_FAILURE() << "the damaged file opened; expected: " << text;
         } catch (const cfb::Error& error) {
-            return error;
+            EXPECT_EQ(error.kind(), ErrorKind::Corrupt) << error.what();
+            EXPECT_NE(std::string(error.what()).find(text), std::string::npos) << error.what();
         }
-        ADD_FAILURE() << "the damaged file opened";
-        return cfb::Error(ErrorKind::InvalidState, "");
+        bytes_ = original_;
     }
 
-    TempFolder folder_;
-    std::filesystem::path path_ = folder_.file("damaged.cfb");
+    ScratchFolder folder_;
+    std::filesystem::path path_ = folder_ / "damaged.cfb";
+    std::string original_;
     std::string bytes_;
     cfb::Header header_;
 };
 
-void expectError(const cfb::Error& error, ErrorKind kind, const std::string& text) {
-    EXPECT_EQ(error.kind(), kind) << error.what();
-    EXPECT_NE(std::string(error.what()).find(text), std::string::npos) << error.what();
+TEST_F(DamagedFileTest, EachDamageIsNamedExactly) {
+    const std::pair<std::function<void()>, const char*> damages[] = {
+        {[&] { writeU32(fatEntry(5), 2); }, "FAT chain of entry 'Big' loops at sector 2"},
+        {[&] { writeU32(miniFatEntry(2), 0); },
+         "mini FAT chain of entry 'Mini' loops at mini sector 0"},
+        {[&] { writeU32(fatEntry(9), 10); },  // Big runs on into Other
+         "FAT chain of entry 'Other' uses sector 10, which another chain uses too"},
+        {[&] { writeU32(fatEntry(3), 5000); },
+         "FAT chain of entry 'Big' points to sector 5000, beyond the last one"},
+        {[&] { writeU32(fatEntry(3), cfb::kFreeSector); },
+         "FAT chain of entry 'Big' continues after sector 3 with a link marked free"},
+        {[&] { writeU32(directoryEntry(1) + 120, 6000); },
+         "entry 'Big' is 6000 bytes long, but its chain holds only 10 sectors"},
+        {[&] { writeU32(directoryEntry(1) + 68, 3); },  // Big's left sibling: Other, again
+         "directory entry 3 is reached twice"},
+        {[&] { writeU32(directoryEntry(3) + 72, 99); },
+         "entry 'Other' links to directory entry 99, beyond the 4 entries"},
+        {[&] {
+             // Other renamed "BIG": equal to Big in the format's comparison.
+             std::fill(directoryEntry(3), directoryEntry(3) + 64, 0);
+             for (std::size_t i = 0; i < 3; ++i) {
+                 writeU16(directoryEntry(3) + 2 * i, u"BIG"[i]);
+             }
+             writeU16(directoryEntry(3) + 64, 8);
+         },
+         "holds two entries named 'B"},
+        // FAT sector count: nothing is allocated.
+        {[&] { writeU32(data() + 44, 0x7FFFFFFF); }, "2147483647 FAT sectors, but the file holds"},
+        {[&] { writeU16(data() + 30, 12); }, "version 3 with sector shift 12"},
+        {[&] { writeU16(data() + 28, 0xFEFF); }, "byte order"},
+    };
+    for (const auto& [damage, error] : damages) {
+        damage();
+        expectCorrupt(error);
+    }
+    expectCorrupt("the file", bytes_.size() - 100);
+    expectCorrupt("not in the file", 512 * 6 + 100);
 }
 
-TEST_F(DamagedFileTest, TheUndamagedFileOpens) {
-    auto reader = CompoundFileReader::open(Env::Default(), path_);
-    EXPECT_EQ(reader->entry(1).name, u"Big");
-    EXPECT_EQ(reader->entry(2).name, u"Mini");
-    EXPECT_EQ(reader->entry(3).name, u"Other");
-}
-
-TEST_F(DamagedFileTest, LoopInTheFat) {
-    LittleEndian::writeU32(fatEntry(5), 2);
-    expectError(openDamaged(), ErrorKind::Corrupt, "FAT chain of entry 'Big' loops at sector 2");
-}
-
-TEST_F(DamagedFileTest, LoopInTheMiniFat) {
-    LittleEndian::writeU32(miniFatEntry(2), 0);
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "mini FAT chain of entry 'Mini' loops at mini sector 0");
-}
-
-TEST_F(DamagedFileTest, TwoChainsShareASector) {
-    LittleEndian::writeU32(fatEntry(9), 10);  // Big runs on into Other
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "FAT chain of entry 'Other' uses sector 10, which another chain uses too");
-}
-
-TEST_F(DamagedFileTest, ChainPointsOutsideTheFile) {
-    LittleEndian::writeU32(fatEntry(3), 5000);
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "FAT chain of entry 'Big' points to sector 5000, beyond the last one");
-}
-
-TEST_F(DamagedFileTest, ChainRunsIntoAFreeSector) {
-    LittleEndian::writeU32(fatEntry(3), cfb::kFreeSector);
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "FAT chain of entry 'Big' continues after sector 3 with a link marked free");
-}
-
-TEST_F(DamagedFileTest, StreamLongerThanItsChain) {
-    LittleEndian::writeU32(directoryEntry(1) + 120, 6000);
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "entry 'Big' is 6000 bytes long, but its chain holds only 10 sectors");
-}
-
+// Only the lower half of a version 3 stream size counts.
 TEST_F(DamagedFileTest, DirtyUpperHalfOfAVersion3SizeIsIgnored) {
-    LittleEndian::writeU32(directoryEntry(1) + 124, 0xDEADBEEF);
+    writeU32(directoryEntry(1) + 124, 0xDEADBEEF);
     save();
     auto reader = CompoundFileReader::open(Env::Default(), path_);
     EXPECT_EQ(cfbtest::readStream(*reader, u"Big"), cfbtest::pattern(5000, 1));
-}
-
-TEST_F(DamagedFileTest, DirectoryLoop) {
-    LittleEndian::writeU32(directoryEntry(1) + 68, 3);  // Big's left sibling: Other, again
-    expectError(openDamaged(), ErrorKind::Corrupt, "directory entry 3 is reached twice");
-}
-
-TEST_F(DamagedFileTest, DirectoryLinkOutsideTheDirectory) {
-    LittleEndian::writeU32(directoryEntry(3) + 72, 99);
-    expectError(openDamaged(), ErrorKind::Corrupt,
-                "entry 'Other' links to directory entry 99, beyond the 4 entries");
-}
-
-TEST_F(DamagedFileTest, TwoEntriesWithTheSameName) {
-    // Rename Other to "BIG": same length field and equal to Big in the format's comparison.
-    const std::u16string name = u"BIG";
-    std::fill(directoryEntry(3), directoryEntry(3) + 64, 0);
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        LittleEndian::writeU16(directoryEntry(3) + 2 * i, name[i]);
-    }
-    LittleEndian::writeU16(directoryEntry(3) + 64, 8);
-    expectError(openDamaged(), ErrorKind::Corrupt, "holds two entries named 'B");
-}
-
-TEST_F(DamagedFileTest, TruncatedFiles) {
-    expectError(openDamaged(bytes_.size() - 100), ErrorKind::Corrupt, "the file");
-    expectError(openDamaged(512 * 6 + 100), ErrorKind::Corrupt, "not in the file");
-}
-
-TEST_F(DamagedFileTest, HeaderFieldsTheFormatDoesNotAllow) {
-    LittleEndian::writeU32(data() + 44, 0x7FFFFFFF);  // FAT sector count: nothing is allocated
-    expectError(openDamaged(), ErrorKind::Corrupt, "2147483647 FAT sectors, but the file holds");
-    LittleEndian::writeU32(data() + 44, 1);
-    LittleEndian::writeU16(data() + 30, 12);  // version 3 with 4096-byte sectors
-    expectError(openDamaged(), ErrorKind::Corrupt, "version 3 with sector shift 12");
-    LittleEndian::writeU16(data() + 30, 9);
-    LittleEndian::writeU16(data() + 28, 0xFEFF);
-    expectError(openDamaged(), ErrorKind::Corrupt, "byte order");
+    EXPECT_EQ(cfbtest::readStream(*reader, u"Mini"), cfbtest::pattern(200, 2));
+    EXPECT_EQ(cfbtest::readStream(*reader, u"Other"), cfbtest::pattern(4096, 3));
 }
 
 // Random damage anywhere in the structures: opening and reading everything either works or
 // throws cfb::Error; it never crashes, hangs or reads outside its buffers (run under the
 // sanitizers to see the last).
 TEST_F(DamagedFileTest, RandomDamageGivesErrorsOnly) {
-    const std::string original = bytes_;
     // The header and the structures after the stream data: sectors 18 onwards.
     const std::size_t structures = header_.sectorOffset(18);
     std::uint32_t state = 12345;
     const auto next = [&state] { return state = state * 1103515245u + 12345u; };
     int opened = 0;
     for (int round = 0; round < 3000; ++round) {
-        bytes_ = original;
+        bytes_ = original_;
         for (int k = 0; k < 1 + round % 4; ++k) {
             const std::uint32_t r = next() >> 8;
             const std::size_t at =
@@ -185,8 +147,7 @@ TEST_F(DamagedFileTest, RandomDamageGivesErrorsOnly) {
         }
         save();
         try {
-            auto reader = CompoundFileReader::open(Env::Default(), path_);
-            cfbtest::listing(*reader);
+            cfbtest::listing(*CompoundFileReader::open(Env::Default(), path_));
             ++opened;
         } catch (const cfb::Error&) {
         }
@@ -194,27 +155,22 @@ TEST_F(DamagedFileTest, RandomDamageGivesErrorsOnly) {
     EXPECT_GT(opened, 0);
 }
 
-TEST(NotACompoundFileTest, TextEmptyAndShortFiles) {
-    TempFolder folder;
+TEST(NotACompoundFileTest, TextEmptyShortAndMissingFiles) {
+    ScratchFolder folder;
     const std::pair<const char*, std::string> files[] = {
         {"text.txt", std::string(2000, 'x')},
         {"empty", std::string()},
         {"short", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)}};
     for (const auto& [name, content] : files) {
-        std::ofstream(folder.file(name), std::ios::binary) << content;
-        try {
-            CompoundFileReader::open(Env::Default(), folder.file(name));
-            ADD_FAILURE() << name << " opened";
-        } catch (const cfb::Error& error) {
-            EXPECT_EQ(error.kind(), ErrorKind::NotCompoundFile) << name;
-        }
+        std::ofstream(folder / name, std::ios::binary) << content;
+        EXPECT_EQ(
+            cfbtest::errorKindOf([&] { CompoundFileReader::open(Env::Default(), folder / name); }),
+            ErrorKind::NotCompoundFile)
+            << name;
     }
-    try {
-        CompoundFileReader::open(Env::Default(), folder.file("missing"));
-        ADD_FAILURE() << "a missing file opened";
-    } catch (const cfb::Error& error) {
-        EXPECT_EQ(error.kind(), ErrorKind::FileNotFound);
-    }
+    EXPECT_EQ(
+        cfbtest::errorKindOf([&] { CompoundFileReader::open(Env::Default(), folder / "missing"); }),
+        ErrorKind::FileNotFound);
 }
 
 }  // namespace

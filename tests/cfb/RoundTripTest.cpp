@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "CfbTestSupport.h"
+#include "ScratchFolder.h"
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
-#include "cfb/EntryName.h"
 #include "cfb/Error.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
 #include "cfb/SyncCountingEnv.h"
-#include "cfb/TempFolder.h"
 #include "platform/Env.h"
 #include "support/PresentationBuilder.h"
 
@@ -16,12 +15,14 @@ namespace {
 
 using cfb::CompoundFileReader;
 using cfb::CompoundFileWriter;
+using cfb::ErrorKind;
 using cfb::Version;
+using cfbtest::errorKindOf;
+using cfbtest::numbered;
 using cfbtest::pattern;
 using cfbtest::readStream;
 using cfbtest::writeStream;
-
-const std::size_t kSizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 1 << 20};
+constexpr std::uint32_t kRoot = CompoundFileWriter::kRoot;
 
 class RoundTripTest : public ::testing::TestWithParam<Version> {
 protected:
@@ -32,61 +33,87 @@ protected:
         return CompoundFileReader::open(Env::Default(), path_);
     }
 
-    TempFolder folder_;
-    std::filesystem::path path_ = folder_.file("out.cfb");
+    ScratchFolder folder_;
+    std::filesystem::path path_ = folder_ / "out.cfb";
+    std::filesystem::path copyPath_ = folder_ / "copy.cfb";
 };
 
 TEST_P(RoundTripTest, StreamsOfEverySizeAroundTheLimitsReadBackIdentically) {
+    const std::size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 1 << 20};
     {
         auto writer = create();
         std::uint32_t seed = 0;
-        for (std::size_t size : kSizes) {
+        for (std::size_t size : sizes) {
             // Pieces of 1000 bytes cross the cutoff inside a write; one piece jumps over it.
-            writeStream(*writer, CompoundFileWriter::kRoot,
-                        u"piece" + cfb::EntryName::fromUtf8(std::to_string(size)),
-                        pattern(size, ++seed), 1000);
-            writeStream(*writer, CompoundFileWriter::kRoot,
-                        u"whole" + cfb::EntryName::fromUtf8(std::to_string(size)),
-                        pattern(size, ++seed), size + 1);
+            writeStream(*writer, kRoot, numbered("piece", size), pattern(size, ++seed), 1000);
+            writeStream(*writer, kRoot, numbered("whole", size), pattern(size, ++seed), size + 1);
         }
         writer->commit();
     }
     auto reader = open();
     EXPECT_EQ(reader->version(), GetParam());
     std::uint32_t seed = 0;
-    for (std::size_t size : kSizes) {
-        EXPECT_EQ(readStream(*reader, u"piece" + cfb::EntryName::fromUtf8(std::to_string(size))),
-                  pattern(size, ++seed));
-        EXPECT_EQ(readStream(*reader, u"whole" + cfb::EntryName::fromUtf8(std::to_string(size))),
-                  pattern(size, ++seed));
+    for (std::size_t size : sizes) {
+        EXPECT_EQ(readStream(*reader, numbered("piece", size)), pattern(size, ++seed));
+        EXPECT_EQ(readStream(*reader, numbered("whole", size)), pattern(size, ++seed));
     }
 }
 
-TEST_P(RoundTripTest, NestedStoragesKeepTheirTreeAndAttributes) {
+// Nested storages with class ids and state bits read back as written, and so does a copy of
+// every element into a version 3 file.
+TEST_P(RoundTripTest, StoragesKeepTheirTreeAndAttributesThroughACopy) {
     const cfb::DirectoryEntry::Clsid clsid{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     {
         auto writer = create();
-        const std::uint32_t outer = writer->createStorage(CompoundFileWriter::kRoot, u"Outer");
+        const std::uint32_t outer = writer->createStorage(kRoot, u"Outer");
         const std::uint32_t inner = writer->createStorage(outer, u"Inner");
         writer->setClsid(inner, clsid);
         writer->setStateBits(inner, 0x12345678);
-        writer->setClsid(CompoundFileWriter::kRoot, clsid);
-        writeStream(*writer, inner, u"Deep", pattern(5000, 1));
-        writeStream(*writer, outer, u"Shallow", pattern(10, 2));
+        writer->setClsid(kRoot, clsid);
+        writer->setStateBits(kRoot, 3);
+        writeStream(*writer, inner, u"Deep", pattern(70000, 1));
+        writeStream(*writer, inner, u"Tiny", pattern(70, 2));
+        writeStream(*writer, outer, u"Shallow", pattern(10, 3));
+        writeStream(*writer, writer->createStorage(outer, u"Empty storage"), u"Empty", {});
+        writeStream(*writer, kRoot, u"Top", pattern(4096, 4));
         writer->commit();
     }
-    auto reader = open();
-    EXPECT_EQ(reader->entry(CompoundFileReader::kRoot).clsid, clsid);
-    const auto outer = reader->find(CompoundFileReader::kRoot, u"OUTER");
-    ASSERT_TRUE(outer);
-    EXPECT_EQ(reader->entry(*outer).type, cfb::EntryType::Storage);
-    const auto inner = reader->find(*outer, u"inner");
-    ASSERT_TRUE(inner);
-    EXPECT_EQ(reader->entry(*inner).clsid, clsid);
-    EXPECT_EQ(reader->entry(*inner).stateBits, 0x12345678u);
-    EXPECT_EQ(readStream(*reader, *reader->find(*inner, u"Deep")), pattern(5000, 1));
-    EXPECT_EQ(readStream(*reader, *reader->find(*outer, u"Shallow")), pattern(10, 2));
-    EXPECT_FALSE(reader->find(CompoundFileReader::kRoot, u"Deep"));
+    auto source = open();
+    cfbtest::copyWhole(*source, copyPath_);
+    auto copy = CompoundFileReader::open(Env::Default(), copyPath_);
+    EXPECT_EQ(cfbtest::listing(*copy), cfbtest::listing(*source));
+    for (const CompoundFileReader* reader : {source.get(), copy.get()}) {
+        EXPECT_EQ(reader->entry(kRoot).clsid, clsid);
+        EXPECT_EQ(reader->entry(kRoot).stateBits, 3u);
+        const auto outer = reader->find(kRoot, u"OUTER");
+        ASSERT_TRUE(outer);
+        EXPECT_EQ(reader->entry(*outer).type, cfb::EntryType::Storage);
+        const auto inner = reader->find(*outer, u"inner");
+        ASSERT_TRUE(inner);
+        EXPECT_EQ(reader->entry(*inner).clsid, clsid);
+        EXPECT_EQ(reader->entry(*inner).stateBits, 0x12345678u);
+        EXPECT_EQ(readStream(*reader, *reader->find(*inner, u"Deep")), pattern(70000, 1));
+        EXPECT_EQ(readStream(*reader, *reader->find(*outer, u"Shallow")), pattern(10, 3));
+        EXPECT_FALSE(reader->find(kRoot, u"Deep"));
+    }
+}
+
+TEST_P(RoundTripTest, CopyingOntoATakenNameFailsAndLeavesTheOutputValid) {
+    {
+        auto writer = create();
+        writeStream(*writer, kRoot, u"Taken", pattern(9000, 1));
+        writer->commit();
+    }
+    auto source = open();
+    {
+        auto writer = CompoundFileWriter::create(Env::Default(), copyPath_, GetParam());
+        writeStream(*writer, kRoot, u"TAKEN", pattern(10, 2));
+        EXPECT_EQ(errorKindOf([&] { writer->copyElement(*source, source->children(0)[0], kRoot); }),
+                  ErrorKind::AlreadyExists);
+        writer->commit();
+    }
+    auto copy = CompoundFileReader::open(Env::Default(), copyPath_);
+    EXPECT_EQ(readStream(*copy, u"Taken"), pattern(10, 2));
 }
 
 TEST_P(RoundTripTest, InterleavedWritesToTwoStreamsKeepEachStreamApart) {
@@ -95,9 +122,9 @@ TEST_P(RoundTripTest, InterleavedWritesToTwoStreamsKeepEachStreamApart) {
     const auto c = pattern(3000, 3);
     {
         auto writer = create();
-        auto first = writer->createStream(CompoundFileWriter::kRoot, u"A");
-        auto second = writer->createStream(CompoundFileWriter::kRoot, u"B");
-        auto small = writer->createStream(CompoundFileWriter::kRoot, u"C");
+        auto first = writer->createStream(kRoot, u"A");
+        auto second = writer->createStream(kRoot, u"B");
+        auto small = writer->createStream(kRoot, u"C");
         std::size_t at = 0;
         for (std::size_t step = 1; at < a.size(); step = step * 3 % 9001 + 1) {
             const std::size_t n = std::min(step, a.size() - at);
@@ -119,119 +146,48 @@ TEST_P(RoundTripTest, InterleavedWritesToTwoStreamsKeepEachStreamApart) {
     EXPECT_EQ(readStream(*reader, u"C"), c);
 }
 
-TEST_P(RoundTripTest, CreatingAStreamAgainReplacesItWhateverItsSize) {
+TEST_P(RoundTripTest, CreatingAStreamAgainReplacesItUnlessItIsStillOpen) {
     {
         auto writer = create();
-        writeStream(*writer, CompoundFileWriter::kRoot, u"Small", pattern(100, 1));
-        writeStream(*writer, CompoundFileWriter::kRoot, u"Large", pattern(100000, 2));
-        writeStream(*writer, CompoundFileWriter::kRoot, u"SMALL", pattern(50000, 3));
-        writeStream(*writer, CompoundFileWriter::kRoot, u"Large", pattern(10, 4));
+        writeStream(*writer, kRoot, u"Small", pattern(100, 1));
+        writeStream(*writer, kRoot, u"Large", pattern(100000, 2));
+        writeStream(*writer, kRoot, u"SMALL", pattern(50000, 3));
+        writeStream(*writer, kRoot, u"Large", pattern(10, 4));
+        auto busy = writer->createStream(kRoot, u"Busy");
+        EXPECT_EQ(errorKindOf([&] { writer->createStream(kRoot, u"busy"); }),
+                  ErrorKind::AccessDenied);
         writer->commit();
     }
     auto reader = open();
-    ASSERT_EQ(reader->children(CompoundFileReader::kRoot).size(), 2u);
+    ASSERT_EQ(reader->children(kRoot).size(), 3u);
     EXPECT_EQ(readStream(*reader, u"Small"), pattern(50000, 3));
-    EXPECT_EQ(reader->entry(*reader->find(CompoundFileReader::kRoot, u"small")).name, u"SMALL");
+    EXPECT_EQ(reader->entry(*reader->find(kRoot, u"small")).name, u"SMALL");
     EXPECT_EQ(readStream(*reader, u"Large"), pattern(10, 4));
 }
 
-TEST_P(RoundTripTest, AStreamOpenForWritingCannotBeReplaced) {
-    auto writer = create();
-    auto open = writer->createStream(CompoundFileWriter::kRoot, u"Busy");
-    try {
-        writer->createStream(CompoundFileWriter::kRoot, u"busy");
-        FAIL() << "replaced an open stream";
-    } catch (const cfb::Error& error) {
-        EXPECT_EQ(error.kind(), cfb::ErrorKind::AccessDenied);
-    }
-}
-
 TEST_P(RoundTripTest, ManyStreamsAndAnEmptyFile) {
-    {
-        auto writer = create();
-        writer->commit();
-    }
-    EXPECT_TRUE(open()->children(CompoundFileReader::kRoot).empty());
+    create()->commit();
+    EXPECT_TRUE(open()->children(kRoot).empty());
     {
         auto writer = create();
         for (std::uint32_t i = 0; i < 1500; ++i) {
-            writeStream(*writer, CompoundFileWriter::kRoot,
-                        cfb::EntryName::fromUtf8("s" + std::to_string(i)),
-                        pattern(i * 7 % 5000, i));
+            writeStream(*writer, kRoot, numbered("s", i), pattern(i * 7 % 5000, i));
         }
         writer->commit();
     }
     auto reader = open();
-    ASSERT_EQ(reader->children(CompoundFileReader::kRoot).size(), 1500u);
+    ASSERT_EQ(reader->children(kRoot).size(), 1500u);
     for (std::uint32_t i = 0; i < 1500; i += 37) {
-        EXPECT_EQ(readStream(*reader, cfb::EntryName::fromUtf8("s" + std::to_string(i))),
-                  pattern(i * 7 % 5000, i));
+        EXPECT_EQ(readStream(*reader, numbered("s", i)), pattern(i * 7 % 5000, i));
     }
-}
-
-TEST_P(RoundTripTest, CopiesKeepDataTreeAndAttributes) {
-    const cfb::DirectoryEntry::Clsid clsid{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
-    const std::filesystem::path copyPath = folder_.file("copy.cfb");
-    {
-        auto writer = create();
-        const std::uint32_t storage = writer->createStorage(CompoundFileWriter::kRoot, u"Objects");
-        writer->setClsid(storage, clsid);
-        writer->setStateBits(storage, 7);
-        writer->setClsid(CompoundFileWriter::kRoot, clsid);
-        writer->setStateBits(CompoundFileWriter::kRoot, 3);
-        writeStream(*writer, storage, u"Big", pattern(70000, 1));
-        writeStream(*writer, storage, u"Tiny", pattern(70, 2));
-        writeStream(*writer, writer->createStorage(storage, u"Empty storage"), u"Empty", {});
-        writeStream(*writer, CompoundFileWriter::kRoot, u"Top", pattern(4096, 3));
-        writer->commit();
-    }
-    auto source = open();
-    {
-        auto writer = CompoundFileWriter::create(Env::Default(), copyPath, Version::V3);
-        for (std::uint32_t id : source->children(CompoundFileReader::kRoot)) {
-            writer->copyElement(*source, id, CompoundFileWriter::kRoot);
-        }
-        writer->copyRootAttributes(*source);
-        writer->commit();
-    }
-    auto copy = CompoundFileReader::open(Env::Default(), copyPath);
-    EXPECT_EQ(cfbtest::listing(*copy), cfbtest::listing(*source));
-    EXPECT_EQ(copy->entry(0).stateBits, 3u);
-    const std::uint32_t objects = *copy->find(CompoundFileReader::kRoot, u"Objects");
-    EXPECT_EQ(copy->entry(objects).stateBits, 7u);
-    EXPECT_EQ(copy->entry(objects).clsid, clsid);
-    EXPECT_EQ(readStream(*copy, *copy->find(objects, u"Big")), pattern(70000, 1));
-}
-
-TEST_P(RoundTripTest, CopyingOntoATakenNameFailsAndLeavesTheOutputValid) {
-    {
-        auto writer = create();
-        writeStream(*writer, CompoundFileWriter::kRoot, u"Taken", pattern(9000, 1));
-        writer->commit();
-    }
-    auto source = open();
-    const std::filesystem::path copyPath = folder_.file("copy.cfb");
-    {
-        auto writer = CompoundFileWriter::create(Env::Default(), copyPath, GetParam());
-        writeStream(*writer, CompoundFileWriter::kRoot, u"TAKEN", pattern(10, 2));
-        try {
-            writer->copyElement(*source, source->children(0).front(), CompoundFileWriter::kRoot);
-            FAIL() << "copied onto a taken name";
-        } catch (const cfb::Error& error) {
-            EXPECT_EQ(error.kind(), cfb::ErrorKind::AlreadyExists);
-        }
-        writer->commit();
-    }
-    auto copy = CompoundFileReader::open(Env::Default(), copyPath);
-    EXPECT_EQ(readStream(*copy, u"Taken"), pattern(10, 2));
 }
 
 TEST_P(RoundTripTest, ReadsSeekAnywhereAndStopAtTheEnd) {
     const auto data = pattern(20000, 5);
     {
         auto writer = create();
-        writeStream(*writer, CompoundFileWriter::kRoot, u"S", data, 3000);
-        writeStream(*writer, CompoundFileWriter::kRoot, u"s2", pattern(1000, 6));
+        writeStream(*writer, kRoot, u"S", data, 3000);
+        writeStream(*writer, kRoot, u"s2", pattern(1000, 6));
         writer->commit();
     }
     auto reader = open();
@@ -256,53 +212,46 @@ INSTANTIATE_TEST_SUITE_P(Versions, RoundTripTest, ::testing::Values(Version::V3,
                          });
 
 TEST(WriterStateTest, WritingAfterCommitThrowsAndHandlesOutliveTheWriter) {
-    TempFolder folder;
-    auto writer = CompoundFileWriter::create(Env::Default(), folder.file("a.cfb"));
-    auto stream = writer->createStream(CompoundFileWriter::kRoot, u"S");
+    ScratchFolder folder;
+    auto writer = CompoundFileWriter::create(Env::Default(), folder / "a.cfb");
+    auto stream = writer->createStream(kRoot, u"S");
     const std::uint8_t byte = 1;
     stream->write(&byte, 1);
     writer->commit();
     EXPECT_THROW(stream->write(&byte, 1), cfb::Error);
-    EXPECT_THROW(writer->createStream(CompoundFileWriter::kRoot, u"T"), cfb::Error);
+    EXPECT_THROW(writer->createStream(kRoot, u"T"), cfb::Error);
     writer->commit();  // a second commit does nothing
 
-    auto other = CompoundFileWriter::create(Env::Default(), folder.file("b.cfb"));
-    auto orphan = other->createStream(CompoundFileWriter::kRoot, u"S");
+    auto other = CompoundFileWriter::create(Env::Default(), folder / "b.cfb");
+    auto orphan = other->createStream(kRoot, u"S");
     other.reset();
     EXPECT_THROW(orphan->write(&byte, 1), cfb::Error);
     orphan.reset();  // must not touch the writer that is gone
 }
 
 TEST(WriterStateTest, NamesTheFormatForbidsAreRefused) {
-    TempFolder folder;
-    auto writer = CompoundFileWriter::create(Env::Default(), folder.file("a.cfb"));
+    ScratchFolder folder;
+    auto writer = CompoundFileWriter::create(Env::Default(), folder / "a.cfb");
     for (const std::u16string& name :
          {std::u16string(u""), std::u16string(32, u'x'), std::u16string(u"a/b"),
           std::u16string(u"a\\b"), std::u16string(u"a:b"), std::u16string(u"a!b")}) {
-        try {
-            writer->createStream(CompoundFileWriter::kRoot, name);
-            FAIL() << "accepted a bad name";
-        } catch (const cfb::Error& error) {
-            EXPECT_EQ(error.kind(), cfb::ErrorKind::InvalidName);
-        }
+        EXPECT_EQ(errorKindOf([&] { writer->createStream(kRoot, name); }), ErrorKind::InvalidName);
     }
-    EXPECT_NO_THROW(writer->createStream(CompoundFileWriter::kRoot, std::u16string(31, u'x')));
+    EXPECT_NO_THROW(writer->createStream(kRoot, std::u16string(31, u'x')));
 }
-
-}  // namespace
 
 // Temporary outputs skip the flush to disk; everything else about the file stays the same.
 TEST(CommitFlushTest, FlushesToDiskUnlessToldToSkipWithIdenticalBytes) {
-    TempFolder folder;
+    ScratchFolder folder;
     std::vector<std::uint8_t> bytes[2];
     const CompoundFileWriter::Flush modes[] = {CompoundFileWriter::Flush::ToDisk,
                                                CompoundFileWriter::Flush::Skip};
     for (int i = 0; i < 2; ++i) {
         SyncCountingEnv env;
-        const std::filesystem::path path = folder.file("flush" + std::to_string(i) + ".cfb");
+        const std::filesystem::path path = folder / ("flush" + std::to_string(i) + ".cfb");
         auto writer = CompoundFileWriter::create(env, path);
-        writeStream(*writer, CompoundFileWriter::kRoot, u"big", pattern(100000, 1), 3000);
-        writeStream(*writer, CompoundFileWriter::kRoot, u"small", pattern(100, 2), 100);
+        writeStream(*writer, kRoot, u"big", pattern(100000, 1), 3000);
+        writeStream(*writer, kRoot, u"small", pattern(100, 2), 100);
         writer->commit(modes[i]);
         EXPECT_EQ(env.syncs, i == 0 ? 1 : 0);
         bytes[i] = fixtures::readFile(path);
@@ -311,3 +260,5 @@ TEST(CommitFlushTest, FlushesToDiskUnlessToldToSkipWithIdenticalBytes) {
     }
     EXPECT_EQ(bytes[0], bytes[1]);
 }
+
+}  // namespace

@@ -17,6 +17,50 @@
 
 namespace {
 
+std::unique_ptr<ErrorDetail> Text(const char* text) {
+    return std::make_unique<StringErrorDetail>(text);
+}
+
+// Every text a user can see in a report, exactly.
+TEST(ErrorTextTest, MessagesAndDetails) {
+    const std::uint32_t noFile = HRESULTErrorDetail::fromErrorNumber(ENOENT);
+    EXPECT_EQ(noFile, 0x80070002u);
+    const std::pair<std::string, std::string> cases[] = {
+        {FullMessage(OLEStorageSharingException()), "OLE storage sharing violation"},
+        {FullMessage(OLEStorageNotStorageException()),
+         "The file exists but is not a storage object"},
+        {FullMessage(Exception(Text("Invalid read stream handle"))),
+         "General exception [Invalid read stream handle]"},
+        {FullMessage(PropertySizeException(Text("Container length overrun"))),
+         "Property record size exception [Container length overrun]"},
+        {FullMessage(FileNotFoundException(std::make_unique<DualErrorDetail>(
+             std::make_unique<ErrnoErrorDetail>(ENOENT), Text("/in.ppt")))),
+         "File not found [[errno(2) - No such file or directory,/in.ppt]]"},
+        {HRESULTErrorDetail(1, "reading stream").text(), "HRESULT(1) - reading stream"},
+        {HRESULTErrorDetail(0, "reading 0 bytes from stream").text(),
+         "HRESULT(0) - reading 0 bytes from stream"},
+        {HRESULTErrorDetail(0x80030020, "").text(), "HRESULT(80030020)"},
+        {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - No such file or directory"},
+        {HRESULTErrorDetail(noFile, "m").text(),
+         "HRESULT(80070002) - No such file or directory - m"},
+        {ZlibErrorDetail("", -1).text(), "zlib(-1)"},
+        {ZlibErrorDetail("", 2).text(), "zlib(2)"},
+        {ZlibErrorDetail("", -3).text(), "zlib(Z_DATA_ERROR)"},
+        {ZlibErrorDetail("incorrect header check", -3).text(),
+         "zlib(Z_DATA_ERROR) - incorrect header check"},
+        {ZlibErrorDetail("", -2).text(), "zlib(Z_STREAM_ERROR)"},
+        {ZlibErrorDetail("", -4).text(), "zlib(Z_MEM_ERROR)"},
+        {ZlibErrorDetail("", -5).text(), "zlib(Z_BUF_ERROR)"},
+        {ZlibErrorDetail("", -6).text(), "zlib(Z_VERSION_ERROR)"},
+        {ErrnoErrorDetail(ENOENT).text(), "errno(2) - No such file or directory"},
+        {ErrnoErrorDetail(-7).text().substr(0, 12), "errno(-7) - "},
+    };
+    for (const auto& [got, expected] : cases) {
+        EXPECT_EQ(got, expected);
+    }
+    EXPECT_EQ(HRESULTErrorDetail(0x80030020, "x").code(), static_cast<std::int32_t>(0x80030020));
+}
+
 // Counts destructions, to prove each detail is freed exactly once.
 class CountingDetail : public ErrorDetail {
 public:
@@ -29,71 +73,6 @@ private:
     int* destroyed_;
     std::string text_;
 };
-
-TEST(FullMessageTest, ClassTextAloneWithoutDetail) {
-    EXPECT_EQ(FullMessage(OLEStorageSharingException()), "OLE storage sharing violation");
-    EXPECT_EQ(FullMessage(OLEStorageNotStorageException()),
-              "The file exists but is not a storage object");
-}
-
-TEST(FullMessageTest, DetailInBrackets) {
-    EXPECT_EQ(
-        FullMessage(Exception(std::make_unique<StringErrorDetail>("Invalid read stream handle"))),
-        "General exception [Invalid read stream handle]");
-    EXPECT_EQ(FullMessage(PropertySizeException(
-                  std::make_unique<StringErrorDetail>("Container length overrun"))),
-              "Property record size exception [Container length overrun]");
-}
-
-TEST(FullMessageTest, DualDetailGivesDoubleBrackets) {
-    FileNotFoundException e(
-        std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(ENOENT),
-                                          std::make_unique<StringErrorDetail>("/in.ppt")));
-    EXPECT_EQ(FullMessage(e), "File not found [[errno(2) - No such file or directory,/in.ppt]]");
-}
-
-TEST(FullMessageTest, CaughtThroughBaseKeepsClassText) {
-    try {
-        throw FileNotFoundException(std::make_unique<StringErrorDetail>("x"));
-    } catch (const Exception& e) {
-        EXPECT_EQ(FullMessage(e), "File not found [x]");
-    }
-}
-
-TEST(ErrorDetailTest, HRESULTTexts) {
-    EXPECT_EQ(HRESULTErrorDetail(1, "reading stream").text(), "HRESULT(1) - reading stream");
-    EXPECT_EQ(HRESULTErrorDetail(0, "reading 0 bytes from stream").text(),
-              "HRESULT(0) - reading 0 bytes from stream");
-    EXPECT_EQ(HRESULTErrorDetail(0x80030020, "").text(), "HRESULT(80030020)");
-    EXPECT_EQ(HRESULTErrorDetail(0x80030020, "x").code(), static_cast<std::int32_t>(0x80030020));
-}
-
-TEST(ErrorDetailTest, HRESULTOfSystemFacilityCarriesSystemText) {
-    const std::uint32_t result = HRESULTErrorDetail::fromErrorNumber(ENOENT);
-    EXPECT_EQ(result, 0x80070002u);
-    EXPECT_EQ(HRESULTErrorDetail(result, "").text(),
-              "HRESULT(80070002) - No such file or directory");
-    EXPECT_EQ(HRESULTErrorDetail(result, "m").text(),
-              "HRESULT(80070002) - No such file or directory - m");
-}
-
-TEST(ErrorDetailTest, ZlibTexts) {
-    EXPECT_EQ(ZlibErrorDetail("", -1).text(), "zlib(-1)");
-    EXPECT_EQ(ZlibErrorDetail("", 2).text(), "zlib(2)");
-    EXPECT_EQ(ZlibErrorDetail("", -3).text(), "zlib(Z_DATA_ERROR)");
-    EXPECT_EQ(ZlibErrorDetail("incorrect header check", -3).text(),
-              "zlib(Z_DATA_ERROR) - incorrect header check");
-    EXPECT_EQ(ZlibErrorDetail("", -2).text(), "zlib(Z_STREAM_ERROR)");
-    EXPECT_EQ(ZlibErrorDetail("", -4).text(), "zlib(Z_MEM_ERROR)");
-    EXPECT_EQ(ZlibErrorDetail("", -5).text(), "zlib(Z_BUF_ERROR)");
-    EXPECT_EQ(ZlibErrorDetail("", -6).text(), "zlib(Z_VERSION_ERROR)");
-}
-
-TEST(ErrorDetailTest, ErrnoText) {
-    EXPECT_EQ(ErrnoErrorDetail(ENOENT).text(), "errno(2) - No such file or directory");
-    EXPECT_EQ(ErrnoErrorDetail(ENOENT).code(), 2);
-    EXPECT_EQ(ErrnoErrorDetail(-7).text().rfind("errno(-7) - ", 0), 0u);
-}
 
 TEST(ExceptionOwnershipTest, CopiesFreeTheDetailsOnce) {
     int destroyed = 0;

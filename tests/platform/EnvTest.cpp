@@ -18,15 +18,13 @@ mode_t PermissionBits(const fs::path& path) {
     return st.st_mode & 07777;
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
-TEST(EnvTest, PathKinds) {
+class EnvTest : public ::testing::Test {
+protected:
     Env& env = Env::Default();
     ScratchFolder scratch;
+};
+
+TEST_F(EnvTest, PathKinds) {
     WriteFileBytes(scratch / "file", "x");
     ASSERT_EQ(::mkfifo((scratch / "fifo").c_str(), 0600), 0);
     fs::create_symlink(scratch / "file", scratch / "link");
@@ -42,9 +40,7 @@ TEST(EnvTest, PathKinds) {
     EXPECT_FALSE(env.pathExists(scratch / "gone"));
 }
 
-TEST(EnvTest, CopyRefusingAnExistingTarget) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, CopyRefusingAnExistingTarget) {
     WriteFileBytes(scratch / "a", "new bytes");
     WriteFileBytes(scratch / "b", "kept");
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", true), EEXIST);
@@ -52,6 +48,8 @@ TEST(EnvTest, CopyRefusingAnExistingTarget) {
     fs::create_symlink(scratch / "nowhere", scratch / "dangling");
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "dangling", true), EEXIST);
     EXPECT_FALSE(fs::exists(scratch / "nowhere"));
+    EXPECT_EQ(env.copyFile(scratch / "missing", scratch / "to", true), ENOENT);
+    EXPECT_FALSE(fs::exists(scratch / "to"));
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "c", true), 0);
     EXPECT_EQ(ReadFileBytes(scratch / "c"), "new bytes");
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", false), 0);
@@ -60,9 +58,7 @@ TEST(EnvTest, CopyRefusingAnExistingTarget) {
 
 // The refusing copy is staged under a temporary name: the target name holds the whole copy or
 // nothing, whatever fails on the way.
-TEST(EnvTest, CopyRefusingAnExistingTargetNeverShowsPartOfACopy) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, CopyRefusingAnExistingTargetNeverShowsPartOfACopy) {
     WriteFileBytes(scratch / "a", std::string(64 * 1024, 'x'));
     ::chmod((scratch / "a").c_str(), 0640);
     {
@@ -71,18 +67,18 @@ TEST(EnvTest, CopyRefusingAnExistingTargetNeverShowsPartOfACopy) {
     }
     EXPECT_FALSE(env.pathExists(scratch / "b"));
     EXPECT_EQ(CountTempFiles(scratch.path()), 0);
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
     EXPECT_EQ(env.copyFile(scratch / "a", scratch / "b", true), 0);
     EXPECT_EQ(ReadFileBytes(scratch / "b"), ReadFileBytes(scratch / "a"));
-    EXPECT_EQ(PermissionBits(scratch / "b"), 0640 & ~CurrentUmask());
+    EXPECT_EQ(PermissionBits(scratch / "b"), 0640 & ~umask);
     EXPECT_EQ(fs::hard_link_count(scratch / "b"), 1u);
     EXPECT_EQ(CountTempFiles(scratch.path()), 0);
 }
 
 // Overwriting in place takes the space for the whole copy first: when it cannot be had, the
 // target keeps every byte.
-TEST(EnvTest, OverwriteThatDoesNotFitLeavesTheTarget) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, OverwriteThatDoesNotFitLeavesTheTarget) {
     WriteFileBytes(scratch / "big", std::string(64 * 1024, 'n'));
     WriteFileBytes(scratch / "target", std::string(20 * 1024, 'o'));
     {
@@ -95,15 +91,7 @@ TEST(EnvTest, OverwriteThatDoesNotFitLeavesTheTarget) {
     EXPECT_EQ(ReadFileBytes(scratch / "target"), "short");
 }
 
-TEST(EnvTest, CopyOfMissingSourceCreatesNothing) {
-    ScratchFolder scratch;
-    EXPECT_EQ(Env::Default().copyFile(scratch / "missing", scratch / "to", true), ENOENT);
-    EXPECT_FALSE(fs::exists(scratch / "to"));
-}
-
-TEST(EnvTest, UniqueFilesArePrivateEmptyAndDistinct) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, UniqueFilesArePrivateEmptyAndDistinct) {
     fs::path a;
     fs::path b;
     ASSERT_EQ(env.createUniqueFile(scratch.path(), "kvf", &a), 0);
@@ -114,48 +102,32 @@ TEST(EnvTest, UniqueFilesArePrivateEmptyAndDistinct) {
     EXPECT_EQ(a.extension(), ".tmp");
     EXPECT_EQ(fs::file_size(a), 0u);
     EXPECT_EQ(PermissionBits(a), 0600u);
-    fs::path c;
-    EXPECT_EQ(env.createUniqueFile(scratch / "missing", "kvf", &c), ENOENT);
+    EXPECT_EQ(env.createUniqueFile(scratch / "missing", "kvf", &a), ENOENT);
 }
 
-TEST(EnvTest, WritableNeedsAWriteBitEvenForRoot) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, WritableNeedsAWriteBitEvenForRootAndHardLinksAreOtherNames) {
     WriteFileBytes(scratch / "f", "x");
     fs::permissions(scratch / "f", fs::perms(0644));
     EXPECT_EQ(env.checkWritable(scratch / "f"), 0);
     fs::permissions(scratch / "f", fs::perms(0444));
     EXPECT_EQ(env.checkWritable(scratch / "f"), EACCES);
     EXPECT_EQ(env.checkWritable(scratch / "missing"), ENOENT);
-}
-
-TEST(EnvTest, HardLinksAreOtherNames) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
-    WriteFileBytes(scratch / "f", "x");
     EXPECT_FALSE(env.hasOtherNames(scratch / "f"));
     fs::create_hard_link(scratch / "f", scratch / "g");
     EXPECT_TRUE(env.hasOtherNames(scratch / "f"));
 }
 
-TEST(EnvTest, ReplaceFileTakesTheTargetsPermissionBits) {
-    Env& env = Env::Default();
-    ScratchFolder scratch;
+TEST_F(EnvTest, ReplaceFileTakesTheTargetsPermissionBitsAndAFailureLeavesTheTarget) {
     WriteFileBytes(scratch / "target", "old");
     fs::permissions(scratch / "target", fs::perms(0640));
+    EXPECT_EQ(env.replaceFile(scratch / "target", scratch / "missing"), ENOENT);
+    EXPECT_EQ(ReadFileBytes(scratch / "target"), "old");
     WriteFileBytes(scratch / "replacement", "new");
     fs::permissions(scratch / "replacement", fs::perms(0600));
     ASSERT_EQ(env.replaceFile(scratch / "target", scratch / "replacement"), 0);
     EXPECT_EQ(ReadFileBytes(scratch / "target"), "new");
     EXPECT_EQ(PermissionBits(scratch / "target"), 0640u);
     EXPECT_FALSE(fs::exists(scratch / "replacement"));
-}
-
-TEST(EnvTest, FailedReplaceLeavesTheTarget) {
-    ScratchFolder scratch;
-    WriteFileBytes(scratch / "target", "old");
-    EXPECT_EQ(Env::Default().replaceFile(scratch / "target", scratch / "missing"), ENOENT);
-    EXPECT_EQ(ReadFileBytes(scratch / "target"), "old");
 }
 
 }  // namespace

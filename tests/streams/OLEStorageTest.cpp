@@ -1,17 +1,16 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <functional>
 
+#include "FileSizeCap.h"
+#include "ScratchFolder.h"
+#include "cfb/CfbTestSupport.h"
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/StreamWriter.h"
-#include "cfb/TempFolder.h"
-#include "errors/FullMessage.h"
 #include "errors/IOException.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/OLEStorageSharingException.h"
@@ -21,117 +20,93 @@
 #include "streams/OLEStream.h"
 #include "streams/OLEStreamInputStream.h"
 #include "streams/OLEStreamOutputStream.h"
+#include "streams/StreamTestSupport.h"
 
 namespace {
 
-std::vector<std::uint8_t> bytes(std::size_t size, std::uint8_t seed) {
-    std::vector<std::uint8_t> data(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        data[i] = static_cast<std::uint8_t>(i * 7 + seed);
-    }
-    return data;
-}
+using cfbtest::pattern;
 
 // Writes a compound file through the wrappers: each (name, size) becomes a stream of the root.
 void writeFile(const std::filesystem::path& path,
                const std::vector<std::pair<std::string, std::size_t>>& streams) {
     OLEStorage storage;
     storage.create(path);
-    std::uint8_t seed = 0;
+    std::uint32_t seed = 0;
     for (const auto& [name, size] : streams) {
         OLEStream stream;
         ASSERT_TRUE(stream.create(storage, name));
-        const auto data = bytes(size, ++seed);
+        const auto data = pattern(size, ++seed);
         stream.write(data.data(), data.size());
     }
     storage.commit();
 }
 
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& exception) {
-        return FullMessage(exception);
-    }
-    return "no exception";
+class OLEStorageTest : public ::testing::Test {
+protected:
+    ScratchFolder folder_;
+    std::filesystem::path input_ = folder_ / "in.ppt";
+    std::filesystem::path output_ = folder_ / "out.ppt";
+};
+
+TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
+    std::ofstream(folder_ / "text.txt") << "Any text, however long, is not a storage.\n";
+    writeFile(input_, {{"S", 5000}});
+    std::fstream damaged(input_, std::ios::in | std::ios::out | std::ios::binary);
+    damaged.seekp(48);  // first directory sector: far outside the file
+    damaged.write("\x00\x00\x01\x00", 4);
+    damaged.close();
+    OLEStorage storage;
+    EXPECT_THROW(storage.open(folder_ / "text.txt"), OLEStorageNotStorageException);
+    EXPECT_EQ(MessageOf([&] { storage.open(input_); }),
+              "General exception [HRESULT(80030109) - opening storage [" + input_.string() + "]]");
+    const auto missing = folder_ / "missing.ppt";
+    EXPECT_EQ(MessageOf([&] { storage.open(missing); }),
+              "General exception [HRESULT(80030002) - opening storage [" + missing.string() + "]]");
+    EXPECT_EQ(MessageOf([&] { storage.readStorage(); }),
+              "General exception [Invalid read stream handle]");
+    EXPECT_EQ(MessageOf([&] { storage.writeStorage(); }),
+              "General exception [Invalid write stream handle]");
 }
 
-// Runs `action` in a child process and returns its exit code.
-int inChild(const std::function<int()>& action) {
+enum ChildOutcome { kDone, kSharingConflict, kOtherFailure };
+
+// Runs `action` in a child process: locks are between processes.
+int inChild(const std::function<void()>& action) {
     const pid_t child = ::fork();
     if (child == 0) {
-        int code = 99;
-        try {
-            code = action();
-        } catch (...) {
-            code = 98;
-        }
-        ::_exit(code);
+        const std::string message = MessageOf(action);
+        ::_exit(message == "no exception"                                ? kDone
+                : message.rfind("OLE storage sharing violation", 0) == 0 ? kSharingConflict
+                                                                         : kOtherFailure);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class OLEStorageTest : public ::testing::Test {
-protected:
-    TempFolder folder_;
-    std::filesystem::path input_ = folder_.file("in.ppt");
-    std::filesystem::path output_ = folder_.file("out.ppt");
-};
-
-TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
-    std::ofstream(folder_.file("text.txt")) << "Just some text, long enough to be more than a "
-                                               "header? No: any text is not a storage.\n";
-    OLEStorage storage;
-    EXPECT_THROW(storage.open(folder_.file("text.txt")), OLEStorageNotStorageException);
-    const auto missing = folder_.file("missing.ppt");
-    EXPECT_EQ(messageOf([&] { storage.open(missing); }),
-              "General exception [HRESULT(80030002) - opening storage [" + missing.string() + "]]");
-    EXPECT_EQ(messageOf([&] { storage.readStorage(); }),
-              "General exception [Invalid read stream handle]");
-    EXPECT_EQ(messageOf([&] { storage.writeStorage(); }),
-              "General exception [Invalid write stream handle]");
-}
-
-TEST_F(OLEStorageTest, DamagedFilesAreReportedAsCorrupt) {
-    writeFile(input_, {{"S", 5000}});
-    std::fstream file(input_, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(48);  // first directory sector: far outside the file
-    file.write("\x00\x00\x01\x00", 4);
-    file.close();
-    OLEStorage storage;
-    EXPECT_EQ(messageOf([&] { storage.open(input_); }),
-              "General exception [HRESULT(80030109) - opening storage [" + input_.string() + "]]");
-}
-
 TEST_F(OLEStorageTest, SharingConflictsBetweenProcesses) {
     writeFile(input_, {{"S", 10}});
-    const auto sharing = [](const std::function<void()>& action) {
-        return [action] {
-            try {
-                action();
-            } catch (const OLEStorageSharingException&) {
-                return 1;
-            }
-            return 0;
-        };
-    };
     {
         OLEStorage held;
         held.open(input_);
-        // An input we hold open refuses a writer, and still reads.
-        EXPECT_EQ(inChild(sharing([&] { OLEStorage().create(input_); })), 1);
+        // An input we hold open refuses writers, and the refused writer does not empty it;
+        // readers share it.
+        EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kSharingConflict);
+        EXPECT_EQ(inChild([&] { OLEStorage().open(input_); }), kDone);
         OLEStream stream;
-        EXPECT_TRUE(stream.open(held, "S"));
+        ASSERT_TRUE(stream.open(held, "S"));
+        std::uint8_t data[16];
+        EXPECT_EQ(stream.read(data, 10), 10u);
+        EXPECT_TRUE(std::equal(data, data + 10, pattern(10, 1).begin()));
     }
-    {
-        OLEStorage held;
-        held.create(output_);
-        // An output we hold refuses readers and a second writer.
-        EXPECT_EQ(inChild(sharing([&] { OLEStorage().open(output_); })), 1);
-        EXPECT_EQ(inChild(sharing([&] { OLEStorage().create(output_); })), 1);
-    }
+    EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kDone);
+    OLEStorage held;
+    held.create(output_);
+    // An output we hold refuses readers and a second writer until it is committed.
+    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kSharingConflict);
+    EXPECT_EQ(inChild([&] { OLEStorage().create(output_); }), kSharingConflict);
+    held.commit();
+    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kDone);
 }
 
 TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
@@ -143,13 +118,13 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
         for (const char16_t* name :
              {u"Current User", u"PowerPoint Document", u"Workbook", u"WordDocument", u"1Table",
               u"0Table", u"Pictures", u"\u0005SummaryInformation"}) {
-            writer->createStream(0, name)->write(bytes(5000, 1).data(), 5000);
+            writer->createStream(0, name)->write(pattern(5000, 1).data(), 5000);
         }
         // A storage named like a listed stream, and a stream that differs from one only in case
         // (it replaces "Workbook").
         const std::uint32_t data = writer->createStorage(0, u"Data");
-        writer->createStream(data, u"Inside")->write(bytes(10, 2).data(), 10);
-        writer->createStream(0, u"workbook")->write(bytes(10, 3).data(), 10);
+        writer->createStream(data, u"Inside")->write(pattern(10, 2).data(), 10);
+        writer->createStream(0, u"workbook")->write(pattern(10, 3).data(), 10);
         writer->commit();
     }
     ASSERT_TRUE(OLEStorage::isCopiedStream(std::string("WORKBOOK")));
@@ -159,7 +134,7 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
         file.storage().create(output_);
         OLEStream written;
         ASSERT_TRUE(written.create(file.storage(), "Current User"));
-        written.write(bytes(3, 4).data(), 3);
+        written.write(pattern(3, 4).data(), 3);
         file.storage().copyRemainingElements();
         file.storage().commit();
     }
@@ -182,8 +157,8 @@ TEST_F(OLEStorageTest, AFailedCopyThrowsAndTheOutputStaysValid) {
     storage.create(output_);
     OLEStream taken;
     ASSERT_TRUE(taken.create(storage, "pictures"));
-    taken.write(bytes(5, 1).data(), 5);
-    EXPECT_EQ(messageOf([&] { storage.copyRemainingElements(); }),
+    taken.write(pattern(5, 1).data(), 5);
+    EXPECT_EQ(MessageOf([&] { storage.copyRemainingElements(); }),
               "General exception [HRESULT(80030050) - copying element [Pictures]]");
     taken.release();
     storage.commit();
@@ -210,8 +185,8 @@ TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
     EXPECT_EQ(stream.read(buffer, 0), 0u);
     stream.seek(6, SeekOrigin::Begin);
     EXPECT_EQ(stream.read(buffer, 10), 4u);
-    EXPECT_EQ(buffer[0], bytes(10, 1)[6]);
-    EXPECT_EQ(messageOf([&] { stream.read(buffer, 10); }),
+    EXPECT_EQ(buffer[0], pattern(10, 1)[6]);
+    EXPECT_EQ(MessageOf([&] { stream.read(buffer, 10); }),
               "I/O exception [HRESULT(0) - reading 0 bytes from stream]");
     stream.seek(100, SeekOrigin::Begin);
     EXPECT_EQ(stream.tell(), 100);
@@ -219,7 +194,7 @@ TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
     EXPECT_EQ(stream.tell(), 7);
     stream.seek(-2, SeekOrigin::Current);
     EXPECT_EQ(stream.tell(), 5);
-    EXPECT_EQ(messageOf([&] { stream.seek(-6, SeekOrigin::Current); }),
+    EXPECT_EQ(MessageOf([&] { stream.seek(-6, SeekOrigin::Current); }),
               "I/O exception [HRESULT(80030001) - setting seek pointer]");
     EXPECT_EQ(stream.tell(), 5);
 
@@ -227,15 +202,15 @@ TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
     ASSERT_TRUE(large.open(storage, "Large"));
     OLEStreamInputStream input(large);
     input.seek(69999, SeekOrigin::Begin);
-    EXPECT_EQ(input.readByte(), bytes(70000, 2)[69999]);
+    EXPECT_EQ(input.readByte(), pattern(70000, 2)[69999]);
     EXPECT_THROW(input.readByte(), IOException);
 
     OLEStream unopened;
-    EXPECT_EQ(messageOf([&] { unopened.read(buffer, 1); }),
+    EXPECT_EQ(MessageOf([&] { unopened.read(buffer, 1); }),
               "I/O exception [HRESULT(80030006) - reading stream]");
-    EXPECT_EQ(messageOf([&] { unopened.tell(); }),
+    EXPECT_EQ(MessageOf([&] { unopened.tell(); }),
               "I/O exception [HRESULT(80030006) - getting seek pointer]");
-    EXPECT_EQ(messageOf([&] { unopened.write(buffer, 1); }),
+    EXPECT_EQ(MessageOf([&] { unopened.write(buffer, 1); }),
               "I/O exception [HRESULT(80030006) - writing stream]");
 }
 
@@ -247,7 +222,7 @@ TEST_F(OLEStorageTest, TheOutputIsCompleteOnceTheCompoundFileIsGone) {
         OLEStream stream;
         ASSERT_TRUE(stream.create(file.storage(), "Current User"));
         OLEStreamOutputStream output(stream);
-        output.write(bytes(5000, 9).data(), 5000);
+        output.write(pattern(5000, 9).data(), 5000);
         file.storage().copyRemainingElements();
         // No commit: destroying the CompoundFile commits.
     }
@@ -262,61 +237,41 @@ TEST_F(OLEStorageTest, WritingAfterTheCommitThrows) {
     OLEStream stream;
     ASSERT_TRUE(stream.create(storage, "S"));
     storage.commit();
-    EXPECT_EQ(messageOf([&] { stream.write(bytes(1, 1).data(), 1); }),
+    EXPECT_EQ(MessageOf([&] { stream.write(pattern(1, 1).data(), 1); }),
               "I/O exception [HRESULT(80030001) - writing stream]");
     EXPECT_FALSE(OLEStream().create(storage, "T"));
 }
 
-// A full disk, played by a file size limit in a child process: the failed write throws, and so
-// does the commit, so the incomplete output can never pass for a finished one.
+// A full disk, played by a file size cap: the failed write throws, and so does every commit, so
+// the incomplete output can never pass for a finished one.
 TEST_F(OLEStorageTest, AFailedWriteMakesTheCommitFail) {
-    const int result = inChild([this] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{64 * 1024, 64 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        int code = 0;
-        OLEStorage storage;
-        storage.create(output_);
-        {
-            OLEStream stream;
-            stream.create(storage, "Big");
-            const auto data = bytes(1 << 20, 1);
-            if (messageOf([&] { stream.write(data.data(), data.size()); }) ==
-                "I/O exception [HRESULT(80030070) - writing stream]") {
-                code |= 1;
-            }
-        }
-        if (messageOf([&] { storage.commit(); }) ==
-            "General exception [HRESULT(80030070) - committing storage [" + output_.string() +
-                "]]") {
-            code |= 2;
-        }
-        if (messageOf([&] { storage.commit(); }).find("committing storage") != std::string::npos) {
-            code |= 4;
-        }
-        return code;
-    });
-    EXPECT_EQ(result, 7);
+    const FileSizeCap cap(64 * 1024);
+    OLEStorage storage;
+    storage.create(output_);
+    {
+        OLEStream stream;
+        ASSERT_TRUE(stream.create(storage, "Big"));
+        const auto data = pattern(1 << 20, 1);
+        EXPECT_EQ(MessageOf([&] { stream.write(data.data(), data.size()); }),
+                  "I/O exception [HRESULT(80030070) - writing stream]");
+    }
+    EXPECT_EQ(
+        MessageOf([&] { storage.commit(); }),
+        "General exception [HRESULT(80030070) - committing storage [" + output_.string() + "]]");
+    EXPECT_NE(MessageOf([&] { storage.commit(); }).find("committing storage"), std::string::npos);
 }
 
-// The destructor of a stream flushes its last bytes; when that fails, the commit reports it.
+// The release of a stream writes its last bytes; when that fails, the commit reports it.
 TEST_F(OLEStorageTest, AFailureWhenAStreamIsReleasedMakesTheCommitFail) {
-    const int result = inChild([this] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        OLEStorage storage;
-        storage.create(output_);
-        OLEStream stream;
-        stream.create(storage, "Big");
-        const auto data = bytes(60 * 1024 + 100, 1);
-        stream.write(data.data(), data.size());  // whole sectors are written, 100 bytes wait
-        const rlimit limit{60 * 1024, 60 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        stream.release();
-        return messageOf([&] { storage.commit(); }).find("committing storage") != std::string::npos
-                   ? 1
-                   : 0;
-    });
-    EXPECT_EQ(result, 1);
+    OLEStorage storage;
+    storage.create(output_);
+    OLEStream stream;
+    ASSERT_TRUE(stream.create(storage, "Big"));
+    const auto data = pattern(60 * 1024 + 100, 1);
+    stream.write(data.data(), data.size());  // whole sectors are written, 100 bytes wait
+    const FileSizeCap cap(60 * 1024);
+    stream.release();
+    EXPECT_NE(MessageOf([&] { storage.commit(); }).find("committing storage"), std::string::npos);
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <optional>
 #include <string>
 
-#include "ScratchFolder.h"
 #include "errors/IOException.h"
-#include "errors/ZlibErrorDetail.h"
-#include "streams/MemoryStreams.h"
+#include "streams/StreamTestSupport.h"
 #include "streams/ZlibInputStream.h"
 #include "streams/ZlibOutputStream.h"
 
@@ -25,6 +22,19 @@ std::string Compress(const std::string& data) {
     compress(reinterpret_cast<Bytef*>(out.data()), &size, Bytes(data),
              static_cast<uLong>(data.size()));
     out.resize(size);
+    return out;
+}
+
+// What plain zlib, a reader that shares no code with the streams, makes of `compressed`:
+// the data, or nothing when it refuses it.
+std::optional<std::string> Uncompress(const std::string& compressed, std::size_t size) {
+    std::string out(size + 1, '\0');
+    uLongf got = static_cast<uLongf>(out.size());
+    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &got, Bytes(compressed),
+                   static_cast<uLong>(compressed.size())) != Z_OK) {
+        return std::nullopt;
+    }
+    out.resize(got);
     return out;
 }
 
@@ -58,24 +68,35 @@ std::string InflateAll(InputStream& in, std::size_t limit = SIZE_MAX) {
     return out;
 }
 
-int ZlibCode(const IOException& e) {
-    const auto* detail = dynamic_cast<const ZlibErrorDetail*>(e.detail());
-    return detail != nullptr ? detail->code() : 0;
+// The detail of the IOException that reading `in` to its end throws.
+std::string FailureOfRead(InputStream& in) {
+    std::uint8_t buffer[64];
+    try {
+        while (in.read(buffer, sizeof buffer) > 0) {
+        }
+    } catch (const IOException& e) {
+        return e.detail() != nullptr ? e.detail()->text() : "no detail";
+    }
+    return "no exception";
 }
 
+// Reads are served in full until the end, whatever the input pieces; readByte() delivers bytes
+// as unsigned values and moves tell() by one.
 TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
     const std::string data = NoiseBytes(3 * 8192 + 100);
     MemoryInputStream compressed(Compress(data));
     ZlibInputStream in(compressed);
+    EXPECT_EQ(in.readByte(), static_cast<std::uint8_t>(data[0]));
+    EXPECT_EQ(in.tell(), 1);
     std::string out(8192, '\0');
     auto* buffer = reinterpret_cast<std::uint8_t*>(out.data());
-    std::string all;
-    for (std::size_t expected : {8192, 8192, 8192, 100}) {
+    std::string all = data.substr(0, 1);
+    for (std::size_t expected : {8192, 8192, 8192, 99}) {
         ASSERT_EQ(in.read(buffer, 8192), expected);
         all.append(out, 0, expected);
     }
     EXPECT_EQ(in.read(buffer, 8192), 0u);
-    EXPECT_EQ(in.read(buffer, 8192), 0u);
+    EXPECT_EQ(in.readByte(), -1);
     EXPECT_EQ(all, data);
     EXPECT_EQ(in.tell(), static_cast<std::int64_t>(data.size()));
     EXPECT_TRUE(in.atStreamEnd());
@@ -84,19 +105,8 @@ TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
     }
 }
 
-TEST(ZlibInputStreamTest, ReadByteAdvancesTellByOne) {
-    MemoryInputStream compressed(Compress("hello"));
-    ZlibInputStream in(compressed);
-    EXPECT_EQ(in.readByte(), 'h');
-    EXPECT_EQ(in.tell(), 1);
-    EXPECT_EQ(in.readByte(), 'e');
-    EXPECT_EQ(in.tell(), 2);
-    EXPECT_EQ(in.skip(10), 3u);
-    EXPECT_EQ(in.readByte(), -1);
-    EXPECT_EQ(in.tell(), 5);
-}
-
-TEST(ZlibInputStreamTest, CutOffStreamYieldsItsPrefixThenFails) {
+// A cut-off stream yields its prefix, then fails; garbage fails with a data error every time.
+TEST(ZlibInputStreamTest, DamagedDataFailsWithTheZlibCode) {
     const std::string data = NoiseBytes(20000);
     const std::string compressed = Compress(data);
     MemoryInputStream cut(compressed.substr(0, compressed.size() / 2));
@@ -107,26 +117,12 @@ TEST(ZlibInputStreamTest, CutOffStreamYieldsItsPrefixThenFails) {
     EXPECT_LT(got, data.size());
     EXPECT_EQ(out.substr(0, got), data.substr(0, got));
     EXPECT_FALSE(in.atStreamEnd());
-    try {
-        in.read(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
-        FAIL() << "a read past the cut must fail";
-    } catch (const IOException& e) {
-        EXPECT_EQ(ZlibCode(e), Z_BUF_ERROR);
-    }
-}
+    EXPECT_EQ(FailureOfRead(in).rfind("zlib(Z_BUF_ERROR)", 0), 0u);
 
-TEST(ZlibInputStreamTest, GarbageFailsWithDataErrorAgainAndAgain) {
     MemoryInputStream garbage("this is not zlib data at all");
-    ZlibInputStream in(garbage);
-    std::uint8_t buffer[16];
+    ZlibInputStream garbled(garbage);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            in.read(buffer, sizeof buffer);
-            FAIL() << "garbage must not inflate";
-        } catch (const IOException& e) {
-            EXPECT_EQ(ZlibCode(e), Z_DATA_ERROR);
-            EXPECT_NE(e.detail()->text().find("zlib(Z_DATA_ERROR) - "), std::string::npos);
-        }
+        EXPECT_EQ(FailureOfRead(garbled).rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
     }
 }
 
@@ -147,45 +143,31 @@ TEST(ZlibOutputStreamTest, FlushOfNothingEndsWithSyncMarker) {
     EXPECT_EQ(in.read(buffer, sizeof buffer), 0u);
 }
 
+// Flushed data reads back through our inflater only; standard zlib readers refuse it as
+// incomplete.
 TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
     for (const std::string& data :
          {std::string("x"), NoiseBytes(100000), std::string(70000, 'a')}) {
-        MemoryInputStream compressed(Deflate(data, false));
+        const std::string flushed = Deflate(data, false);
+        MemoryInputStream compressed(flushed);
         ZlibInputStream in(compressed);
         EXPECT_EQ(InflateAll(in, data.size()), data);
         EXPECT_FALSE(in.atStreamEnd());
-    }
-}
-
-TEST(ZlibOutputStreamTest, WholeBuffersOnlyReachInnerBeforeFlush) {
-    MemoryOutputStream sink;
-    ZlibOutputStream zlib(sink);
-    const std::string data = NoiseBytes(500000);
-    zlib.write(Bytes(data), data.size());
-    EXPECT_FALSE(sink.writes.empty());
-    for (std::size_t count : sink.writes) {
-        EXPECT_EQ(count, 8192u);
+        EXPECT_FALSE(Uncompress(flushed, data.size()));
     }
 }
 
 TEST(ZlibOutputStreamTest, FinishedStreamInflatesWithPlainZlib) {
     const std::string data = NoiseBytes(30000) + std::string(30000, 'z');
     const std::string compressed = Deflate(data, true);
-    std::string out(data.size() + 1, '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &size, Bytes(compressed),
-                         static_cast<uLong>(compressed.size())),
-              Z_OK);
-    out.resize(size);
-    EXPECT_EQ(out, data);
-
+    EXPECT_EQ(Uncompress(compressed, data.size()), data);
     MemoryInputStream back(compressed);
     ZlibInputStream in(back);
     EXPECT_EQ(InflateAll(in), data);
     EXPECT_TRUE(in.atStreamEnd());
 }
 
-TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndFlushAddsNothing) {
+TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndUnflushedDataIsKeptBack) {
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
     zlib.write(Bytes("abc"), 3);
@@ -195,39 +177,14 @@ TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndFlushAddsNothing) {
     zlib.flush();
     EXPECT_EQ(sink.bytes, finished);
     EXPECT_THROW(zlib.writeByte('d'), IOException);
-}
 
-TEST(ZlibOutputStreamTest, DestroyingWithoutFlushKeepsSmallDataBack) {
-    MemoryOutputStream sink;
+    MemoryOutputStream lost;
     {
-        ZlibOutputStream zlib(sink);
-        zlib.write(Bytes("lost"), 4);
+        ZlibOutputStream unflushed(lost);
+        unflushed.write(Bytes("lost"), 4);
     }
-    EXPECT_TRUE(sink.bytes.empty());
-    EXPECT_EQ(sink.flushes, 1);
-}
-
-// Whether Python's zlib module, a reader independent of this code, inflates `compressed`
-// back to `data`.
-bool PythonInflates(const std::string& compressed, const std::string& data) {
-    ScratchFolder scratch;
-    WriteFileBytes(scratch / "in.z", compressed);
-    WriteFileBytes(scratch / "expected", data);
-    const std::string command =
-        "/usr/bin/python3 -c 'import sys, zlib; "
-        "sys.exit(zlib.decompress(open(sys.argv[1], \"rb\").read()) != "
-        "open(sys.argv[2], \"rb\").read())' '" +
-        (scratch / "in.z").string() + "' '" + (scratch / "expected").string() + "' 2>/dev/null";
-    return std::system(command.c_str()) == 0;
-}
-
-TEST(ZlibOutputStreamTest, PythonReadsFinishedButNotMerelyFlushedData) {
-    if (::access("/usr/bin/python3", X_OK) != 0) {
-        GTEST_SKIP() << "/usr/bin/python3 is not installed";
-    }
-    const std::string data = NoiseBytes(20000) + "tail";
-    EXPECT_TRUE(PythonInflates(Deflate(data, true), data));
-    EXPECT_FALSE(PythonInflates(Deflate(data, false), data));
+    EXPECT_TRUE(lost.bytes.empty());
+    EXPECT_EQ(lost.flushes, 1);
 }
 
 }  // namespace

@@ -2,11 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "errors/Exception.h"
+#include "errors/FullMessage.h"
 #include "streams/InputStream.h"
 #include "streams/OutputStream.h"
+
+// The full message of what `action` throws, or "no exception".
+inline std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& exception) {
+        return FullMessage(exception);
+    }
+    return "no exception";
+}
 
 // An input stream over bytes in memory that records what it is asked for.
 class MemoryInputStream : public InputStream {
