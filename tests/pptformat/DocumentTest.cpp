@@ -64,20 +64,6 @@ UserEditFields editAt(std::uint32_t directory, std::uint32_t lastEdit = 0) {
     return fields;
 }
 
-TEST(DocumentLoadTest, OneEditLoadsEveryObject) {
-    PresentationBuilder b;
-    b.add(documentContainer());
-    b.add(slide({pictureShape(1025)}));
-    LoadedDocument loaded(b.documentStream());
-    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
-    EXPECT_EQ(idsInInsertionOrder(loaded.document), (std::vector<std::uint32_t>{1, 2}));
-    EXPECT_EQ(loaded.document.records()[0].type(), 0x03E8);
-    const PersistEntry* slideEntry = loaded.document.persistDirectory().find(2);
-    ASSERT_NE(slideEntry, nullptr);
-    EXPECT_EQ(slideEntry->offset, b.objectOffsets().at(2));
-    EXPECT_EQ(loaded.document.records()[slideEntry->recordIndex].type(), 0x03EE);
-}
-
 TEST(DocumentLoadTest, ThreeEditsMergeNewestFirstAndSaveAsOneFullSave) {
     PresentationBuilder b;
     b.add(documentContainer());
