@@ -62,51 +62,43 @@ TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
 
 using PatchtreeCommandLineTest = PatchtreeTest;
 
-TEST_F(PatchtreeCommandLineTest, NoArgumentPrintsTheHelp) {
-    const RunOutput result = patchtree.run({});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "Invalid number of arguments.\n" + kHelp);
-}
-
-TEST_F(PatchtreeCommandLineTest, OptionsWithoutFolderPrintTheHelp) {
-    for (const auto& arguments :
-         std::vector<std::vector<std::string>>{{"-d"}, {logOption()}, {"-d", "-l:"}}) {
+TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "Invalid number of arguments.\n"},
+        {{"-d"}, "Invalid parameters.\n"},
+        {{logOption()}, "Invalid parameters.\n"},
+        {{"-d", "-l:"}, "Invalid parameters.\n"},
+    };
+    for (const auto& [arguments, first] : cases) {
         const RunOutput result = patchtree.run(arguments);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, "Invalid parameters.\n" + kHelp);
+        EXPECT_EQ(result.out, first + kHelp);
     }
     EXPECT_FALSE(fs::exists(logs));
     EXPECT_FALSE(fs::exists(patchtree.home() / "Brambleco"));
 }
 
-TEST_F(PatchtreeCommandLineTest, EmptyLogOptionUsesTheDefaultFolderInHome) {
+// Where the log goes: with an empty option, into the default folder in HOME; else into the
+// folder of the last option, with or without a separator, its missing last level created.
+TEST_F(PatchtreeCommandLineTest, LogFolderOption) {
     WriteFile(tree / "a.ppt", "exit 2");
+    const std::vector<std::string> okLine{"[ok], " + (tree / "a.ppt").string()};
     const RunOutput result = patchtree.run({"-l:", tree.string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")),
-              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
-}
+    EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")), okLine);
 
-TEST_F(PatchtreeCommandLineTest, LogFolderWithAndWithoutSeparator) {
-    WriteFile(tree / "a.ppt", "exit 2");
     fs::create_directory(scratch / "given");
     EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree.string()}).exitCode, 0);
-    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")),
-              std::vector<std::string>{"[ok], " + (tree / "a.ppt").string()});
-
-    // A missing last level is created; the log goes inside it, never beside it.
+    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")), okLine);
+    // The log goes inside the created folder, never beside it.
     EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree.string()}).exitCode,
               0);
     EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
     EXPECT_TRUE(LogFiles(scratch.path()).empty());
-}
 
-TEST_F(PatchtreeCommandLineTest, SecondLogOptionWins) {
-    WriteFile(tree / "a.ppt", "exit 2");
-    const RunOutput result =
-        patchtree.run({"-l:" + (scratch / "first").string(), tree.string(), "-l:" + logs.string()});
-    EXPECT_EQ(result.exitCode, 0);
+    const std::string first = "-l:" + (scratch / "first").string();
+    EXPECT_EQ(patchtree.run({first, tree.string(), logOption()}).exitCode, 0);
     EXPECT_FALSE(fs::exists(scratch / "first"));
     EXPECT_EQ(LogFiles(logs).size(), 1u);
 }
@@ -136,14 +128,6 @@ TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWith
     EXPECT_NE(result.out.find(logFolder), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("There was a problem"), std::string::npos) << result.out;
     EXPECT_TRUE(patchtree.childCalls().empty());
-}
-
-TEST_F(PatchtreeCommandLineTest, RunWithoutPresentationsLeavesNoLogFile) {
-    WriteFile(tree / "notes.txt", "exit 2");
-    const RunOutput result = patchtree.run({logOption(), tree.string()});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(fs::is_directory(logs));
-    EXPECT_TRUE(LogFiles(logs).empty());
 }
 
 }  // namespace

@@ -1,68 +1,15 @@
 #include "BatchTestSupport.h"
 
-#include <fcntl.h>
-#include <grp.h>
 #include <iconv.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
-
 namespace batchtest {
-
-namespace {
-
-constexpr uid_t kUnprivilegedId = 65534;
-constexpr int kSetupFailed = 125;
-
-std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        const std::string name = text.substr(0, text.find('=') + 1);
-        const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& e) {
-            return e.compare(0, name.size(), name) == 0;
-        });
-        if (!replaced) {
-            merged.push_back(text);
-        }
-    }
-    merged.insert(merged.end(), extra.begin(), extra.end());
-    return merged;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& s : strings) {
-        pointers.push_back(s.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// In the forked child: everything up to exec, using only async-signal-safe calls.
-[[noreturn]] void StartChild(const char* program, char** argv, char** envp, const char* folder,
-                             int out, int err, bool unprivileged) {
-    if ((folder[0] != '\0' && ::chdir(folder) != 0) || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
-        ::_exit(kSetupFailed);
-    }
-    if (unprivileged && ::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
-         ::setuid(kUnprivilegedId) != 0)) {
-        ::_exit(kSetupFailed);
-    }
-    ::execve(program, argv, envp);
-    ::_exit(kSetupFailed);
-}
-
-}  // namespace
 
 ScratchFolder::ScratchFolder() {
     const char* tmp = std::getenv("TMPDIR");
@@ -84,38 +31,6 @@ ScratchFolder::~ScratchFolder() {
         }
     }
     fs::remove_all(path_, error);
-}
-
-RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
-              const RunOptions& options) {
-    ScratchFolder io;
-    const fs::path outPath = io / "out";
-    const fs::path errPath = io / "err";
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-
-    std::vector<std::string> argvStrings{program.string()};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> envStrings = MergedEnvironment(options.environment);
-    std::vector<char*> argv = Pointers(argvStrings);
-    std::vector<char*> envp = Pointers(envStrings);
-    const std::string folder = options.workingFolder.string();
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        StartChild(program.c_str(), argv.data(), envp.data(), folder.c_str(), out, err,
-                   options.unprivileged);
-    }
-    ::close(out);
-    ::close(err);
-    int status = 0;
-    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    RunOutput result;
-    result.exitCode = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
 }
 
 Installation::Installation(const ScratchFolder& scratch, Child child)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/RunProgram.h"
+
 // Helpers for running copies of Patchtree on trees built in a scratch folder.
 namespace batchtest {
 
@@ -27,21 +29,9 @@ private:
     fs::path path_;
 };
 
-struct RunOptions {
-    fs::path workingFolder;                // empty: the test's own
-    std::vector<std::string> environment;  // extra or replaced "NAME=value" entries
-    bool unprivileged = false;             // run as user and group 65534 when we are root
-};
-
-struct RunOutput {
-    int exitCode = -1;  // -1 when the program ended by a signal
-    std::string out;
-    std::string err;
-};
-
-// Runs a program directly and collects what it writes to standard output and error.
-RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
-              const RunOptions& options = {});
+using fixtures::Run;
+using fixtures::RunOptions;
+using fixtures::RunOutput;
 
 // Which program sits beside the copy of Patchtree under the name Patchdoc.
 enum class Child { StandIn, RealPatchdoc, Missing, NotExecutable };

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "errors/FullMessage.h"
-#include "errors/IOException.h"
 #include "errors/OldVersionException.h"
 #include "pptformat/CurrentUser.h"
 #include "pptformat/OldVersion.h"
@@ -33,43 +32,32 @@ TEST(CurrentUserTest, ReadsTokenAndOffsetAndWritesBackWithTheNewOffset) {
     EXPECT_EQ(rewrite(stream, 0x777), currentUserAtom(0x777, kEncryptedToken, "Ada"));
 }
 
-TEST(CurrentUserTest, EmptyUserName) {
-    const Bytes stream = currentUserAtom(16, kPlainToken, "");
-    EXPECT_EQ(rewrite(stream, 16), stream);
-    EXPECT_EQ(stream.size(), 8u + 20u + 4u);
+TEST(CurrentUserTest, EmptyOrMissingUnicodeNameIsKept) {
+    const Bytes empty = currentUserAtom(16, kPlainToken, "");
+    EXPECT_EQ(empty.size(), 8u + 20u + 4u);
+    EXPECT_EQ(rewrite(empty, 16), empty);
+    const Bytes noUnicodeName = currentUserAtom(16, kPlainToken, "Bob", false);
+    EXPECT_EQ(rewrite(noUnicodeName, 16), concat({noUnicodeName, zeros(6)}));  // written as zeros
 }
 
-TEST(CurrentUserTest, MissingUnicodeNameIsWrittenAsZeros) {
-    const Bytes stream = currentUserAtom(16, kPlainToken, "Bob", false);
-    EXPECT_EQ(rewrite(stream, 16), concat({stream, zeros(6)}));
-}
-
-TEST(CurrentUserTest, OtherRecordTypeIsRefused) {
-    Bytes stream = currentUserAtom(16);
-    stream[2] = 0xF5;  // a user edit atom's type
-    OpenedCompoundFile file({{"Current User", stream}});
-    try {
-        CurrentUser user(file.storage);
-        FAIL() << "no exception";
-    } catch (const Exception& e) {
-        EXPECT_EQ(FullMessage(e), "I/O exception [Error reading Current User Atom]");
-    }
-}
-
-TEST(CurrentUserTest, StreamThatEndsBeforeRelVersionFails) {
-    Bytes stream = currentUserAtom(16, kPlainToken, "Carol", false);
-    stream.resize(8 + 20 + 5);
-    OpenedCompoundFile file({{"Current User", stream}});
-    EXPECT_THROW(CurrentUser user(file.storage), IOException);
-}
-
-TEST(CurrentUserTest, MissingStreamCannotBeOpened) {
-    OpenedCompoundFile file({{"Other", {1}}});
-    try {
-        CurrentUser user(file.storage);
-        FAIL() << "no exception";
-    } catch (const Exception& e) {
-        EXPECT_EQ(FullMessage(e), "I/O exception [Error opening stream [Current User]]");
+TEST(CurrentUserTest, UnreadableStreamsAreRefused) {
+    Bytes otherType = currentUserAtom(16);
+    otherType[2] = 0xF5;  // a user edit atom's type
+    Bytes cut = currentUserAtom(16, kPlainToken, "Carol", false);
+    cut.resize(8 + 20 + 5);  // ends before relVersion
+    const std::pair<std::vector<NamedStream>, std::string> cases[] = {
+        {{{"Current User", otherType}}, "I/O exception [Error reading Current User Atom]"},
+        {{{"Current User", cut}}, "I/O exception [HRESULT(0) - reading 0 bytes from stream]"},
+        {{{"Other", {1}}}, "I/O exception [Error opening stream [Current User]]"},
+    };
+    for (const auto& [streams, expected] : cases) {
+        OpenedCompoundFile file(streams);
+        try {
+            CurrentUser user(file.storage);
+            ADD_FAILURE() << "no exception for " << expected;
+        } catch (const Exception& e) {
+            EXPECT_EQ(FullMessage(e), expected);
+        }
     }
 }
 

@@ -71,13 +71,23 @@ TEST(PropertyRecordTest, ExactFitLoadsEntriesAndShapeBytes) {
     EXPECT_FALSE(record->hasProperty(kUnusedProperty));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
     EXPECT_EQ(record->shapeRecord(), t.shape);
+
+    const auto withoutShape = t.parse(false);
+    EXPECT_EQ(withoutShape->shapeFlags(), 0u);
+    EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
 }
 
-TEST(PropertyRecordTest, ZeroLengthTableStillReadsWhatFollows) {
+// An empty table still reads the shape record; repaired flags go back into the same bytes.
+TEST(PropertyRecordTest, ZeroLengthTableKeepsTheShapeBytes) {
     ParsedTable t(withTable(propertyTable({})));
     const auto record = t.parse();
     EXPECT_FALSE(record->hasProperty(kPib));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    const std::uint8_t* before = record->shapeBytes().data();
+    record->setShapeFlags(0xA00);
+    EXPECT_EQ(record->shapeBytes().data(), before);
+    EXPECT_EQ(record->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
 }
 
 TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
@@ -102,24 +112,6 @@ TEST(PropertyRecordTest, ComplexDataMayReachPastTheTable) {
     EXPECT_NO_THROW(t.parse());
 }
 
-TEST(PropertyRecordTest, ComplexDataPastTheStreamFails) {
-    const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(0x7FFFFFF0)}), 1, 3);
-    ParsedTable t(withTable(table));
-    EXPECT_THROW(t.parse(), IOException);
-}
-
-TEST(PropertyRecordTest, TableAtTheEndOfTheStreamFails) {
-    ParsedTable t({shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})});
-    EXPECT_THROW(t.parse(), IOException);
-}
-
-TEST(PropertyRecordTest, NoShapeRecordGivesZeroShapeBytes) {
-    ParsedTable t(withTable(propertyTable({{kPib, 1}})));
-    const auto record = t.parse(false);
-    EXPECT_EQ(record->shapeFlags(), 0u);
-    EXPECT_EQ(record->shapeRecord(), nullptr);
-}
-
 TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
     const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
     const Bytes tertiary = atom(
@@ -134,14 +126,14 @@ TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
     EXPECT_THROW(cut.parse(), IOException);
 }
 
-TEST(PropertyRecordTest, RepairedFlagsStayInTheSameBytes) {
-    ParsedTable t(withTable(propertyTable({})));
-    const auto record = t.parse();
-    const std::uint8_t* before = record->shapeBytes().data();
-    record->setShapeFlags(0xA00);
-    EXPECT_EQ(record->shapeBytes().data(), before);
-    EXPECT_EQ(record->shapeBytes(),
-              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
+// Complex data past the end of the stream, and a table at its very end, fail the parse.
+TEST(PropertyRecordTest, ReadsPastTheStreamFail) {
+    const Bytes hugeComplex = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(0x7FFFFFF0)}), 1, 3);
+    for (const auto& objects : std::vector<std::vector<Bytes>>{
+             withTable(hugeComplex), {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})}}) {
+        ParsedTable t(objects);
+        EXPECT_THROW(t.parse(), IOException);
+    }
 }
 
 }  // namespace

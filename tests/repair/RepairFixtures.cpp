@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "pptformat/CurrentUser.h"
@@ -62,6 +63,19 @@ StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persi
     return {record.header(), Bytes(begin, begin + record.length())};
 }
 
+StoredRecord storedObject(const Bytes& file, std::uint32_t persistId) {
+    TempFile path;
+    writeFile(path.path(), file);
+    return storedObject(path.path(), persistId);
+}
+
+Bytes StoredRecord::whole() const {
+    Bytes bytes(RecordHeader::kSize + body.size());
+    header.serialize(bytes.data());
+    std::copy(body.begin(), body.end(), bytes.begin() + RecordHeader::kSize);
+    return bytes;
+}
+
 Bytes embeddedFile(const StoredRecord& storage) {
     if ((storage.header.verInstance >> 4) != 1) {
         return storage.body;
@@ -81,6 +95,18 @@ int flattenedShapes(const std::filesystem::path& file) {
     CountingProgress progress;
     loaded.document.fixOleShapes(progress);
     return progress.steps;
+}
+
+int flattenedShapes(const Bytes& file) {
+    TempFile path;
+    writeFile(path.path(), file);
+    return flattenedShapes(path.path());
+}
+
+Bytes streamOf(const Bytes& file, const std::string& name) {
+    TempFile path;
+    writeFile(path.path(), file);
+    return readStream(path.path(), name);
 }
 
 }  // namespace fixtures

@@ -35,15 +35,22 @@ Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
 struct StoredRecord {
     RecordHeader header;
     Bytes body;
+
+    Bytes whole() const;  // the header's bytes followed by the body
 };
 
-// The top record of object `persistId` in the presentation file.
+// The top record of object `persistId` in the presentation file (given by path or as bytes).
 StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId);
+StoredRecord storedObject(const Bytes& file, std::uint32_t persistId);
 
 // The compound file held by an ExOleObjStg record (inflated when its instance is 1).
 Bytes embeddedFile(const StoredRecord& storage);
 
-// How many flattened OLE shapes the presentation at `file` still has.
+// How many flattened OLE shapes the presentation (given by path or as bytes) still has.
 int flattenedShapes(const std::filesystem::path& file);
+int flattenedShapes(const Bytes& file);
+
+// The whole content of a root stream of the compound file given as bytes.
+Bytes streamOf(const Bytes& file, const std::string& name);
 
 }  // namespace fixtures

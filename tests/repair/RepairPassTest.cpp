@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "FileSizeCap.h"
+#include "ScopedTmpdir.h"
+#include "ScratchFolder.h"
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
-#include "streams/TempFile.h"
 #include "support/Records.h"
 
 using namespace fixtures;
@@ -15,31 +14,14 @@ namespace {
 
 const char* const kNotPowerPoint =
     "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT files.";
+const char* const kEncrypted = "This tool cannot repair encrypted or password-protected files.";
 
 // Runs the pass over the given file bytes, with a private temporary folder so that every
 // temporary file the pass leaves behind would show.
 class RepairPassTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* outer = std::getenv("TMPDIR");
-        savedTmpdir_ = outer != nullptr ? outer : "";
-        folder_ = fs::temp_directory_path() / ("repairpass-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-        setenv("TMPDIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedTmpdir_.empty()) {
-            unsetenv("TMPDIR");
-        } else {
-            setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-        }
-        fs::remove_all(folder_);
-    }
-
     int run(const Bytes& file) {
-        input_ = folder_ / "input.ppt";
         writeFile(input_, file);
-        output_ = folder_ / "output.ppt";
         writeFile(output_, {});
         FixFile fixFile;
         const int outcome = RunRepairPass(input_, fixFile, output_, message);
@@ -50,7 +32,7 @@ protected:
     // Files in the temporary folder other than the input and the output.
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
-        for (const fs::directory_entry& e : fs::directory_iterator(folder_)) {
+        for (const fs::directory_entry& e : fs::directory_iterator(temp_.path())) {
             if (e.path() != input_ && e.path() != output_) {
                 names.push_back(e.path().filename().string());
             }
@@ -58,14 +40,12 @@ protected:
         return names;
     }
 
+    ScratchFolder temp_;
+    ScopedTmpdir tmpdir_{temp_.path().string()};
+    const fs::path input_ = temp_ / "input.ppt";
+    const fs::path output_ = temp_ / "output.ppt";
     std::string message;
     int count = -1;
-    fs::path input_;
-    fs::path output_;
-
-private:
-    fs::path folder_;
-    std::string savedTmpdir_;
 };
 
 TEST_F(RepairPassTest, FlattenedShapesInThePresentationAndInAnEmbeddedOneAreCounted) {
@@ -92,60 +72,41 @@ TEST_F(RepairPassTest, NothingToRepairStillWritesTheOutput) {
     EXPECT_TRUE(leftovers().empty());
 }
 
+// Files the pass refuses, each with its message, leaving no temporary file behind.
 TEST_F(RepairPassTest, FilesThatAreNotPlainPresentations) {
-    EXPECT_EQ(run(text("plain text, not a compound file")), 2);
-    EXPECT_EQ(message, kNotPowerPoint);
-
     PresentationBuilder otherToken = presentation({{}});
     otherToken.setToken(0x12345678);
-    EXPECT_EQ(run(otherToken.compoundFile()), 2);
-    EXPECT_EQ(message, kNotPowerPoint);
-
     PresentationBuilder encrypted = presentation({{oleShape(1025, 1, true)}});
     encrypted.setToken(kEncryptedToken);
-    EXPECT_EQ(run(encrypted.compoundFile()), 2);
-    EXPECT_EQ(message, "This tool cannot repair encrypted or password-protected files.");
-
-    EXPECT_EQ(run(compoundFileBytes({{"WordDocument", zeros(100)}})), 2);
-    EXPECT_EQ(message, "I/O exception [Error opening stream [Current User]]");
-
-    EXPECT_EQ(run(compoundFileBytes({{"PP40", zeros(10)}, {"Current User", zeros(10)}})), 2);
-    EXPECT_EQ(message, "Old version of PowerPoint [Old version of PowerPoint]");
-    EXPECT_TRUE(leftovers().empty());
+    PresentationBuilder slideFirst;
+    slideFirst.add(slide({oleShape(1025, 1, true)}));
+    const Bytes emptyDirectory = persistDirectoryAtom({});
+    const auto emptyAt = static_cast<std::uint32_t>(emptyDirectory.size());
+    PresentationBuilder damaged = presentation({{oleShape(1025, 1, true)}});
+    Bytes damagedStream = damaged.documentStream();
+    damagedStream[damaged.objectOffsets().at(2) + 4] += 1;  // the slide claims one byte more
+    const std::pair<Bytes, std::string> cases[] = {
+        {text("plain text, not a compound file"), kNotPowerPoint},
+        {otherToken.compoundFile(), kNotPowerPoint},
+        {encrypted.compoundFile(), kEncrypted},
+        {slideFirst.compoundFile(), kEncrypted},  // a first object that is no document
+        {compoundFileBytes({{"WordDocument", zeros(100)}}),
+         "I/O exception [Error opening stream [Current User]]"},
+        {compoundFileBytes({{"PP40", zeros(10)}, {"Current User", zeros(10)}}),
+         "Old version of PowerPoint [Old version of PowerPoint]"},
+        {compoundFileBytes({{"Current User", currentUserAtom(emptyAt)},
+                            {"PowerPoint Document", concat({emptyDirectory, userEditAtom({})})}}),
+         "An unexpected error occurred."},
+        {compoundFileBytes({{"Current User", damaged.currentUserStream()},
+                            {"PowerPoint Document", damagedStream}}),
+         "I/O exception [Record length overrun]"},
+    };
+    for (const auto& [file, expected] : cases) {
+        EXPECT_EQ(run(file), 2) << expected;
+        EXPECT_EQ(message, expected);
+        EXPECT_TRUE(leftovers().empty()) << expected;
+    }
 }
-
-TEST_F(RepairPassTest, FirstObjectThatIsNoDocumentCountsAsEncrypted) {
-    PresentationBuilder b;
-    b.add(slide({oleShape(1025, 1, true)}));
-    EXPECT_EQ(run(b.compoundFile()), 2);
-    EXPECT_EQ(message, "This tool cannot repair encrypted or password-protected files.");
-}
-
-TEST_F(RepairPassTest, EmptyPersistDirectoryIsAnUnexpectedError) {
-    const Bytes directory = persistDirectoryAtom({});
-    UserEditFields edit;
-    const Bytes stream = concat({directory, userEditAtom(edit)});
-    const Bytes file = compoundFileBytes(
-        {{"Current User", currentUserAtom(static_cast<std::uint32_t>(directory.size()))},
-         {"PowerPoint Document", stream}});
-    EXPECT_EQ(run(file), 2);
-    EXPECT_EQ(message, "An unexpected error occurred.");
-}
-
-TEST_F(RepairPassTest, DamagedDocumentGivesTheFormatError) {
-    PresentationBuilder b = presentation({{oleShape(1025, 1, true)}});
-    Bytes stream = b.documentStream();
-    stream[b.objectOffsets().at(2) + 4] += 1;  // the slide container claims one byte more
-    const Bytes damaged = compoundFileBytes(
-        {{"Current User", b.currentUserStream()}, {"PowerPoint Document", stream}});
-    EXPECT_EQ(run(damaged), 2);
-    EXPECT_EQ(message.rfind("I/O exception [", 0), 0u) << message;
-    EXPECT_TRUE(leftovers().empty());
-}
-
-}  // namespace
-
-namespace {
 
 // An embedded presentation with a flattened shape whose compound file unpacks to far more than
 // the outer file takes on disk.
@@ -154,8 +115,6 @@ Bytes outerWithLargeEmbeddedPresentation() {
     inner.addStream("Pictures", zeros(1 << 20));
     return presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
 }
-
-}  // namespace
 
 // When the machine cannot unpack an embedded presentation, the pass fails: skipping the object
 // as if its data were damaged would report a repair that left it flattened.
@@ -173,19 +132,9 @@ TEST_F(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
 
 TEST_F(RepairPassTest, MissingTemporaryFolderFailsThePass) {
     const Bytes file = outerWithLargeEmbeddedPresentation();
-    input_ = fs::temp_directory_path() / ("repairpass-input-" + std::to_string(::getpid()));
-    writeFile(input_, file);
-    output_ = input_;
-    output_ += ".out";
-    writeFile(output_, {});
-    const char* tmpdir = std::getenv("TMPDIR");
-    const std::string saved = tmpdir != nullptr ? tmpdir : "";
-    setenv("TMPDIR", "/nonexistent-folder-for-this-test", 1);
-    FixFile fixFile;
-    const int outcome = RunRepairPass(input_, fixFile, output_, message);
-    setenv("TMPDIR", saved.c_str(), 1);
-    fs::remove(input_);
-    fs::remove(output_);
-    EXPECT_EQ(outcome, 2);
+    const ScopedTmpdir missing("/nonexistent-folder-for-this-test");
+    EXPECT_EQ(run(file), 2);
     EXPECT_EQ(message.rfind("Temporary file creation failed", 0), 0u) << message;
 }
+
+}  // namespace

@@ -5,8 +5,11 @@
 #include <cstdlib>
 
 #include "ReadOnlyFolder.h"
-#include "RunProgram.h"
 #include "ScratchFolder.h"
+#include "support/RunProgram.h"
+
+using fixtures::RunOutput;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,14 +23,17 @@ const std::string kNotPowerPoint =
 
 class PatchdocTest : public ::testing::Test {
 protected:
-    ProgramRun run(const std::vector<std::string>& arguments) {
-        return RunProgram(PATCHDOC_PATH, arguments, temp_.path().string());
+    // Runs Patchdoc with the temporary folder `tmpdir`, by default the test's own.
+    RunOutput run(const std::vector<std::string>& arguments, std::string tmpdir = {}) {
+        fixtures::RunOptions options;
+        options.environment = {"TMPDIR=" + (tmpdir.empty() ? temp_.path().string() : tmpdir)};
+        return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
 
     // A file that is not a presentation, in a folder of its own.
-    std::filesystem::path notAPresentation(const std::string& folder, const std::string& name) {
-        std::filesystem::create_directories(scratch_ / folder);
-        const std::filesystem::path path = scratch_ / folder / name;
+    fs::path notAPresentation(const std::string& folder, const std::string& name) {
+        fs::create_directories(scratch_ / folder);
+        const fs::path path = scratch_ / folder / name;
         WriteFileBytes(path, "This is not a presentation.\n");
         return path;
     }
@@ -36,74 +42,52 @@ protected:
     ScratchFolder temp_;  // the program's temporary folder
 };
 
-TEST_F(PatchdocTest, WrongNumberOfArguments) {
-    for (const auto& arguments :
-         {std::vector<std::string>{}, std::vector<std::string>{"-d", "a.ppt", "b.ppt"}}) {
-        const ProgramRun result = run(arguments);
-        EXPECT_EQ(result.output, "Invalid number of arguments.\n" + kUsage);
+TEST_F(PatchdocTest, ArgumentsThatNameNoSingleFilePrintTheUsage) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "Invalid number of arguments."},
+        {{"-d", "a.ppt", "b.ppt"}, "Invalid number of arguments."},
+        {{"-d"}, "The file to be repaired has not been specified."},
+        {{"-d", "-d"}, "The file to be repaired has not been specified."},
+        {{"a.ppt", "b.ppt"}, "The arguments are invalid."},
+        {{"my-docs/a.ppt", "x-d"}, "The arguments are invalid."},  // even when they contain -d
+    };
+    for (const auto& [arguments, first] : cases) {
+        const RunOutput result = run(arguments);
+        EXPECT_EQ(result.out, first + "\n" + kUsage);
         EXPECT_EQ(result.exitCode, 1);
     }
 }
 
-TEST_F(PatchdocTest, OptionWithoutFile) {
-    for (const auto& arguments :
-         {std::vector<std::string>{"-d"}, std::vector<std::string>{"-d", "-d"}}) {
-        const ProgramRun result = run(arguments);
-        EXPECT_EQ(result.output, "The file to be repaired has not been specified.\n" + kUsage);
-        EXPECT_EQ(result.exitCode, 1);
-    }
-}
-
-TEST_F(PatchdocTest, TwoPathsAreInvalidEvenWhenTheyContainDashD) {
-    for (const auto& arguments : {std::vector<std::string>{"a.ppt", "b.ppt"},
-                                  std::vector<std::string>{"my-docs/a.ppt", "x-d"}}) {
-        const ProgramRun result = run(arguments);
-        EXPECT_EQ(result.output, "The arguments are invalid.\n" + kUsage);
-        EXPECT_EQ(result.exitCode, 1);
-    }
-}
-
-TEST_F(PatchdocTest, OptionBeforeOrAfterThePath) {
-    const auto path = notAPresentation("talks", "a.ppt");
-    for (const auto& arguments : {std::vector<std::string>{path.string(), "-d"},
-                                  std::vector<std::string>{"-d", path.string()}}) {
-        const ProgramRun result = run(arguments);
-        EXPECT_EQ(result.output, "[err], " + kNotPowerPoint + path.string() + "\n");
-        EXPECT_EQ(result.exitCode, 1);
-    }
-}
-
-TEST_F(PatchdocTest, PathContainingDashDIsAPath) {
-    const auto path = notAPresentation("my-docs", "2008-dec.ppt");
-    const ProgramRun result = run({path.string()});
-    EXPECT_EQ(result.output, "[err], " + kNotPowerPoint + path.string() + "\n");
-    EXPECT_EQ(result.exitCode, 1);
-}
-
-TEST_F(PatchdocTest, NotAPresentationIsLeftAsItWasWithNothingBehind) {
-    const auto path = notAPresentation("talks", "notes.ppt");
+// The option may stand before or after the path, and a path containing "-d" is a path. A file
+// that is not a presentation is left as it was, and nothing stays behind.
+TEST_F(PatchdocTest, NotAPresentationIsReportedAndLeftAsItWas) {
+    const fs::path talk = notAPresentation("talks", "a.ppt");
+    const fs::path dashed = notAPresentation("my-docs", "2008-dec.ppt");
     struct stat before {};
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    const ProgramRun result = run({path.string()});
-    EXPECT_EQ(result.exitCode, 1);
+    ASSERT_EQ(::stat(dashed.c_str(), &before), 0);
+    for (const auto& [arguments, path] : std::vector<std::pair<std::vector<std::string>, fs::path>>{
+             {{talk, "-d"}, talk}, {{"-d", talk}, talk}, {{dashed}, dashed}}) {
+        const RunOutput result = run(arguments);
+        EXPECT_EQ(result.out, "[err], " + kNotPowerPoint + path.string() + "\n");
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
+        EXPECT_EQ(CountTempFiles(temp_.path()), 0);
+    }
     struct stat after {};
-    ASSERT_EQ(::stat(path.c_str(), &after), 0);
-    EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
+    ASSERT_EQ(::stat(dashed.c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-    EXPECT_EQ(CountTempFiles(path.parent_path()), 0);
-    EXPECT_EQ(CountTempFiles(temp_.path()), 0);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
 }
 
 TEST_F(PatchdocTest, WhatIsNotARegularFileDoesNotExist) {
-    std::filesystem::create_directory(scratch_ / "folder.ppt");
+    fs::create_directory(scratch_ / "folder.ppt");
     ASSERT_EQ(::mkfifo((scratch_ / "fifo.ppt").c_str(), 0600), 0);
     for (const std::string& path :
          {(scratch_ / "missing.ppt").string(), (scratch_ / "folder.ppt").string(),
           (scratch_ / "fifo.ppt").string(), std::string("/dev/null")}) {
-        const ProgramRun result = run({path});
-        EXPECT_EQ(result.output, path + " does not exist.\n");
+        const RunOutput result = run({path});
+        EXPECT_EQ(result.out, path + " does not exist.\n");
         EXPECT_EQ(result.exitCode, 1);
     }
 }
@@ -114,9 +98,8 @@ TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {
     if (!locked.active()) {
         GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
     }
-    const ProgramRun result =
-        RunProgram(PATCHDOC_PATH, {path.string()}, (temp_ / "missing").string());
-    EXPECT_EQ(result.output,
+    const RunOutput result = run({path.string()}, (temp_ / "missing").string());
+    EXPECT_EQ(result.out,
               "[err], Temporary file creation failed [HRESULT(80070002) - No such file or "
               "directory]" +
                   path.string() + "\n");
@@ -128,22 +111,22 @@ TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {
 // with its old bytes in the backup, and no temporary file stays behind.
 TEST_F(PatchdocTest, CorpusFilesChangeOnlyWhenRepaired) {
     const char* corpus = std::getenv("PATCH_CORPUS");
-    if (corpus == nullptr || !std::filesystem::is_directory(corpus)) {
+    if (corpus == nullptr || !fs::is_directory(corpus)) {
         GTEST_SKIP() << "no corpus folder (PATCH_CORPUS)";
     }
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    for (const auto& entry : fs::directory_iterator(corpus)) {
         const std::string name = entry.path().filename().string();
         if (entry.path().extension() == ".md") {
             continue;
         }
         SCOPED_TRACE(name);
-        const std::filesystem::path folder = scratch_ / name;
-        std::filesystem::create_directory(folder);
+        const fs::path folder = scratch_ / name;
+        fs::create_directory(folder);
         const std::string original = ReadFileBytes(entry.path());
         WriteFileBytes(folder / name, original);
-        const ProgramRun result = run({(folder / name).string()});
-        ASSERT_GE(result.output.size(), (folder / name).string().size() + 1);
-        EXPECT_EQ(result.output.substr(result.output.size() - name.size() - 1), name + "\n");
+        const RunOutput result = run({(folder / name).string()});
+        ASSERT_GE(result.out.size(), (folder / name).string().size() + 1);
+        EXPECT_EQ(result.out.substr(result.out.size() - name.size() - 1), name + "\n");
         EXPECT_EQ(CountTempFiles(folder), 0);
         EXPECT_EQ(CountTempFiles(temp_.path()), 0);
         if (result.exitCode == 0) {
@@ -153,7 +136,7 @@ TEST_F(PatchdocTest, CorpusFilesChangeOnlyWhenRepaired) {
         } else {
             EXPECT_TRUE(result.exitCode == 1 || result.exitCode == 2) << result.exitCode;
             EXPECT_EQ(ReadFileBytes(folder / name), original);
-            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
         }
     }
 }

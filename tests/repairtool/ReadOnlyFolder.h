@@ -9,32 +9,22 @@
 #include <filesystem>
 
 // Makes a folder refuse new names for as long as this object lives. An ordinary user loses
-// the folder's write permission; root, which permission bits do not stop, gets the folder
-// marked immutable, where the file system supports that. The files already in the folder
-// stay writable.
+// the folder's write permission (given back as owner rwx); root, which permission bits do not
+// stop, gets the folder marked immutable, where the file system supports that. The files
+// already in the folder stay writable.
 class ReadOnlyFolder {
 public:
-    explicit ReadOnlyFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
-        if (::geteuid() != 0) {
-            struct stat st {};
-            if (::stat(folder_.c_str(), &st) == 0 && ::chmod(folder_.c_str(), 0555) == 0) {
-                oldMode_ = st.st_mode & 07777;
-                active_ = true;
-            }
-            return;
-        }
-        active_ = setImmutable(true);
-    }
+    explicit ReadOnlyFolder(std::filesystem::path folder)
+        : folder_(std::move(folder)),
+          root_(::geteuid() == 0),
+          active_(root_ ? setImmutable(true) : ::chmod(folder_.c_str(), 0555) == 0) {}
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;
     ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
     ~ReadOnlyFolder() {
-        if (!active_) {
-            return;
-        }
-        if (::geteuid() != 0) {
-            ::chmod(folder_.c_str(), oldMode_);
-        } else {
+        if (active_ && root_) {
             setImmutable(false);
+        } else if (active_) {
+            ::chmod(folder_.c_str(), 0700);
         }
     }
 
@@ -44,20 +34,19 @@ public:
 private:
     bool setImmutable(bool on) {
         const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) {
-            return false;
-        }
         int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
         if (done) {
             flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
             done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
         }
-        ::close(fd);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return done;
     }
 
     std::filesystem::path folder_;
-    mode_t oldMode_ = 0;
-    bool active_ = false;
+    bool root_;
+    bool active_;
 };

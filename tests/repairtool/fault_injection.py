@@ -10,7 +10,7 @@ skipped with the reason. Prints the matrix (case, injection, original, exit code
 leftovers), then "N passed, N failed, N skipped". Exits 0 when nothing failed, 77 when every case
 was skipped.
 """
-import fcntl
+import contextlib
 import os
 import random
 import resource
@@ -36,11 +36,9 @@ class Failure(Exception):
 
 class Result:
     def __init__(self, code, out, original, leftovers, backup):
-        self.code = code
-        self.out = out
-        self.original = original  # "old", "repaired" or "CORRUPT"
-        self.leftovers = leftovers
-        self.backup = backup  # "none", "old" or "partial"
+        # original: "old", "repaired" or "CORRUPT"; backup: "none", "old" or "partial"
+        self.code, self.out, self.original = code, out, original
+        self.leftovers, self.backup = leftovers, backup
 
     def line(self):
         return self.out.replace("\n", "\\n").strip()
@@ -66,9 +64,7 @@ class Lab:
         """The bytes of an undisturbed repair, made twice to be sure they do not vary."""
         outputs = []
         for attempt in range(2):
-            folder = self.folder("reference%d" % attempt)
-            target = os.path.join(folder, "deck.ppt")
-            shutil.copyfile(source, target)
+            target = self.copy(source, "reference%d" % attempt)
             done = subprocess.run([self.patchdoc, "-d", target], capture_output=True, text=True)
             if done.returncode != 0 or done.stdout != "[fixed], %s\n" % target:
                 raise Failure("reference repair: exit %d, %r" % (done.returncode, done.stdout))
@@ -82,6 +78,14 @@ class Lab:
         shutil.rmtree(path, ignore_errors=True)
         os.makedirs(path)
         return path
+
+    def copy(self, source, folder):
+        """A copy of source as deck.ppt in folder, a fresh folder of the lab when given a name."""
+        if not os.path.isabs(folder):
+            folder = self.folder(folder)
+        target = os.path.join(folder, "deck.ppt")
+        shutil.copyfile(source, target)
+        return target
 
     def start(self, target, backup, env=None, limit=None):
         def prepare():
@@ -102,22 +106,16 @@ class Lab:
 
     def examine(self, source, target, code, out, tmpdir=None):
         data = read(target)
-        if data == self.old[source]:
-            original = "old"
-        elif data == self.repaired[source]:
-            original = "repaired"
-        else:
-            original = "CORRUPT"
+        original = ("old" if data == self.old[source]
+                    else "repaired" if data == self.repaired[source] else "CORRUPT")
         folders = {os.path.dirname(target), self.tmp}
         if tmpdir:
             folders.add(tmpdir)
         leftovers = sorted(os.path.join(f, n) for f in folders if os.path.isdir(f)
                            for n in os.listdir(f) if n.startswith("kvf") and n.endswith(".tmp"))
         backup_path = os.path.splitext(target)[0] + " (Backup).ppt"
-        if not os.path.exists(backup_path):
-            backup = "none"
-        else:
-            backup = "old" if read(backup_path) == self.old[source] else "partial"
+        backup = ("none" if not os.path.exists(backup_path)
+                  else "old" if read(backup_path) == self.old[source] else "partial")
         return Result(code, out, original, leftovers, backup)
 
 
@@ -130,10 +128,10 @@ def expect_consistent(result, target, finished=True):
     """The original is old or repaired, and the exit code and line agree with which."""
     if result.original == "CORRUPT":
         raise Failure("original holds neither its old nor its repaired bytes")
-    if finished and result.leftovers:
-        raise Failure("temporary files left: %s" % result.leftovers)
     if not finished:
         return
+    if result.leftovers:
+        raise Failure("temporary files left: %s" % result.leftovers)
     if result.code == 0:
         if result.original != "repaired" or result.out != "[fixed], %s\n" % target:
             raise Failure("exit 0 but original %s, line %r" % (result.original, result.out))
@@ -152,7 +150,8 @@ def expect_failure(result, target, prefix):
 
 
 class Mount:
-    """A small tmpfs, for root only; read_only after the given files were copied in."""
+    """A small tmpfs, for root only, unmounted when the with block ends; read_only after the
+    given files were copied in."""
 
     def __init__(self, path, size, files=(), read_only=False):
         if os.geteuid() != 0:
@@ -175,7 +174,10 @@ class Mount:
         with open(os.path.join(self.path, "filler"), "wb") as f:
             f.write(b"\0" * max(0, free - keep_free))
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
         subprocess.run(["umount", self.path], check=False)
 
 
@@ -186,9 +188,7 @@ def full_disk_by_file_size_limit(lab, rows):
                      len(lab.repaired[lab.small]) - 1, 2 * size})
     for backup in (False, True):
         for limit in limits:
-            folder = lab.folder("fsize")
-            target = os.path.join(folder, "deck.ppt")
-            shutil.copyfile(lab.small, target)
+            target = lab.copy(lab.small, "fsize")
             result = lab.run(lab.small, target, backup, limit=limit)
             expect_consistent(result, target)
             if limit < size and result.code != 1:
@@ -208,16 +208,12 @@ def full_disk_with_hard_link(lab, rows):
                   for limit in (size // 2, size + 1, repaired - 1, repaired + 4096)]
     injections += [("tmpfs filled to %d B free" % free, None, free) for free in (0, size)]
     for how, limit, free in injections:
-        mount = None
-        if free is None:
-            folder = lab.folder("linked")
-        else:
-            mount = Mount(os.path.join(lab.root, "linked-fs"), 4 * size + (1 << 20))
-            folder = mount.path
-        try:
-            target = os.path.join(folder, "deck.ppt")
+        with contextlib.ExitStack() as stack:
+            mount = None if free is None else stack.enter_context(
+                Mount(os.path.join(lab.root, "linked-fs"), 4 * size + (1 << 20)))
+            folder = lab.folder("linked") if mount is None else mount.path
+            target = lab.copy(lab.small, folder)
             other = os.path.join(folder, "other name.ppt")
-            shutil.copyfile(lab.small, target)
             os.link(target, other)
             if mount:
                 mount.fill(free)
@@ -226,9 +222,6 @@ def full_disk_with_hard_link(lab, rows):
             if read(other) != read(target):
                 raise Failure("the other name no longer shows the same file")
             rows.append(("hard-linked original, full disk", how, result))
-        finally:
-            if mount:
-                mount.close()
 
 
 def full_disk_by_small_file_system(lab, rows):
@@ -236,62 +229,48 @@ def full_disk_by_small_file_system(lab, rows):
     size = len(lab.old[lab.small])
     for backup in (False, True):
         for keep_free in (0, 8192, size // 2, size + 8192):
-            mount = Mount(os.path.join(lab.root, "small-fs"), 4 * size + (1 << 20),
-                          [(lab.small, "deck.ppt")])
-            try:
+            with Mount(os.path.join(lab.root, "small-fs"), 4 * size + (1 << 20),
+                       [(lab.small, "deck.ppt")]) as mount:
                 mount.fill(keep_free)
                 target = os.path.join(mount.path, "deck.ppt")
                 result = lab.run(lab.small, target, backup, tmpdir=mount.path)
                 expect_consistent(result, target)
                 rows.append(("full disk (%d B free)%s" % (keep_free, mode(backup)),
                              "tmpfs filled up", result))
-            finally:
-                mount.close()
 
 
 def unwritable_temporary_folder(lab, rows):
     """TMPDIR that takes no file: the embedded presentation cannot be unpacked. Permission bits
     stop everyone but root; root gets a read-only file system."""
-    mount = None
-    if os.geteuid() == 0:
-        mount = Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)
-        tmpdir, how = mount.path, "TMPDIR on a read-only tmpfs"
-    else:
-        tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
-        os.chmod(tmpdir, 0o555)
-    try:
-        folder = lab.folder("unwritable-tmp")
-        target = os.path.join(folder, "deck.ppt")
-        shutil.copyfile(lab.small, target)
+    with contextlib.ExitStack() as stack:
+        if os.geteuid() == 0:
+            tmpdir = stack.enter_context(
+                Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)).path
+            how = "TMPDIR on a read-only tmpfs"
+        else:
+            tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
+            os.chmod(tmpdir, 0o555)
+            stack.callback(os.chmod, tmpdir, 0o755)
+        target = lab.copy(lab.small, "unwritable-tmp")
         env = dict(os.environ, TMPDIR=tmpdir)
         result = lab.run(lab.small, target, False, env=env, tmpdir=tmpdir)
         expect_failure(result, target, "[err], Temporary file creation failed")
         rows.append(("unwritable temporary folder", how, result))
-    finally:
-        if mount:
-            mount.close()
-        else:
-            os.chmod(tmpdir, 0o755)
 
 
 def read_only_folder(lab, rows):
     """The original's folder on a read-only file system: nothing may be written there."""
-    mount = Mount(os.path.join(lab.root, "ro-folder"), 1 << 20, [(lab.small, "deck.ppt")],
-                  read_only=True)
-    try:
+    with Mount(os.path.join(lab.root, "ro-folder"), 1 << 20, [(lab.small, "deck.ppt")],
+               read_only=True) as mount:
         target = os.path.join(mount.path, "deck.ppt")
         result = lab.run(lab.small, target, False, tmpdir=mount.path)
         expect_failure(result, target, "Backup failed with error code 30.")
         rows.append(("read-only folder", "original on a read-only tmpfs", result))
-    finally:
-        mount.close()
 
 
 def read_only_original(lab, rows):
     for backup in (False, True):
-        folder = lab.folder("read-only")
-        target = os.path.join(folder, "deck.ppt")
-        shutil.copyfile(lab.small, target)
+        target = lab.copy(lab.small, "read-only")
         os.chmod(target, 0o444)
         result = lab.run(lab.small, target, backup)
         expect_failure(result, target, "Backup failed with error code 13.")
@@ -301,9 +280,7 @@ def read_only_original(lab, rows):
 
 
 def locked_original(lab, rows):
-    folder = lab.folder("locked")
-    target = os.path.join(folder, "deck.ppt")
-    shutil.copyfile(lab.small, target)
+    target = lab.copy(lab.small, "locked")
     holder = subprocess.Popen(
         [sys.executable, "-c",
          "import fcntl,sys\nf=open(sys.argv[1],'r+b')\nfcntl.flock(f,fcntl.LOCK_EX)\n"
@@ -322,9 +299,7 @@ def locked_original(lab, rows):
 
 def killed_at_random_points(lab, rows):
     """SIGKILL after random delays spread over a whole run of the large input."""
-    folder = lab.folder("killed")
-    target = os.path.join(folder, "deck.ppt")
-    shutil.copyfile(lab.large, target)
+    target = lab.copy(lab.large, "killed")
     started = time.monotonic()
     lab.run(lab.large, target, False)
     duration = time.monotonic() - started
@@ -333,9 +308,7 @@ def killed_at_random_points(lab, rows):
         outcomes = {"old": 0, "repaired": 0}
         left_runs = 0
         for _ in range(KILLS_PER_MODE):
-            folder = lab.folder("killed")
-            target = os.path.join(folder, "deck.ppt")
-            shutil.copyfile(lab.large, target)
+            target = lab.copy(lab.large, "killed")
             process = lab.start(target, backup)
             time.sleep(generator.uniform(0, duration * 1.1))
             process.kill()
