@@ -35,8 +35,8 @@ AllocationTable::AllocationTable(std::vector<std::uint32_t> entries, std::uint64
 
 void AllocationTable::checkLink(std::uint32_t unit, std::uint32_t previous,
                                 const std::string& owner) const {
-    const std::string where = tableName_ + " chain of " + owner;
     if (unit > kMaxRegularSector) {
+        const std::string where = tableName_ + " chain of " + owner;
         const std::string from = previous == kEndOfChain
                                      ? "starts at a " + unitName_ + " marked "
                                      : "continues after " + unitName_ + " " +
@@ -44,9 +44,10 @@ void AllocationTable::checkLink(std::uint32_t unit, std::uint32_t previous,
         throw Error(ErrorKind::Corrupt, where + " " + from + markerName(unit));
     }
     if (unit >= limit_) {
-        throw Error(ErrorKind::Corrupt, where + " points to " + unitName_ + " " +
-                                            std::to_string(unit) + ", beyond the last one (" +
-                                            std::to_string(limit_) + " exist)");
+        throw Error(ErrorKind::Corrupt, tableName_ + " chain of " + owner + " points to " +
+                                            unitName_ + " " + std::to_string(unit) +
+                                            ", beyond the last one (" + std::to_string(limit_) +
+                                            " exist)");
     }
 }
 

@@ -4,17 +4,18 @@
 #include <stdexcept>
 #include <vector>
 
+#include "cfb/Format.h"
 #include "streams/LittleEndian.h"
 
 namespace fixtures {
 
 namespace {
 
-constexpr std::size_t kSector = 512;
-constexpr std::uint32_t kMaxSector = 0xFFFFFFFA;
-constexpr std::uint32_t kFatMark = 0xFFFFFFFD;
-constexpr std::size_t kEntry = 128;
-constexpr std::uint32_t kCutoff = 4096;
+constexpr std::size_t kSector = 512;  // version 3
+constexpr std::uint32_t kMaxSector = cfb::kMaxRegularSector;
+constexpr std::uint32_t kFatMark = cfb::kFatSector;
+constexpr std::size_t kEntry = cfb::kDirectoryEntrySize;
+constexpr std::uint32_t kCutoff = cfb::kMiniStreamCutoff;
 
 std::uint32_t get32(const Bytes& b, std::size_t at) {
     return LittleEndian::readU32(b.data() + at);
