@@ -108,21 +108,20 @@ Bytes environment() {
 Bytes mainMaster() {
     const Bytes slideAtom =
         atom(0x03EF, concat({u32(0), zeros(8), u32(0), u32(0), u16(0), u16(0)}), 0, 2);
-    const Bytes colors = atom(0x07F0, concat({u32(0xFFFFFF), u32(0), u32(0x808080), u32(0),
-                                              u32(0xFFFFCC), u32(0x3333CC), u32(0xCCCCFF),
-                                              u32(0xB2B2B2)}),
+    const Bytes colors = atom(0x07F0,
+                              concat({u32(0xFFFFFF), u32(0), u32(0x808080), u32(0), u32(0xFFFFCC),
+                                      u32(0x3333CC), u32(0xCCCCFF), u32(0xB2B2B2)}),
                               1);
-    const Bytes drawing = container(
-        0xF002, {atom(0xF008, concat({u32(1), u32(1024)}), 0),
-                 container(0xF003, {container(0xF004, {shapeRecord(1024, 0x5)})})});
+    const Bytes drawing =
+        container(0xF002, {atom(0xF008, concat({u32(1), u32(1024)}), 0),
+                           container(0xF003, {container(0xF004, {shapeRecord(1024, 0x5)})})});
     return container(0x03F8, {slideAtom, colors, container(0x040C, {drawing})});
 }
 
 Bytes masterList(std::uint32_t masterPersistId) {
-    return container(0x0FF0,
-                     {atom(0x03F3, concat({u32(masterPersistId), u32(0), u32(0), u32(0x80000000),
-                                           u32(0)}))},
-                     1);
+    return container(
+        0x0FF0,
+        {atom(0x03F3, concat({u32(masterPersistId), u32(0), u32(0), u32(0x80000000), u32(0)}))}, 1);
 }
 
 Bytes slideList(const std::vector<std::uint32_t>& slidePersistIds) {
