@@ -17,7 +17,7 @@ TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
     crc.write(nullptr, 0);
     crc.write(kDigits + 4, 5);
     EXPECT_EQ(crc.crc(), 0xCBF43926u);
-    EXPECT_EQ(pieces.bytes, "123456789");
+    EXPECT_EQ(pieces.text(), "123456789");
     EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
 
     MemoryOutputStream bytes;
@@ -26,7 +26,7 @@ TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
         byteByByte.writeByte(digit);
     }
     EXPECT_EQ(byteByByte.crc(), 0xCBF43926u);
-    EXPECT_EQ(bytes.bytes, "123456789");
+    EXPECT_EQ(bytes.text(), "123456789");
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(OutputStreamDecoratorTest, DestructionFlushesTheInnerOnce) {
     }
     EXPECT_EQ(inner.flushes, 1);
     inner.writeByte('d');
-    EXPECT_EQ(inner.bytes, "abcd");
+    EXPECT_EQ(inner.text(), "abcd");
 
     FailingFlushStream failing;
     EXPECT_NO_THROW({ OutputStreamDecorator decorator(failing); });
@@ -95,8 +95,8 @@ TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
     MemoryOutputStream largeOut;
     EXPECT_EQ(copyStream(byDefault, out), data.size());
     EXPECT_EQ(copyStream(large, largeOut, 1 << 20), data.size());
-    EXPECT_EQ(out.bytes, data);
-    EXPECT_EQ(largeOut.bytes, data);
+    EXPECT_EQ(out.text(), data);
+    EXPECT_EQ(largeOut.text(), data);
     EXPECT_EQ(byDefault.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
     EXPECT_EQ(large.requests, (std::vector<std::size_t>{1 << 20}));
 }

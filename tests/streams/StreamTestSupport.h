@@ -1,7 +1,5 @@
 #pragma once
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,7 +7,11 @@
 #include "errors/Exception.h"
 #include "errors/FullMessage.h"
 #include "streams/InputStream.h"
-#include "streams/OutputStream.h"
+#include "support/MemoryInputStream.h"
+#include "support/MemoryOutputStream.h"
+
+using fixtures::MemoryInputStream;
+using fixtures::MemoryOutputStream;
 
 // The full message of what `action` throws, or "no exception".
 inline std::string MessageOf(const std::function<void()>& action) {
@@ -20,38 +22,6 @@ inline std::string MessageOf(const std::function<void()>& action) {
     }
     return "no exception";
 }
-
-// An input stream over bytes in memory that records what it is asked for.
-class MemoryInputStream : public InputStream {
-public:
-    explicit MemoryInputStream(std::string bytes) : bytes_(std::move(bytes)) {}
-
-    std::size_t read(std::uint8_t* buffer, std::size_t count) override {
-        requests.push_back(count);
-        const std::size_t n = std::min(count, bytes_.size() - position_);
-        std::memcpy(buffer, bytes_.data() + position_, n);
-        position_ += n;
-        return n;
-    }
-    int readByte() override {
-        ++byteReads;
-        return position_ < bytes_.size() ? static_cast<std::uint8_t>(bytes_[position_++]) : -1;
-    }
-    void seek(std::int64_t offset, SeekOrigin origin) override {
-        position_ = static_cast<std::size_t>(
-            offset + (origin == SeekOrigin::Begin     ? 0
-                      : origin == SeekOrigin::Current ? static_cast<std::int64_t>(position_)
-                                                      : static_cast<std::int64_t>(bytes_.size())));
-    }
-    std::int64_t tell() override { return static_cast<std::int64_t>(position_); }
-
-    std::vector<std::size_t> requests;  // the count of every read() call
-    int byteReads = 0;
-
-private:
-    std::string bytes_;
-    std::size_t position_ = 0;
-};
 
 // A stream with only readByte(), to exercise the default read() and skip().
 class ByteOnlyInputStream : public InputStream {
@@ -68,21 +38,6 @@ public:
 private:
     std::size_t size_;
     std::size_t position_ = 0;
-};
-
-// An output stream that keeps what is written and counts flushes.
-class MemoryOutputStream : public OutputStream {
-public:
-    void writeByte(std::uint8_t byte) override { bytes.push_back(static_cast<char>(byte)); }
-    void write(const std::uint8_t* buffer, std::size_t count) override {
-        writes.push_back(count);
-        bytes.append(reinterpret_cast<const char*>(buffer), count);
-    }
-    void flush() override { ++flushes; }
-
-    std::string bytes;
-    std::vector<std::size_t> writes;  // the count of every write() call
-    int flushes = 0;
 };
 
 // Bytes that deflate poorly, so that compressed data spans several buffers.

@@ -50,7 +50,7 @@ std::string Deflate(const std::string& data, bool finish) {
     } else {
         zlib.flush();
     }
-    return sink.bytes;
+    return sink.text();
 }
 
 // Reads until `limit` bytes have arrived or a read delivers nothing. Data that was only
@@ -130,12 +130,12 @@ TEST(ZlibOutputStreamTest, FlushOfNothingEndsWithSyncMarker) {
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
     zlib.flush();
-    const std::string first = sink.bytes;
+    const std::string first = sink.text();
     ASSERT_GE(first.size(), 6u);
     EXPECT_EQ(first.substr(first.size() - 4), std::string("\0\0\xFF\xFF", 4));
     EXPECT_EQ(sink.flushes, 1);
     zlib.flush();
-    EXPECT_EQ(sink.bytes, first);
+    EXPECT_EQ(sink.text(), first);
     EXPECT_EQ(sink.flushes, 2);
     MemoryInputStream back(first);
     ZlibInputStream in(back);
@@ -172,10 +172,10 @@ TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndUnflushedDataIsKeptBack) {
     ZlibOutputStream zlib(sink);
     zlib.write(Bytes("abc"), 3);
     zlib.finish();
-    const std::string finished = sink.bytes;
+    const std::string finished = sink.text();
     zlib.finish();
     zlib.flush();
-    EXPECT_EQ(sink.bytes, finished);
+    EXPECT_EQ(sink.text(), finished);
     EXPECT_THROW(zlib.writeByte('d'), IOException);
 
     MemoryOutputStream lost;
@@ -183,7 +183,7 @@ TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndUnflushedDataIsKeptBack) {
         ZlibOutputStream unflushed(lost);
         unflushed.write(Bytes("lost"), 4);
     }
-    EXPECT_TRUE(lost.bytes.empty());
+    EXPECT_TRUE(lost.text().empty());
     EXPECT_EQ(lost.flushes, 1);
 }
 

@@ -2,19 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "streams/InputStream.h"
 #include "support/Bytes.h"
 
 namespace fixtures {
 
-// A seekable input stream over bytes in memory; counts the reads it serves.
+// A seekable input stream over bytes in memory that records what it is asked for: the count of
+// every read() call, and how many single bytes readByte() served.
 class MemoryInputStream : public InputStream {
 public:
     explicit MemoryInputStream(Bytes data) : data_(std::move(data)) {}
+    explicit MemoryInputStream(const std::string& text) : data_(text.begin(), text.end()) {}
+    explicit MemoryInputStream(const char* text) : MemoryInputStream(std::string(text)) {}
 
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
-        ++reads;
+        requests.push_back(count);
         const std::size_t left = position_ < data_.size() ? data_.size() - position_ : 0;
         const std::size_t n = std::min(count, left);
         if (n > 0) {
@@ -24,8 +29,8 @@ public:
         return n;
     }
     int readByte() override {
-        std::uint8_t byte = 0;
-        return read(&byte, 1) == 1 ? byte : -1;
+        ++byteReads;
+        return position_ < data_.size() ? data_[position_++] : -1;
     }
     void seek(std::int64_t offset, SeekOrigin origin) override {
         const std::int64_t base = origin == SeekOrigin::Begin ? 0
@@ -36,7 +41,8 @@ public:
     }
     std::int64_t tell() override { return static_cast<std::int64_t>(position_); }
 
-    int reads = 0;
+    std::vector<std::size_t> requests;
+    int byteReads = 0;
 
 private:
     Bytes data_;
