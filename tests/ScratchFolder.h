@@ -5,26 +5,39 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
 #include "platform/Env.h"
 
-// A new, empty folder in the temporary folder, removed with everything in it at the end of
-// the test.
+// A new, empty folder in the temporary folder, readable by everyone, removed with everything in
+// it at the end of the test, whatever permissions a test left on its subfolders.
 class ScratchFolder {
 public:
     ScratchFolder() {
+        namespace fs = std::filesystem;
         std::string pattern = (Env::Default().tempFolder() / "patchtest.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed for " + pattern);
         }
+        path_ = pattern;
+        fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     ~ScratchFolder() {
+        namespace fs = std::filesystem;
         std::error_code error;
-        std::filesystem::remove_all(path_, error);
+        for (auto it = fs::recursive_directory_iterator(path_, error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            if (it->is_directory(error) && !it->is_symlink(error)) {
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+            }
+        }
+        fs::remove_all(path_, error);
     }
 
     const std::filesystem::path& path() const { return path_; }

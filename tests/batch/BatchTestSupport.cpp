@@ -11,28 +11,6 @@
 
 namespace batchtest {
 
-ScratchFolder::ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/ptree.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-    fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(path_, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-        }
-    }
-    fs::remove_all(path_, error);
-}
-
 Installation::Installation(const ScratchFolder& scratch, Child child)
     : program_(scratch / "bin/Patchtree"),
       home_(scratch / "home"),

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "support/RunProgram.h"
 
 // Helpers for running copies of Patchtree on trees built in a scratch folder.
@@ -13,22 +14,7 @@ namespace batchtest {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the temporary folder, readable by everyone, removed with all its content
-// (whatever its permissions) when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
+using ::ScratchFolder;
 using fixtures::Run;
 using fixtures::RunOptions;
 using fixtures::RunOutput;
