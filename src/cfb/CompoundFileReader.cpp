@@ -13,9 +13,10 @@
 namespace cfb {
 
 std::unique_ptr<CompoundFileReader> CompoundFileReader::open(Env& env,
-                                                             const std::filesystem::path& path) {
+                                                             const std::filesystem::path& path,
+                                                             const ReadableFileOpener& opener) {
     std::unique_ptr<ReadableFile> file;
-    if (const int error = env.openReadable(path, &file)) {
+    if (const int error = opener ? opener(&file) : env.openReadable(path, &file)) {
         if (error == env.lockConflictError()) {
             throw Error(ErrorKind::ShareViolation,
                         "opening " + path.string() + ": another process holds it for writing");

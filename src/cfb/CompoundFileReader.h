@@ -9,6 +9,7 @@
 
 #include "cfb/AllocationTable.h"
 #include "cfb/Directory.h"
+#include "platform/ReadableFile.h"
 
 class Env;
 
@@ -30,7 +31,9 @@ public:
     // process holds it for writing, NotCompoundFile when it is shorter than a header or lacks the
     // signature, Corrupt (with the exact place) for any structure that contradicts the format or
     // another structure, and the file-access kinds when the system refuses.
-    static std::unique_ptr<CompoundFileReader> open(Env& env, const std::filesystem::path& path);
+    // With `opener` the file is opened through it instead of by its path.
+    static std::unique_ptr<CompoundFileReader> open(Env& env, const std::filesystem::path& path,
+                                                    const ReadableFileOpener& opener = {});
 
     ~CompoundFileReader();
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PinnedFile.h"
 #include "platform/ProcessResult.h"
 #include "platform/ReadableFile.h"
 #include "platform/WritableFile.h"
@@ -26,29 +27,10 @@ public:
     // True when anything at all exists under the name (a dangling link included).
     virtual bool pathExists(const std::filesystem::path& path) = 0;
 
-    // Copies a regular file and flushes the copy to disk. With failIfExists an existing target is
-    // refused, and the copy is written under a temporary name in the target's folder and given
-    // the target's name only once complete, so the name never holds part of a copy; otherwise an
-    // existing target is overwritten in place, once the space for the whole copy has been taken
-    // (where the file system can reserve it): a full disk then leaves the target unchanged. A copy
-    // that fails part way is removed when this call created it.
-    virtual int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                         bool failIfExists) = 0;
-
-    // 0 when the caller may replace the content of the file: it has a write permission bit and
-    // the caller is allowed to write it. Otherwise a permission error number.
-    virtual int checkWritable(const std::filesystem::path& path) = 0;
-
-    // True when the file has more than one name (hard links), so replacing the name would
-    // separate it from the others.
-    virtual bool hasOtherNames(const std::filesystem::path& path) = 0;
-
-    // Puts `replacement`, a complete file in the same folder as `target`, in target's place:
-    // gives it target's permission bits (and owner and group where allowed), flushes it, renames
-    // it over target and flushes the folder. On failure target is unchanged; once the rename has
-    // happened the call succeeds, and the folder flush is done as far as the folder allows.
-    virtual int replaceFile(const std::filesystem::path& target,
-                            const std::filesystem::path& replacement) = 0;
+    // Opens the file a run repairs, following `path` as it stands now, once, and holds the file
+    // and its real folder (see PinnedFile). Never fails: a file that can't be opened answers
+    // every call of the PinnedFile with the error of its opening.
+    virtual std::unique_ptr<PinnedFile> pinFile(const std::filesystem::path& path) = 0;
 
     // The user's folder for temporary files (TMPDIR on POSIX).
     virtual std::filesystem::path tempFolder() = 0;

@@ -1,9 +1,17 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <cstddef>
 #include <cstdint>
 
 // A file opened for reading at arbitrary offsets. Positions are 64-bit.
+class ReadableFile;
+
+// Opens a file for reading, as Env::openReadable does: returns 0 or an error number.
+using ReadableFileOpener = std::function<int(std::unique_ptr<ReadableFile>*)>;
+
 class ReadableFile {
 public:
     virtual ~ReadableFile() = default;

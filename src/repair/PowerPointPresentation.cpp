@@ -4,8 +4,9 @@
 #include "repair/EmbeddedPPT.h"
 
 PowerPointPresentation::PowerPointPresentation(std::filesystem::path inputPath,
-                                               std::filesystem::path outputPath)
-    : CompoundFile(std::move(inputPath), std::move(outputPath)) {
+                                               std::filesystem::path outputPath,
+                                               const ReadableFileOpener& openInput)
+    : CompoundFile(std::move(inputPath), std::move(outputPath), openInput) {
     OldVersion check(storage());
     currentUser_ = std::make_unique<CurrentUser>(storage());
     document_ = std::make_unique<Document>(storage());

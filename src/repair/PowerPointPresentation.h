@@ -20,7 +20,9 @@ public:
     // Opens the input, refuses files of older PowerPoint versions, reads the Current User atom,
     // tells plain, encrypted and non-PowerPoint files apart and loads a plain presentation's
     // document. Throws on every failure.
-    PowerPointPresentation(std::filesystem::path inputPath, std::filesystem::path outputPath);
+    // With `openInput` the input is opened through it instead of by its path.
+    PowerPointPresentation(std::filesystem::path inputPath, std::filesystem::path outputPath,
+                           const ReadableFileOpener& openInput = {});
     ~PowerPointPresentation() override;
 
     bool isPowerPoint() const { return isPowerPoint_; }

@@ -18,8 +18,9 @@ const char* const kUnexpected = "An unexpected error occurred.";
 // Repairs and writes the presentation; returns false (with the message) for a file that is not
 // a plain presentation.
 bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
-                const std::filesystem::path& output, std::string& message) {
-    PowerPointPresentation presentation(input, output);
+                const std::filesystem::path& output, std::string& message,
+                const ReadableFileOpener& openInput) {
+    PowerPointPresentation presentation(input, output, openInput);
     if (!presentation.isPowerPoint()) {
         message = kNotPowerPoint;
         return false;
@@ -58,10 +59,11 @@ void verify(const std::filesystem::path& output) {
 }  // namespace
 
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
-                  const std::filesystem::path& output, std::string& message) {
+                  const std::filesystem::path& output, std::string& message,
+                  const ReadableFileOpener& openInput) {
     fixFile.reset();
     try {
-        if (!repairInto(input, fixFile, output, message)) {
+        if (!repairInto(input, fixFile, output, message, openInput)) {
             return 2;
         }
     } catch (const OLEStorageNotStorageException&) {

@@ -8,16 +8,23 @@ namespace {
 constexpr int kNumberedCandidates = 9;
 }  // namespace
 
-std::filesystem::path MakeBackupName(const std::filesystem::path& file) {
+std::vector<std::filesystem::path> BackupCandidates(const std::filesystem::path& file) {
     const std::string name = file.filename().string();
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::vector<std::filesystem::path> candidates;
     for (int attempt = 0; attempt <= kNumberedCandidates; ++attempt) {
         const std::string suffix =
             attempt == 0 ? " (Backup)" : " (Backup " + std::to_string(attempt) + ")";
-        std::filesystem::path candidate = file;
-        candidate.replace_filename(stem + suffix + extension);
+        candidates.push_back(file);
+        candidates.back().replace_filename(stem + suffix + extension);
+    }
+    return candidates;
+}
+
+std::filesystem::path MakeBackupName(const std::filesystem::path& file) {
+    for (const std::filesystem::path& candidate : BackupCandidates(file)) {
         if (!Env::Default().pathExists(candidate)) {
             return candidate;
         }

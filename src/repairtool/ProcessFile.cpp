@@ -6,9 +6,10 @@
 
 #include "errors/FullMessage.h"
 #include "errors/TempFileCreationException.h"
+#include "platform/Env.h"
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
-#include "repairtool/RealFilePath.h"
+#include "repairtool/KeptOriginalName.h"
 #include "repairtool/ReplaceWithRepaired.h"
 #include "streams/TempFile.h"
 
@@ -16,12 +17,23 @@ namespace {
 
 // The output goes next to the real file, so that it can later be renamed over it; into the
 // temporary folder only when that folder takes no new file.
-std::unique_ptr<TempFile> CreateOutputFile(const std::filesystem::path& file) {
+std::unique_ptr<TempFile> CreateOutputFile(const PinnedFile& pinned) {
     try {
-        return std::make_unique<TempFile>(RealFilePath(file).parent_path());
+        return std::make_unique<TempFile>(pinned.realPath().parent_path());
     } catch (const TempFileCreationException&) {
         return std::make_unique<TempFile>();
     }
+}
+
+// Set when an earlier run was stopped while it overwrote the file in place.
+std::string InterruptedRepair(const PinnedFile& pinned) {
+    const std::filesystem::path kept = KeptOriginalName(pinned.realPath());
+    if (!Env::Default().pathExists(kept)) {
+        return std::string();
+    }
+    return "An earlier repair of this file was interrupted; its original content is in " +
+           kept.string() +
+           ". Put that file back in place of this one, or delete it, and run again. ";
 }
 
 }  // namespace
@@ -29,10 +41,17 @@ std::unique_ptr<TempFile> CreateOutputFile(const std::filesystem::path& file) {
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
     const std::string tail = file.string() + "\n";
     try {
-        const std::unique_ptr<TempFile> output = CreateOutputFile(file);
+        const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
+        if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {
+            out << "[err], " << interrupted << tail << std::flush;
+            return 2;
+        }
+        const std::unique_ptr<TempFile> output = CreateOutputFile(*pinned);
         FixFile fixFile;
         std::string message;
-        const int outcome = RunRepairPass(file, fixFile, output->path(), message);
+        const int outcome = RunRepairPass(
+            file, fixFile, output->path(), message,
+            [&pinned](std::unique_ptr<ReadableFile>* input) { return pinned->openReader(input); });
         if (outcome == 2) {
             out << "[err], " << message << tail << std::flush;
             return 2;
@@ -41,7 +60,7 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
             out << "[ok], " << tail << std::flush;
             return 1;
         }
-        if (!ReplaceWithRepaired(file, *output, createBackup, message)) {
+        if (!ReplaceWithRepaired(file, *pinned, *output, createBackup, message)) {
             out << message << tail << std::flush;
             return 2;
         }

@@ -1,60 +1,93 @@
 #include "repairtool/ReplaceWithRepaired.h"
 
-#include <optional>
+#include <vector>
 
-#include "errors/TempFileCreationException.h"
 #include "platform/Env.h"
+#include "repairtool/KeptOriginalName.h"
 #include "repairtool/MakeBackupName.h"
-#include "repairtool/RealFilePath.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string BackupFailed(int error) {
+std::string Failed(int error) {
+    if (error == PinnedFile::kChanged) {
+        return "The file was changed by another program while it was being repaired. Your file "
+               "has not been modified.\n";
+    }
     return "Backup failed with error code " + std::to_string(error) +
            ". Your file has not been modified.\n";
 }
 
-// Moves the repaired bytes into the place of `realFile` by renaming a complete file in its
-// folder over it. Falls back to overwriting `realFile` in place only
-// when renaming would split it from its other hard-link names or the folder takes no new file.
-int Install(const fs::path& realFile, TempFile& repaired) {
-    Env& env = Env::Default();
-    if (!env.hasOtherNames(realFile)) {
-        const fs::path folder = realFile.parent_path();
-        // The complete file to rename: the repaired one, or a copy of it staged in the folder.
-        TempFile* complete = &repaired;
-        std::optional<TempFile> staged;
-        if (repaired.path().parent_path() != folder) {
-            try {
-                staged.emplace(folder);
-            } catch (const TempFileCreationException&) {
-                // The folder takes no new file: overwrite in place below.
-            }
-            complete = staged ? &*staged : nullptr;
-            if (complete != nullptr) {
-                if (const int error = env.copyFile(repaired.path(), complete->path(), false)) {
-                    return error;
-                }
+// Backup names that are further names of the file itself: what a run stopped between giving
+// the original its backup name and renaming the repaired file over it leaves behind.
+std::vector<fs::path> BackupNamesOfItself(const fs::path& file, PinnedFile& pinned) {
+    std::vector<fs::path> names;
+    for (const fs::path& folderOf : {file, pinned.realPath()}) {
+        for (const fs::path& candidate : BackupCandidates(folderOf)) {
+            if (pinned.isNamedBy(candidate)) {
+                names.push_back(candidate);
             }
         }
-        if (complete != nullptr) {
-            const int error = env.replaceFile(realFile, complete->path());
-            if (error == 0) {
-                complete->release();
-            }
-            return error;
+        if (fs::absolute(file).parent_path() == pinned.realPath().parent_path()) {
+            break;  // one folder
         }
     }
-    return env.copyFile(repaired.path(), realFile, false);
+    return names;
+}
+
+// The content is overwritten in place; a complete copy of the old bytes is on disk first.
+bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& backup,
+                      const std::vector<fs::path>& backupsOfItself, std::string& message) {
+    // A backup that is a second name of the file would be overwritten with it: it gets its own
+    // copy of the bytes first.
+    for (const fs::path& name : backupsOfItself) {
+        if (const int error = pinned.copyTo(name, true)) {
+            message = Failed(error);
+            return false;
+        }
+    }
+    fs::path kept = backup;
+    if (backup.empty()) {
+        kept = KeptOriginalName(pinned.realPath());
+        if (const int error = pinned.copyTo(kept, false)) {
+            message = Failed(error);
+            return false;
+        }
+    } else if (const int error = pinned.copyTo(backup, false)) {
+        message = Failed(error);
+        return false;
+    }
+    int error = pinned.checkUnchanged();
+    bool touched = false;
+    if (error == 0) {
+        error = pinned.overwriteWith(repaired.path(), &touched);
+    }
+    if (backup.empty() && (error == 0 || !touched)) {
+        Env::Default().deleteFile(kept);
+    }
+    if (error == 0) {
+        return true;
+    }
+    message = touched ? "Replacing the file failed with error code " + std::to_string(error) +
+                            ". Its original content is in " + kept.string() + "\n"
+                      : Failed(error);
+    return false;
 }
 
 }  // namespace
 
-bool ReplaceWithRepaired(const fs::path& file, TempFile& repaired, bool createBackup,
-                         std::string& message) {
-    Env& env = Env::Default();
+bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& repaired,
+                         bool createBackup, std::string& message) {
+    const std::vector<fs::path> backupsOfItself = BackupNamesOfItself(file, pinned);
+    const bool otherNames = pinned.nameCount() > 1 + backupsOfItself.size();
+    const bool byRename = !otherNames &&
+                          repaired.path().parent_path() == pinned.realPath().parent_path() &&
+                          pinned.prepareReplacement(repaired.path()) == 0;
+    if (const int error = pinned.checkUnchanged()) {
+        message = Failed(error);
+        return false;
+    }
     fs::path backup;
     if (createBackup) {
         backup = MakeBackupName(file);
@@ -64,18 +97,32 @@ bool ReplaceWithRepaired(const fs::path& file, TempFile& repaired, bool createBa
                 "modified.\n";
             return false;
         }
-        if (const int error = env.copyFile(file, backup, true)) {
-            message = BackupFailed(error);
+    }
+    if (!byRename) {
+        if (const int error = pinned.checkWritable()) {
+            message = Failed(error);
+            return false;
+        }
+        return OverwriteInPlace(pinned, repaired, backup, backupsOfItself, message);
+    }
+    if (createBackup) {
+        int error = pinned.addName(backup);
+        if (error == PinnedFile::kNoLink) {
+            error = pinned.copyTo(backup, false);
+        }
+        if (error != 0) {
+            message = Failed(error);
             return false;
         }
     }
-    int error = env.checkWritable(file);
+    int error = pinned.checkWritable();
     if (error == 0) {
-        error = Install(RealFilePath(file), repaired);
+        error = pinned.renameOver(repaired.path());
     }
-    if (error == 0) {
-        return true;
+    if (error != 0) {
+        message = Failed(error);
+        return false;
     }
-    message = BackupFailed(error);
-    return false;
+    repaired.release();
+    return true;
 }

@@ -3,15 +3,20 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/PinnedFile.h"
 #include "streams/TempFile.h"
 
-// Puts the repaired presentation in `repaired` in the place of `file`, after copying `file` to
-// a backup name when `createBackup` is set. The real file behind a symbolic link is replaced;
-// wherever possible a complete file is renamed over it, so it holds either its old bytes or
-// the repaired ones. Once `repaired` has been renamed it is released.
-// On failure returns false and sets `message` (ending with a line feed); the file is then
-// unchanged, except when it had to be overwritten in place (other hard-link names, or a folder
-// that takes no new file) and that copy failed. A backup made by this call is removed again
-// when the file is known to be unchanged.
-bool ReplaceWithRepaired(const std::filesystem::path& file, TempFile& repaired, bool createBackup,
-                         std::string& message);
+// Puts the repaired presentation in `repaired` in the place of `file` (opened as `pinned` when
+// the run began), after making a backup under a free backup name when `createBackup` is set.
+// Nothing is replaced when the file was changed by another program since it was opened.
+//
+// Where a complete file can be renamed over it, keeping its owner, group, mode, extended
+// attributes and access control lists, that is done, and the backup is the original file
+// itself under its backup name (a second name; a copy where none can be made). Otherwise (other
+// hard-link names, a folder that takes no new file or refuses the rename, metadata the caller
+// can't give) the file is overwritten in place, and a complete copy of its old bytes is on disk
+// before that starts: the backup, or, without one, a copy under KeptOriginalName() that is
+// removed once the overwrite is complete.
+// On failure returns false and sets `message` (ending with a line feed).
+bool ReplaceWithRepaired(const std::filesystem::path& file, PinnedFile& pinned, TempFile& repaired,
+                         bool createBackup, std::string& message);

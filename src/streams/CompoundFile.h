@@ -8,7 +8,9 @@
 // output, created later by whoever writes it (create() of storage()).
 class CompoundFile {
 public:
-    CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath);
+    // With `openInput` the input is opened through it instead of by its path.
+    CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath,
+                 const ReadableFileOpener& openInput = {});
     virtual ~CompoundFile() = default;
 
     OLEStorage& storage() { return storage_; }

@@ -34,10 +34,10 @@ OLEStorage::~OLEStorage() {
     }
 }
 
-void OLEStorage::open(const std::filesystem::path& path) {
+void OLEStorage::open(const std::filesystem::path& path, const ReadableFileOpener& opener) {
     readHandle_.reset();
     try {
-        readHandle_ = cfb::CompoundFileReader::open(Env::Default(), path);
+        readHandle_ = cfb::CompoundFileReader::open(Env::Default(), path, opener);
     } catch (const cfb::Error& error) {
         if (error.resultCode() == kShareViolation) {
             throw OLEStorageSharingException();

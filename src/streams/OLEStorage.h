@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/ReadableFile.h"
+
 namespace cfb {
 class CompoundFileReader;
 class CompoundFileWriter;
@@ -24,7 +26,8 @@ public:
     // Opens the compound file at `path` as the input root. Throws OLEStorageSharingException when
     // another program holds it for writing, OLEStorageNotStorageException when it is not a
     // compound file, and Exception with an HRESULTErrorDetail "opening storage [path]" otherwise.
-    void open(const std::filesystem::path& path);
+    // With `opener` the file is opened through it; `path` then only names it in messages.
+    void open(const std::filesystem::path& path, const ReadableFileOpener& opener = {});
 
     // Creates or replaces the compound file at `path` as the output root. Throws
     // OLEStorageSharingException on a sharing or lock conflict and Exception with an

@@ -15,15 +15,8 @@ public:
 
     PathKind pathKind(const std::filesystem::path& p) override { return base().pathKind(p); }
     bool pathExists(const std::filesystem::path& p) override { return base().pathExists(p); }
-    int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                 bool failIfExists) override {
-        return base().copyFile(from, to, failIfExists);
-    }
-    int checkWritable(const std::filesystem::path& p) override { return base().checkWritable(p); }
-    bool hasOtherNames(const std::filesystem::path& p) override { return base().hasOtherNames(p); }
-    int replaceFile(const std::filesystem::path& target,
-                    const std::filesystem::path& replacement) override {
-        return base().replaceFile(target, replacement);
+    std::unique_ptr<PinnedFile> pinFile(const std::filesystem::path& p) override {
+        return base().pinFile(p);
     }
     std::filesystem::path tempFolder() override { return base().tempFolder(); }
     int createUniqueFile(const std::filesystem::path& folder, const std::string& prefix,

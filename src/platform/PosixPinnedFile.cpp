@@ -1,0 +1,345 @@
+#include "platform/PosixPinnedFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "platform/PosixFileDescriptor.h"
+#include "platform/PosixFileIO.h"
+#include "platform/PosixReadableFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool sameTimes(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens for reading without updating the access time where the caller may ask for that.
+int openForReading(const fs::path& path) {
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags | O_NOATIME);
+    return fd >= 0 || errno != EPERM ? fd : ::open(path.c_str(), flags);
+}
+
+class PosixPinnedFile : public PinnedFile {
+public:
+    explicit PosixPinnedFile(const fs::path& path) : realPath_(path) { error_ = pin(path); }
+
+    const fs::path& realPath() const override { return realPath_; }
+
+    int openReader(std::unique_ptr<ReadableFile>* file) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        PosixFileDescriptor fd(::fcntl(file_.get(), F_DUPFD_CLOEXEC, 0));
+        if (!fd.valid()) {
+            return errno;
+        }
+        if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
+            return errno;
+        }
+        *file = std::make_unique<PosixReadableFile>(fd.release(),
+                                                    static_cast<std::uint64_t>(pinned_.st_size));
+        return 0;
+    }
+
+    int checkUnchanged() override {
+        if (error_ != 0) {
+            return error_;
+        }
+        struct stat named;
+        struct stat now;
+        if (::fstatat(folder_.get(), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            ::fstat(file_.get(), &now) != 0) {
+            return kChanged;
+        }
+        const bool same =
+            sameFile(named, pinned_) && sameFile(now, pinned_) && now.st_size == pinned_.st_size &&
+            sameTimes(now.st_mtim, pinned_.st_mtim) && sameTimes(now.st_ctim, pinned_.st_ctim);
+        return same ? 0 : kChanged;
+    }
+
+    int checkWritable() override {
+        if (error_ != 0) {
+            return error_;
+        }
+        if ((pinned_.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            return EACCES;
+        }
+        return ::faccessat(folder_.get(), name_.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+    }
+
+    unsigned long nameCount() override {
+        struct stat now;
+        return error_ == 0 && ::fstat(file_.get(), &now) == 0 ? now.st_nlink : 1;
+    }
+
+    bool isNamedBy(const fs::path& path) override {
+        struct stat st;
+        return error_ == 0 &&
+               ::fstatat(folderFor(path), leafFor(path).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               sameFile(st, pinned_);
+    }
+
+    int addName(const fs::path& path) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        // Through the descriptor the link is made to the opened file itself, never to whatever
+        // the name may hold by now.
+        const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+        int error = 0;
+        if (::linkat(AT_FDCWD, self.c_str(), folderFor(path), leafFor(path).c_str(),
+                     AT_SYMLINK_FOLLOW) != 0) {
+            error = errno;
+            if (error == ENOENT && !isNamedBy(realPath_)) {
+                return kChanged;
+            }
+            if (error == ENOENT && ::linkat(folder_.get(), name_.c_str(), folderFor(path),
+                                            leafFor(path).c_str(), 0) == 0) {
+                error = 0;
+            }
+            if (error == EXDEV || error == EPERM || error == EOPNOTSUPP || error == EMLINK ||
+                error == ENOSYS) {
+                return kNoLink;
+            }
+            if (error != 0) {
+                return error;
+            }
+        }
+        if (!isNamedBy(path)) {
+            ::unlinkat(folderFor(path), leafFor(path).c_str(), 0);
+            return kChanged;
+        }
+        return refresh();
+    }
+
+    int copyTo(const fs::path& path, bool replace) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        const int folder = folderFor(path);
+        const std::string leaf = leafFor(path);
+        PosixFileDescriptor out;
+        std::string staged;
+        if (const int error = posixio::createUnique(folder, folderPathFor(path),
+                                                    posixio::kTempPrefix, &out, &staged)) {
+            return error;
+        }
+        const std::string stagedPath =
+            folder == AT_FDCWD ? (folderPathFor(path) / staged).string() : staged;
+        int error = fill(out.get());
+        if (error == 0) {
+            error = out.reset();
+        }
+        if (error == 0 && replace) {
+            error = ::renameat(folder, stagedPath.c_str(), folder, leaf.c_str()) == 0 ? 0 : errno;
+        } else if (error == 0) {
+            error = posixio::nameWithoutReplacing(folder, stagedPath, folder, leaf);
+        }
+        if (error != 0) {
+            ::unlinkat(folder, stagedPath.c_str(), 0);
+            return error;
+        }
+        (void)posixio::syncFolder(folder == AT_FDCWD ? folder_.get() : folder);
+        return refresh();
+    }
+
+    int prepareReplacement(const fs::path& replacement) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        if (const int error = renameRefused()) {
+            return error;
+        }
+        PosixFileDescriptor fd(::openat(folderFor(replacement), leafFor(replacement).c_str(),
+                                        O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+            return errno;
+        }
+        if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
+            return EPERM;  // not the file this run wrote
+        }
+        if (const int error = posixio::copyExtendedAttributes(file_.get(), fd.get(), true)) {
+            return error;
+        }
+        if (const int error = posixio::copyOwnerAndMode(pinned_, fd.get(), true)) {
+            return error;
+        }
+        return ::fsync(fd.get()) == 0 ? fd.reset() : errno;
+    }
+
+    int renameOver(const fs::path& replacement) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        if (folderFor(replacement) != folder_.get()) {
+            return EXDEV;
+        }
+        if (::renameat(folder_.get(), leafFor(replacement).c_str(), folder_.get(), name_.c_str()) !=
+            0) {
+            return errno;
+        }
+        // The rename has happened and cannot be taken back, so a folder that can't be flushed
+        // must not report the file as unchanged.
+        (void)posixio::syncFolder(folder_.get());
+        return 0;
+    }
+
+    int overwriteWith(const fs::path& source, bool* touched) override {
+        *touched = false;
+        if (error_ != 0) {
+            return error_;
+        }
+        PosixFileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (!in.valid() || ::fstat(in.get(), &st) != 0) {
+            return errno;
+        }
+        PosixFileDescriptor out(
+            ::openat(folder_.get(), name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat target;
+        if (!out.valid() || ::fstat(out.get(), &target) != 0) {
+            return errno;
+        }
+        if (!sameFile(target, pinned_)) {
+            return kChanged;
+        }
+        // Space for the whole content is taken before a byte changes, so a full disk (or a file
+        // size limit) refuses the overwrite instead of leaving half of it.
+        if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS) {
+            return errno;
+        }
+        *touched = true;
+        int error =
+            posixio::copyRange(in.get(), 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
+        if (error == 0 && ::ftruncate(out.get(), st.st_size) != 0) {
+            error = errno;
+        }
+        if (error == 0 && ::fsync(out.get()) != 0) {
+            error = errno;
+        }
+        const int closeError = out.reset();
+        return error != 0 ? error : closeError;
+    }
+
+private:
+    int pin(const fs::path& path) {
+        file_ = PosixFileDescriptor(openForReading(path));
+        if (!file_.valid()) {
+            return errno;
+        }
+        if (::fstat(file_.get(), &pinned_) != 0) {
+            return errno;
+        }
+        if (!S_ISREG(pinned_.st_mode)) {
+            return S_ISDIR(pinned_.st_mode) ? EISDIR : EINVAL;
+        }
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) {
+            return errno;
+        }
+        realPath_ = fs::path(real);
+        std::free(real);
+        name_ = realPath_.filename().string();
+        folderPath_ = realPath_.parent_path();
+        folder_ =
+            PosixFileDescriptor(::open(folderPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!folder_.valid()) {
+            folder_ =
+                PosixFileDescriptor(::open(folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        }
+        if (!folder_.valid()) {
+            return errno;
+        }
+        struct stat named;
+        if (::fstatat(folder_.get(), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !sameFile(named, pinned_)) {
+            return kChanged;  // the path was changed while it was being resolved
+        }
+        return 0;
+    }
+
+    // Takes the file's state again after a change this object made (a name added changes the
+    // change time), so that checkUnchanged only sees the changes of others.
+    int refresh() {
+        struct stat now;
+        if (::fstat(file_.get(), &now) != 0) {
+            return errno;
+        }
+        pinned_.st_ctim = now.st_ctim;
+        pinned_.st_nlink = now.st_nlink;
+        return 0;
+    }
+
+    // EPERM where a sticky folder would refuse to rename over the file: only the owner of the
+    // file or of the folder, or a privileged caller, may.
+    int renameRefused() {
+        struct stat folder;
+        if (::fstat(folder_.get(), &folder) != 0) {
+            return errno;
+        }
+        const uid_t caller = ::geteuid();
+        const bool refused = (folder.st_mode & S_ISVTX) != 0 && caller != 0 &&
+                             caller != pinned_.st_uid && caller != folder.st_uid;
+        return refused ? EPERM : 0;
+    }
+
+    // Writes the pinned file's content and metadata into `out`, a new file.
+    int fill(int out) {
+        int error =
+            posixio::fillAndSync(file_.get(), static_cast<std::uint64_t>(pinned_.st_size), out);
+        if (error == 0) {
+            (void)posixio::copyExtendedAttributes(file_.get(), out, false);
+            error = posixio::copyOwnerAndMode(pinned_, out, false);
+        }
+        if (error == 0) {
+            const struct timespec times[2] = {pinned_.st_atim, pinned_.st_mtim};
+            error = ::futimens(out, times) == 0 ? 0 : errno;
+        }
+        return error;
+    }
+
+    // A path in the file's own folder is reached through the held folder; any other through
+    // its own path.
+    bool inFolder(const fs::path& path) const {
+        std::error_code error;
+        const fs::path absolute = fs::absolute(path, error).lexically_normal();
+        return !error && absolute.parent_path() == folderPath_;
+    }
+    int folderFor(const fs::path& path) const { return inFolder(path) ? folder_.get() : AT_FDCWD; }
+    std::string leafFor(const fs::path& path) const {
+        return inFolder(path) ? path.filename().string() : path.string();
+    }
+    fs::path folderPathFor(const fs::path& path) const {
+        return inFolder(path) ? folderPath_ : path.parent_path();
+    }
+
+    int error_ = 0;
+    fs::path realPath_;
+    fs::path folderPath_;
+    std::string name_;
+    PosixFileDescriptor folder_;
+    PosixFileDescriptor file_;
+    struct stat pinned_ {};
+};
+
+}  // namespace
+
+std::unique_ptr<PinnedFile> PinPosixFile(const fs::path& path) {
+    return std::make_unique<PosixPinnedFile>(path);
+}

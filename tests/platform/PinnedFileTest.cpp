@@ -1,0 +1,185 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "FileSizeCap.h"
+#include "ScratchFolder.h"
+#include "platform/Env.h"
+#include "platform/PinnedFile.h"
+#include "platform/ReadableFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct stat Status(const fs::path& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+// A user attribute, or "" where the file has none (or the file system keeps none).
+std::string Attribute(const fs::path& path, const char* name) {
+    char value[256];
+    const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+    return size < 0 ? std::string() : std::string(value, static_cast<std::size_t>(size));
+}
+
+class PinnedFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFileBytes(file_, "original bytes");
+        pinned_ = Env::Default().pinFile(file_);
+    }
+
+    ScratchFolder scratch_;
+    const fs::path file_ = scratch_ / "talk.ppt";
+    std::unique_ptr<PinnedFile> pinned_;
+};
+
+// Whatever the path names later, the reader and every check work on the file opened first.
+TEST_F(PinnedFileTest, ReadsAndChecksTheFileOpenedFirst) {
+    fs::create_symlink(file_, scratch_ / "link.ppt");
+    const std::unique_ptr<PinnedFile> throughLink = Env::Default().pinFile(scratch_ / "link.ppt");
+    EXPECT_EQ(throughLink->realPath(), fs::canonical(file_));
+    EXPECT_EQ(throughLink->checkUnchanged(), 0);
+    fs::rename(file_, scratch_ / "moved.ppt");
+    WriteFileBytes(file_, "another file");
+    EXPECT_EQ(pinned_->checkUnchanged(), PinnedFile::kChanged);
+    std::unique_ptr<ReadableFile> reader;
+    ASSERT_EQ(pinned_->openReader(&reader), 0);
+    std::string bytes(64, '\0');
+    std::size_t got = 0;
+    ASSERT_EQ(reader->readAt(0, bytes.data(), bytes.size(), &got), 0);
+    EXPECT_EQ(bytes.substr(0, got), "original bytes");
+    const std::unique_ptr<PinnedFile> missing = Env::Default().pinFile(scratch_ / "none.ppt");
+    EXPECT_EQ(missing->openReader(&reader), ENOENT);
+    EXPECT_EQ(missing->checkUnchanged(), ENOENT);
+}
+
+TEST_F(PinnedFileTest, ASaveInPlaceOrByRenameCountsAsAChange) {
+    EXPECT_EQ(pinned_->checkUnchanged(), 0);
+    WriteFileBytes(scratch_ / "saved", "saved by another program");
+    fs::rename(scratch_ / "saved", file_);
+    EXPECT_EQ(pinned_->checkUnchanged(), PinnedFile::kChanged);
+
+    const std::unique_ptr<PinnedFile> again = Env::Default().pinFile(file_);
+    std::ofstream(file_, std::ios::app) << "appended";
+    EXPECT_EQ(again->checkUnchanged(), PinnedFile::kChanged);
+}
+
+// Names added by the pinned file itself are not changes; the new name is the opened file even
+// when the path was swapped meanwhile.
+TEST_F(PinnedFileTest, AddedNamesAreTheOpenedFile) {
+    EXPECT_EQ(pinned_->nameCount(), 1u);
+    ASSERT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), 0);
+    EXPECT_EQ(pinned_->nameCount(), 2u);
+    EXPECT_TRUE(pinned_->isNamedBy(scratch_ / "talk (Backup).ppt"));
+    EXPECT_EQ(pinned_->checkUnchanged(), 0);
+    EXPECT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), EEXIST);
+
+    fs::rename(file_, scratch_ / "away.ppt");
+    fs::create_symlink("/etc/hostname", file_);
+    ASSERT_EQ(pinned_->addName(scratch_ / "second.ppt"), 0);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "second.ppt"), "original bytes");
+    EXPECT_FALSE(pinned_->isNamedBy(file_));
+}
+
+TEST_F(PinnedFileTest, CopiesAreWholeOrAbsentAndKeepTimesModeAndAttributes) {
+    WriteFileBytes(file_, std::string(64 * 1024, 'x'));
+    ::chmod(file_.c_str(), 0640);
+    const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 5}};
+    ::utimensat(AT_FDCWD, file_.c_str(), old, 0);
+    const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+    {
+        const FileSizeCap cap(16 * 1024);
+        EXPECT_EQ(pinned->copyTo(scratch_ / "copy", false), EFBIG);
+    }
+    EXPECT_FALSE(fs::exists(scratch_ / "copy"));
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+
+    WriteFileBytes(scratch_ / "taken", "kept");
+    EXPECT_EQ(pinned->copyTo(scratch_ / "taken", false), EEXIST);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "taken"), "kept");
+    fs::create_symlink(scratch_ / "nowhere", scratch_ / "dangling");
+    EXPECT_EQ(pinned->copyTo(scratch_ / "dangling", false), EEXIST);
+    EXPECT_FALSE(fs::exists(scratch_ / "nowhere"));
+
+    ASSERT_EQ(pinned->copyTo(scratch_ / "copy", false), 0);
+    ASSERT_EQ(pinned->copyTo(scratch_ / "taken", true), 0);
+    for (const fs::path& copy : {scratch_ / "copy", scratch_ / "taken"}) {
+        const struct stat st = Status(copy);  // before reading it moves the access time
+        EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(file_));
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+        EXPECT_EQ(st.st_mtim.tv_nsec, 5);
+        EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
+        EXPECT_EQ(st.st_nlink, 1u);
+        if (attributes) {
+            EXPECT_EQ(Attribute(copy, "user.note"), "kept");
+        }
+    }
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+}
+
+TEST_F(PinnedFileTest, OverwriteThatDoesNotFitLeavesTheFile) {
+    WriteFileBytes(scratch_ / "big", std::string(64 * 1024, 'n'));
+    bool touched = true;
+    {
+        const FileSizeCap cap(32 * 1024);
+        EXPECT_EQ(pinned_->overwriteWith(scratch_ / "big", &touched), EFBIG);
+    }
+    EXPECT_FALSE(touched);
+    EXPECT_EQ(ReadFileBytes(file_), "original bytes");
+    WriteFileBytes(scratch_ / "small", "short");
+    fs::create_hard_link(file_, scratch_ / "other name");
+    ASSERT_EQ(pinned_->overwriteWith(scratch_ / "small", &touched), 0);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "other name"), "short");
+}
+
+TEST_F(PinnedFileTest, WritableNeedsAWriteBitEvenForRoot) {
+    EXPECT_EQ(pinned_->checkWritable(), 0);
+    ::chmod(file_.c_str(), 0444);
+    EXPECT_EQ(Env::Default().pinFile(file_)->checkWritable(), EACCES);
+}
+
+// The replacement takes mode, set-id bits, owner, group and attributes; a refused one leaves
+// the file's name as it was.
+TEST_F(PinnedFileTest, ReplacementKeepsEverythingOfTheOriginal) {
+    const bool root = ::geteuid() == 0;
+    ::chmod(file_.c_str(), root ? 06775 : 0664);
+    if (root) {
+        ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
+        ::chmod(file_.c_str(), 06775);
+    }
+    const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+    const struct stat before = Status(file_);
+    const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+    EXPECT_NE(pinned->renameOver(scratch_ / "missing"), 0);
+    EXPECT_EQ(ReadFileBytes(file_), "original bytes");
+
+    WriteFileBytes(scratch_ / "repaired", "repaired bytes");
+    ASSERT_EQ(pinned->prepareReplacement(scratch_ / "repaired"), 0);
+    ASSERT_EQ(pinned->renameOver(scratch_ / "repaired"), 0);
+    EXPECT_EQ(ReadFileBytes(file_), "repaired bytes");
+    const struct stat after = Status(file_);
+    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    if (attributes) {
+        EXPECT_EQ(Attribute(file_, "user.note"), "kept");
+    }
+    EXPECT_FALSE(fs::exists(scratch_ / "repaired"));
+
+    // A second name of another file is not a replacement this run wrote.
+    fs::create_hard_link(scratch_ / "talk.ppt", scratch_ / "planted");
+    EXPECT_EQ(Env::Default().pinFile(file_)->prepareReplacement(scratch_ / "planted"), EPERM);
+}
+
+}  // namespace
