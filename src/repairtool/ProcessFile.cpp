@@ -27,9 +27,12 @@ std::unique_ptr<TempFile> CreateOutputFile(const PinnedFile& pinned) {
 
 // Set when an earlier run was stopped while it overwrote the file in place.
 std::string InterruptedRepair(const PinnedFile& pinned) {
-    const std::filesystem::path kept = KeptOriginalName(pinned.realPath());
+    std::filesystem::path kept = KeptOriginalName(pinned.realPath());
     if (!Env::Default().pathExists(kept)) {
-        return std::string();
+        kept = Env::Default().tempFolder() / kept.filename();
+        if (!Env::Default().pathExists(kept)) {
+            return std::string();
+        }
     }
     return "An earlier repair of this file was interrupted; its original content is in " +
            kept.string() +

@@ -1,5 +1,6 @@
 #include "repairtool/ReplaceWithRepaired.h"
 
+#include <cerrno>
 #include <vector>
 
 #include "platform/Env.h"
@@ -49,8 +50,14 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
     }
     fs::path kept = backup;
     if (backup.empty()) {
+        // Next to the file, or in the temporary folder when its folder takes no new file.
         kept = KeptOriginalName(pinned.realPath());
-        if (const int error = pinned.copyTo(kept, false)) {
+        int error = pinned.copyTo(kept, false);
+        if (error != 0 && error != EEXIST) {
+            kept = Env::Default().tempFolder() / KeptOriginalName(pinned.realPath()).filename();
+            error = pinned.copyTo(kept, false);
+        }
+        if (error != 0) {
             message = Failed(error);
             return false;
         }

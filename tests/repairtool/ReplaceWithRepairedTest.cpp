@@ -1,9 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -40,8 +45,11 @@ protected:
     }
 
     bool replace(const fs::path& file, TempFile& repaired, bool backup) {
+        return replace(file, *Env::Default().pinFile(file), repaired, backup);
+    }
+    bool replace(const fs::path& file, PinnedFile& pinned, TempFile& repaired, bool backup) {
         message_.clear();
-        return ReplaceWithRepaired(file, repaired, backup, message_);
+        return ReplaceWithRepaired(file, pinned, repaired, backup, message_);
     }
 
     ScratchFolder scratch_;
@@ -58,6 +66,9 @@ struct stat Status(const fs::path& path) {
 }
 
 const std::string kRefused = "Backup failed with error code ";
+const std::string kChanged =
+    "The file was changed by another program while it was being repaired. Your file has not "
+    "been modified.\n";
 
 using BackupTest = ReplaceWithRepairedTest;
 
@@ -108,18 +119,20 @@ TEST_F(ReplaceWithRepairedTest, RepairedFileNextToTheOriginalIsRenamedOverIt) {
     EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
 }
 
-TEST_F(ReplaceWithRepairedTest, RepairedFileElsewhereIsStagedNextToTheOriginal) {
+// The folder took no new file when the output was made: the file is overwritten in place, after
+// its backup copy.
+TEST_F(ReplaceWithRepairedTest, RepairedFileElsewhereIsCopiedInPlace) {
     WriteFileBytes(file_, "old");
     fs::permissions(file_, fs::perms(0604));
+    const ino_t oldInode = Status(file_).st_ino;
     {
         auto repaired = Repaired(temp_.path(), "new");
-        const ino_t oldInode = Status(file_).st_ino;
         ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
-        EXPECT_NE(Status(file_).st_ino, oldInode);
     }
+    EXPECT_EQ(Status(file_).st_ino, oldInode);
     EXPECT_EQ(ReadFileBytes(file_), "new");
     EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
-    EXPECT_EQ(Status(file_).st_mode & 07777, 0604u);
+    EXPECT_EQ(Status(scratch_ / "talk (Backup).ppt").st_mode & 07777, 0604u);
     EXPECT_EQ(Names(scratch_.path()), (std::vector<std::string>{"talk (Backup).ppt", "talk.ppt"}));
     EXPECT_EQ(CountTempFiles(temp_.path()), 0);
 }
@@ -169,12 +182,15 @@ TEST_F(ReadOnlyFolderTest, BackupFailsAndTheFileStays) {
     EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
 }
 
+// The copy of the original kept during the overwrite waits in the temporary folder, and is
+// gone once the overwrite is complete.
 TEST_F(ReadOnlyFolderTest, WithoutBackupTheFileIsOverwrittenInPlace) {
     const ino_t inode = Status(file_).st_ino;
     ASSERT_TRUE(replace(file_, *repaired_, false)) << message_;
     EXPECT_EQ(ReadFileBytes(file_), "new");
     EXPECT_EQ(Status(file_).st_ino, inode);
     EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+    EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{repaired_->path().filename().string()});
 }
 
 TEST_F(ReplaceWithRepairedTest, HardLinkedFileKeepsAllItsNames) {
@@ -223,8 +239,7 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
         }
     });
     for (int round = 0; round < 60; ++round) {
-        auto repaired = Repaired(round % 2 == 0 ? scratch_.path() : temp_.path(),
-                                 std::string(size, round % 2 == 0 ? 'B' : 'A'));
+        auto repaired = Repaired(scratch_.path(), std::string(size, round % 2 == 0 ? 'B' : 'A'));
         ASSERT_TRUE(replace(file_, *repaired, false)) << message_;
     }
     while (reads < 20) {
@@ -233,6 +248,153 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+}
+
+// The backup is the original file under a second name: its bytes, owner, group, mode, times and
+// attributes exactly; the repaired file keeps owner, group, mode (set-id bits too) and
+// attributes.
+TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMetadata) {
+    const bool root = ::geteuid() == 0;
+    WriteFileBytes(file_, "old");
+    if (root) {
+        ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
+    }
+    ::chmod(file_.c_str(), root ? 06775 : 0664);
+    const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, file_.c_str(), old, 0);
+    const struct stat before = Status(file_);
+    auto repaired = Repaired(scratch_.path(), "new");
+    ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+    const struct stat backup = Status(scratch_ / "talk (Backup).ppt");
+    const struct stat after = Status(file_);
+    EXPECT_EQ(backup.st_ino, before.st_ino);
+    EXPECT_EQ(backup.st_nlink, 1u);
+    EXPECT_EQ(backup.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    for (const struct stat& st : {backup, after}) {
+        EXPECT_EQ(st.st_mode & 07777, before.st_mode & 07777);
+        EXPECT_EQ(st.st_uid, before.st_uid);
+        EXPECT_EQ(st.st_gid, before.st_gid);
+    }
+    if (attributes) {
+        for (const fs::path& name : {file_, scratch_ / "talk (Backup).ppt"}) {
+            char value[8] = {};
+            EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value), 4);
+            EXPECT_STREQ(value, "kept");
+        }
+    }
+}
+
+// A run stopped between naming the backup and renaming leaves the original and its backup as
+// two names of one file. A later run must not take that for a hard-linked file: the backup's
+// bytes stay the original's, with or without a new backup, and with a further name that does
+// call for an overwrite in place.
+TEST_F(ReplaceWithRepairedTest, BackupNamesOfAnInterruptedRunKeepTheOriginal) {
+    for (const bool backup : {false, true}) {
+        for (const bool thirdName : {false, true}) {
+            WriteFileBytes(file_, "old");
+            fs::create_hard_link(file_, scratch_ / "talk (Backup).ppt");
+            if (thirdName) {
+                fs::create_hard_link(file_, scratch_ / "elsewhere.ppt");
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            ASSERT_TRUE(replace(file_, *repaired, backup)) << message_;
+            EXPECT_EQ(ReadFileBytes(file_), "new");
+            EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+            if (backup) {
+                EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup 1).ppt"), "old");
+            }
+            if (thirdName) {
+                EXPECT_EQ(ReadFileBytes(scratch_ / "elsewhere.ppt"), "new");
+            }
+            repaired.reset();
+            for (const std::string& name : Names(scratch_.path())) {
+                fs::remove(scratch_ / name);
+            }
+        }
+    }
+}
+
+// The path is swapped for a link to another file while the file is repaired: nothing but the
+// swapped-in name is there to replace, and neither it nor the link's target is touched.
+TEST_F(ReplaceWithRepairedTest, ALinkSwappedInDuringTheRepairIsNeverFollowed) {
+    WriteFileBytes(file_, "old");
+    WriteFileBytes(temp_ / "victim", "victim bytes");
+    for (const bool backup : {false, true}) {
+        const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+        fs::rename(file_, scratch_ / "moved.ppt");
+        fs::create_symlink(temp_ / "victim", file_);
+        auto repaired = Repaired(scratch_.path(), "new");
+        EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
+        EXPECT_EQ(message_, kChanged);
+        EXPECT_EQ(ReadFileBytes(temp_ / "victim"), "victim bytes");
+        EXPECT_TRUE(fs::is_symlink(file_));
+        EXPECT_EQ(ReadFileBytes(scratch_ / "moved.ppt"), "old");
+        fs::remove(file_);
+        fs::rename(scratch_ / "moved.ppt", file_);
+    }
+}
+
+// Another program saves over the file, or appends to it, between the read and the replacement:
+// its save is kept and the run fails.
+TEST_F(ReplaceWithRepairedTest, ASaveByAnotherProgramIsNeverLost) {
+    for (const bool byRename : {false, true}) {
+        for (const bool backup : {false, true}) {
+            WriteFileBytes(file_, "old");
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            if (byRename) {
+                WriteFileBytes(scratch_ / "saved", "saved");
+                fs::rename(scratch_ / "saved", file_);
+            } else {
+                std::ofstream(file_, std::ios::app) << " appended";
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
+            EXPECT_EQ(message_, kChanged);
+            EXPECT_EQ(ReadFileBytes(file_), byRename ? "saved" : "old appended");
+            repaired.reset();
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        }
+    }
+}
+
+// An ordinary user who may write the file but owns neither it nor the sticky folder can't
+// rename over it: the content is overwritten in place, the owner stays, and the backup (a copy)
+// holds the original.
+TEST_F(ReplaceWithRepairedTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as two users";
+    }
+    ASSERT_EQ(::chmod(scratch_.path().c_str(), 01777), 0);
+    WriteFileBytes(file_, "old");
+    ::chmod(file_.c_str(), 0666);
+    const ino_t inode = Status(file_).st_ino;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(3);
+        }
+        bool replaced = false;
+        {
+            std::string message;
+            TempFile repaired(scratch_.path());
+            WriteFileBytes(repaired.path(), "new");
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            replaced = ReplaceWithRepaired(file_, *pinned, repaired, true, message);
+        }
+        ::_exit(replaced ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    EXPECT_EQ(Status(file_).st_ino, inode);
+    EXPECT_EQ(Status(file_).st_uid, 0u);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
 }
 
 }  // namespace
