@@ -333,6 +333,53 @@ def killed_at_random_points(lab, rows):
                      "kill after uniform random delay", summary))
 
 
+def killed_during_in_place_overwrite(lab, rows):
+    """SIGKILL at random points of runs that overwrite a hard-linked original in place: whenever
+    the file is neither old nor repaired, a complete copy of its old bytes is on disk (the backup,
+    or with -d the kept original), and the next run says what to do about a kept original."""
+    target = lab.copy(lab.large, "inplace")
+    os.link(target, os.path.join(os.path.dirname(target), "other name.ppt"))
+    started = time.monotonic()
+    lab.run(lab.large, target, False)
+    duration = time.monotonic() - started
+    generator = random.Random(2)
+    for backup in (False, True):
+        outcomes = {"old": 0, "repaired": 0, "CORRUPT": 0}
+        for _ in range(KILLS_PER_MODE):
+            target = lab.copy(lab.large, "inplace")
+            os.link(target, os.path.join(os.path.dirname(target), "other name.ppt"))
+            kept = target + ".patchdoc-original"
+            process = lab.start(target, backup)
+            time.sleep(generator.uniform(0, duration * 1.1))
+            process.kill()
+            process.communicate()
+            result = lab.examine(lab.large, target, process.returncode, "")
+            outcomes[result.original] += 1
+            for path in result.leftovers:
+                os.remove(path)
+            if result.backup == "partial":
+                raise Failure("a killed run left a partial copy under the backup name")
+            has_kept = os.path.exists(kept)
+            if has_kept and read(kept) != lab.old[lab.large]:
+                raise Failure("a killed run left a partial kept original")
+            if result.original == "CORRUPT" and not (has_kept or result.backup == "old"):
+                raise Failure("damaged original with no complete copy of its old bytes")
+            if has_kept:
+                again = lab.run(lab.large, target, False)
+                if again.code != 1 or "An earlier repair of this file was interrupted" not in again.out:
+                    raise Failure("run after an interrupted overwrite: exit %d, %r"
+                                  % (again.code, again.out))
+                os.replace(kept, target)  # what the message asks for
+            again = lab.run(lab.large, target, False)
+            if again.original != "repaired" or again.code not in (0, 2):
+                raise Failure("run after a kill: exit %d, original %s" % (again.code, again.original))
+        summary = Result("-9", "", "old %d, repaired %d, damaged %d (copy on disk)"
+                         % (outcomes["old"], outcomes["repaired"], outcomes["CORRUPT"]), [],
+                         "never partial" if backup else "n/a")
+        rows.append(("hard-linked original, SIGKILL x%d%s" % (KILLS_PER_MODE, mode(backup)),
+                     "kill during an in-place overwrite", summary))
+
+
 def mode(backup):
     return ", with backup" if backup else ", -d"
 
@@ -346,6 +393,7 @@ CASES = [
     read_only_original,
     locked_original,
     killed_at_random_points,
+    killed_during_in_place_overwrite,
 ]
 
 
