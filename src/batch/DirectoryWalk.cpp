@@ -7,6 +7,7 @@
 
 #include "batch/CreatedFiles.h"
 #include "batch/FileRepair.h"
+#include "platform/TerminalText.h"
 
 namespace bfs = boost::filesystem;
 
@@ -37,9 +38,10 @@ std::vector<ListedEntry> ReadListing(const bfs::path& folder) {
 }
 
 void ReportProblem(const std::string& argument, const std::string& text) {
-    std::cout << "A problem occurred parsing the following directory: " << argument << '\n';
+    std::cout << "A problem occurred parsing the following directory: " << StdoutText(argument)
+              << '\n';
     if (!text.empty()) {
-        std::cout << text << '\n';
+        std::cout << StdoutText(text) << '\n';
     }
     std::cout.flush();
 }

@@ -6,6 +6,7 @@
 
 #include "errors/FullMessage.h"
 #include "errors/TempFileCreationException.h"
+#include "platform/TerminalText.h"
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
 #include "repairtool/RealFilePath.h"
@@ -27,7 +28,7 @@ std::unique_ptr<TempFile> CreateOutputFile(const std::filesystem::path& file) {
 }  // namespace
 
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
-    const std::string tail = file.string() + "\n";
+    const std::string tail = StdoutText(file.string()) + "\n";
     try {
         const std::unique_ptr<TempFile> output = CreateOutputFile(file);
         FixFile fixFile;

@@ -87,20 +87,23 @@ const std::vector<std::string> kHostileNames = {
     "two  spaces .ppt",
     " leading space.ppt",
     "line\nfeed.ppt",
+    "evil\n[fixed], forged.ppt",
+    "escape\x1b]0;title\a\r\t.ppt",
     "-d.ppt",
     "*.ppt",
     "bad\xFF\xFEname.ppt",
 };
 
-// How a path shows in the log: line feeds as CR LF, the invalid bytes above as U+FFFD.
-std::string AsLogged(std::string path) {
-    for (std::size_t at; (at = path.find("\xFF\xFE")) != std::string::npos;) {
-        path.replace(at, 2, "\xEF\xBF\xBD\xEF\xBF\xBD");
+// How a path shows in the log: control characters and the invalid bytes above as U+FFFD.
+std::string AsLogged(const std::string& path) {
+    std::string logged;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        logged += byte < 0x20 || byte == 0x7F || byte == 0xFF || byte == 0xFE
+                      ? std::string("\xEF\xBF\xBD")
+                      : std::string(1, c);
     }
-    for (std::size_t at = 0; (at = path.find('\n', at)) != std::string::npos; at += 2) {
-        path.replace(at, 1, "\r\n");
-    }
-    return path;
+    return logged;
 }
 
 // Runs Patchtree over the hostile names and checks the log: one line per file, exact paths.
@@ -131,6 +134,7 @@ void CheckHostileNames(Child child, const char* word) {
         expectedCalls.push_back({(tree / name).string()});
     }
     EXPECT_EQ(log.size(), expectedSize) << log;
+    EXPECT_EQ(SplitLines(log).size(), kHostileNames.size()) << log;
     if (child == Child::StandIn) {
         std::vector<std::vector<std::string>> calls = patchtree.childCalls();
         std::sort(calls.begin(), calls.end());
@@ -147,6 +151,32 @@ void CheckHostileNames(Child child, const char* word) {
 TEST(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
     CheckHostileNames(Child::StandIn, "[ok], ");
     CheckHostileNames(Child::RealPatchdoc, "[err], ");
+}
+
+// The problem report shows control characters of a path as '?' on a terminal, and the exact
+// bytes anywhere else.
+TEST_F(WalkTest, ProblemReportIsSafeOnATerminal) {
+    const std::string name = "lone\x1b[31m\n.ppt";
+    WriteFile(scratch / name, "exit 2");
+    const std::string argument = (scratch / name).string();
+    const std::string shown = (scratch / "lone?[31m?.ppt").string();
+    const std::string firstLine = "A problem occurred parsing the following directory: ";
+
+    RunOptions onTerminal;
+    onTerminal.standardOutput = fixtures::StandardOutput::Terminal;
+    const RunOutput terminal = patchtree.run({logOption(), argument}, onTerminal);
+    EXPECT_EQ(terminal.exitCode, 0);
+    ASSERT_EQ(
+        terminal.out.compare(0, firstLine.size() + shown.size() + 1, firstLine + shown + "\n"), 0)
+        << terminal.out;
+    EXPECT_NE(terminal.out.find(shown, firstLine.size() + shown.size()), std::string::npos)
+        << terminal.out;
+    EXPECT_EQ(terminal.out.find('\x1b'), std::string::npos) << terminal.out;
+    EXPECT_EQ(std::count(terminal.out.begin(), terminal.out.end(), '\n'), 2) << terminal.out;
+
+    const RunOutput toFile = patchtree.run({logOption(), argument});
+    EXPECT_EQ(toFile.out.compare(0, firstLine.size() + argument.size(), firstLine + argument), 0)
+        << toFile.out;
 }
 
 // Runs as an unprivileged user (when we are root) so that a folder without permissions can't
