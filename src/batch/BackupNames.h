@@ -7,3 +7,7 @@
 // " (Backup 1)" to " (Backup 9)", inserted before the last "." of the path (appended when the
 // path has none).
 std::vector<std::string> BackupNameCandidates(const std::string& path);
+
+// The file name whose backup copy Patchdoc would name `name` ("talk.ppt" for "talk (Backup).ppt"
+// and "talk (Backup 3).ppt"), or empty when `name` is not such a backup name.
+std::string OriginalOfBackupName(const std::string& name);

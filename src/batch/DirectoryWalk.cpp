@@ -2,56 +2,65 @@
 
 #include <algorithm>
 #include <boost/filesystem.hpp>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 
+#include "batch/BackupNames.h"
 #include "batch/CreatedFiles.h"
 #include "batch/FileRepair.h"
+#include "platform/FolderDescriptor.h"
+#include "platform/TerminalText.h"
 
 namespace bfs = boost::filesystem;
 
 namespace {
 
-struct ListedEntry {
-    std::string name;
-    bool isFolder;  // a real folder, not a link to one: links are not descended into
-};
-
-// A folder being walked, with its whole listing and the next entry to handle.
+// A folder being walked: held open, with its path as shown in the log, its whole listing and
+// the next entry to handle. Each level is reached from the one above by its name alone, so no
+// path is ever longer than one name, however deep the tree.
 struct OpenFolder {
+    FolderDescriptor folder;
     bfs::path path;
-    std::vector<ListedEntry> entries;
+    std::vector<FolderDescriptor::Entry> entries;
     std::size_t next = 0;
 };
 
-// Reads the complete listing before any entry is handled, so nothing that the repairs create
-// in the folder can turn up in it. Throws bfs::filesystem_error when the folder can't be read.
-std::vector<ListedEntry> ReadListing(const bfs::path& folder) {
-    std::vector<ListedEntry> entries;
-    for (bfs::directory_iterator it(folder), end; it != end; ++it) {
-        boost::system::error_code error;
-        const bool isFolder = bfs::is_directory(it->symlink_status(error));
-        entries.push_back({it->path().filename().string(), isFolder && !error});
-    }
-    return entries;
-}
-
 void ReportProblem(const std::string& argument, const std::string& text) {
-    std::cout << "A problem occurred parsing the following directory: " << argument << '\n';
+    std::cout << "A problem occurred parsing the following directory: " << StdoutText(argument)
+              << '\n';
     if (!text.empty()) {
-        std::cout << text << '\n';
+        std::cout << StdoutText(text) << '\n';
     }
     std::cout.flush();
 }
 
-// Lists the folder onto the stack; reports a folder that can't be listed and leaves it out.
-void OpenListing(const bfs::path& folder, const std::string& argument,
+// The failed operation, the system's description of the error and the path, as the file-system
+// library words its failures.
+std::string FailureText(const char* operation, const bfs::path& path, int error) {
+    return bfs::filesystem_error(operation, path,
+                                 boost::system::error_code(error, boost::system::system_category()))
+        .what();
+}
+
+// Puts the opened folder with its complete listing on the stack, read before any entry is
+// handled so that nothing the repairs create in the folder can turn up in it. A folder that
+// can't be listed is reported and left out.
+void PushListing(FolderDescriptor folder, const bfs::path& path, const std::string& argument,
                  std::vector<OpenFolder>* stack) {
-    try {
-        stack->push_back({folder, ReadListing(folder)});
-    } catch (const bfs::filesystem_error& e) {
-        ReportProblem(argument, e.what());
+    std::vector<FolderDescriptor::Entry> entries;
+    if (const int error = folder.list(&entries); error != 0) {
+        ReportProblem(argument, FailureText("readdir", path, error));
+        return;
     }
+    stack->push_back({std::move(folder), path, std::move(entries)});
+}
+
+// True for the backup copy of a file that is still beside it: such a file holds the original,
+// unrepaired content on purpose and is never repaired, in this run or a later one.
+bool IsBackupOfSibling(const std::string& name, const FolderDescriptor& folder) {
+    const std::string original = OriginalOfBackupName(name);
+    return !original.empty() && folder.holds(original);
 }
 
 void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFiles& created) {
@@ -62,31 +71,34 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
 #else
     const bfs::path root(argument);  // a backslash is an ordinary character here
 #endif
-    boost::system::error_code error;
-    const bfs::file_status status = bfs::status(root, error);
-    if (status.type() == bfs::file_not_found) {
-        return;
-    }
-    if (error) {
-        ReportProblem(argument,
-                      bfs::filesystem_error("boost::filesystem::status", root, error).what());
+    FolderDescriptor top;
+    if (const int error = FolderDescriptor::open(root.string(), &top); error != 0) {
+        if (error != ENOENT) {
+            ReportProblem(argument, FailureText("open", root, error));
+        }
         return;
     }
     std::vector<OpenFolder> stack;
-    OpenListing(root, argument, &stack);
+    PushListing(std::move(top), root, argument, &stack);
     while (!stack.empty()) {
-        OpenFolder& folder = stack.back();
-        if (folder.next == folder.entries.size()) {
+        OpenFolder& current = stack.back();
+        if (current.next == current.entries.size()) {
             stack.pop_back();
             continue;
         }
-        const ListedEntry entry = folder.entries[folder.next++];
-        const bfs::path path = folder.path / entry.name;
-        if (IsPresentationName(entry.name) && !created.contains(path.string())) {
+        const FolderDescriptor::Entry entry = current.entries[current.next++];
+        const bfs::path path = current.path / entry.name;
+        if (IsPresentationName(entry.name) && !IsBackupOfSibling(entry.name, current.folder) &&
+            !created.contains(path.string())) {
             RepairOneFile(path.string(), createBackup, created);
         }
         if (entry.isFolder) {
-            OpenListing(path, argument, &stack);
+            FolderDescriptor child;
+            if (const int error = current.folder.openChild(entry.name, &child); error != 0) {
+                ReportProblem(argument, FailureText("openat", path, error));
+            } else {
+                PushListing(std::move(child), path, argument, &stack);  // `current` is stale now
+            }
         }
     }
 }

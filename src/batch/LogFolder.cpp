@@ -6,6 +6,7 @@
 
 #include "batch/BatchPlatform.h"
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -29,6 +30,19 @@ std::string DefaultLogFolder() {
 }
 
 bool CreateLogFolder(const std::string& folder) {
+    // A file in the folder's place would make every line of the run fail; refuse it as plainly.
+    std::string named = folder;
+    while (named.size() > 1 && named.back() == kPathSeparator) {
+        named.pop_back();
+    }
+    boost::system::error_code error;
+    const boost::filesystem::file_status status =
+        boost::filesystem::status(boost::filesystem::path(named), error);
+    if (boost::filesystem::exists(status) && !boost::filesystem::is_directory(status)) {
+        std::cout << "The log folder " << StdoutText(named) << " is a file, not a folder."
+                  << std::endl;
+        return false;
+    }
     try {
         if (boost::filesystem::create_directory(boost::filesystem::path(folder))) {
             return true;

@@ -10,5 +10,6 @@ std::string WithTrailingSeparator(std::string folder);
 std::string DefaultLogFolder();
 
 // Creates the last level of the folder (not its parents). On failure prints why on standard
-// output and returns false.
+// output and returns false; a file (or a link to one) in the folder's place is refused with
+// "The log folder <folder> is a file, not a folder.".
 bool CreateLogFolder(const std::string& folder);

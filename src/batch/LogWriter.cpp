@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 #include "batch/Utf16LE.h"
 #include "platform/Env.h"
@@ -17,17 +18,15 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Text-mode line ends of the log: every LF becomes CR LF.
-std::string WithCarriageReturns(const std::string& line) {
-    std::string text;
-    text.reserve(line.size() + 2);
-    for (const char c : line) {
-        if (c == '\n') {
-            text += '\r';
-        }
-        text += c;
+// The line's UTF-16LE bytes: a line feed at its end becomes CR LF, every other control
+// character U+FFFD, so that one call never adds more than one line to the log.
+std::string LineBytes(std::string_view line) {
+    const bool ended = !line.empty() && line.back() == '\n';
+    std::string bytes = ToUtf16LE(ended ? line.substr(0, line.size() - 1) : line);
+    if (ended) {
+        bytes.append("\r\0\n\0", 4);
     }
-    return text;
+    return bytes;
 }
 
 int ErrorNumberOr(int fallback) {
@@ -53,7 +52,7 @@ int AppendToFile(const std::filesystem::path& path, const std::string& line) {
         return ErrorNumberOr(EIO);
     }
     std::string bytes = size == 0 ? std::string("\xFF\xFE") : std::string();
-    bytes += ToUtf16LE(WithCarriageReturns(line));
+    bytes += LineBytes(line);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
         std::fflush(file.get()) != 0) {
         return ErrorNumberOr(EIO);

@@ -68,7 +68,8 @@ std::string ToUtf16LE(std::string_view utf8) {
     out.reserve(utf8.size() * 2);
     std::size_t position = 0;
     while (position < utf8.size()) {
-        AppendCodePoint(out, DecodeOne(utf8, &position));
+        const char32_t codePoint = DecodeOne(utf8, &position);
+        AppendCodePoint(out, codePoint < 0x20 || codePoint == 0x7F ? kReplacement : codePoint);
     }
     return out;
 }

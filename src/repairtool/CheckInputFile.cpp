@@ -1,6 +1,7 @@
 #include "repairtool/CheckInputFile.h"
 
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 #include "repairtool/PrintUsage.h"
 
 bool CheckInputFile(const std::filesystem::path& path, std::ostream& out) {
@@ -10,7 +11,7 @@ bool CheckInputFile(const std::filesystem::path& path, std::ostream& out) {
         return false;
     }
     if (Env::Default().pathKind(path) != Env::PathKind::RegularFile) {
-        out << path.string() << " does not exist.\n" << std::flush;
+        out << StdoutText(path.string()) << " does not exist.\n" << std::flush;
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "errors/FullMessage.h"
 #include "errors/TempFileCreationException.h"
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
 #include "repairtool/KeptOriginalName.h"
@@ -35,14 +36,14 @@ std::string InterruptedRepair(const PinnedFile& pinned) {
         }
     }
     return "An earlier repair of this file was interrupted; its original content is in " +
-           kept.string() +
+           StdoutText(kept.string()) +
            ". Put that file back in place of this one, or delete it, and run again. ";
 }
 
 }  // namespace
 
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
-    const std::string tail = file.string() + "\n";
+    const std::string tail = StdoutText(file.string()) + "\n";
     try {
         const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
         if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {

@@ -130,4 +130,22 @@ TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWith
     EXPECT_TRUE(patchtree.childCalls().empty());
 }
 
+// A file where the log folder should be is refused before anything is walked, whichever way
+// the option spells it.
+TEST_F(PatchtreeCommandLineTest, LogFolderThatIsAFileIsRefused) {
+    WriteFile(tree / "a.ppt", "exit 2");
+    WriteFile(scratch / "taken", "not a folder");
+    fs::create_symlink(scratch / "taken", scratch / "link");
+    for (const std::string& option :
+         {"-l:" + (scratch / "taken").string(), "-l:" + (scratch / "taken").string() + "/",
+          "-l:" + (scratch / "link").string()}) {
+        const std::string named = option.substr(3, option.find_last_not_of('/') - 2);
+        const RunOutput result = patchtree.run({option, tree.string()});
+        EXPECT_EQ(result.exitCode, 1) << option;
+        EXPECT_EQ(result.out, "The log folder " + named + " is a file, not a folder.\n");
+    }
+    EXPECT_TRUE(patchtree.childCalls().empty());
+    EXPECT_EQ(ReadFile(scratch / "taken"), "not a folder");
+}
+
 }  // namespace

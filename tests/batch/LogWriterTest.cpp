@@ -50,6 +50,20 @@ TEST(LogWriterTest, AppendsToContentWithoutAnotherMark) {
     EXPECT_EQ(ReadFile(scratch / "empty.log"), kBom + Wide("x") + kLineEnd);
 }
 
+// A file name can't forge a line: only the line feed that ends the line becomes a line end.
+TEST(LogWriterTest, ControlCharactersInsideALineBecomeReplacements) {
+    ScratchFolder scratch;
+    SetLogPath(scratch / "names.log");
+    AppendLogLine("[ok], /evil\n[fixed], forged.ppt\n");
+    AppendLogLine("[err], /a\rb\tc\x1b\x7f\x01.ppt\n");
+    AppendLogLine("no end");
+    const std::string fffd = "\xFD\xFF";
+    EXPECT_EQ(ReadFile(scratch / "names.log"),
+              kBom + Wide("[ok], /evil") + fffd + Wide("[fixed], forged.ppt") + kLineEnd +
+                  Wide("[err], /a") + fffd + Wide("b") + fffd + Wide("c") + fffd + fffd + fffd +
+                  Wide(".ppt") + kLineEnd + Wide("no end"));
+}
+
 TEST(LogWriterTest, TraceFileInDocumentsFolderWhenNoPathIsSet) {
     ScratchFolder scratch;
     ::setenv("XDG_DOCUMENTS_DIR", scratch.path().c_str(), 1);
@@ -84,6 +98,8 @@ TEST(Utf16LETest, EachIllFormedPartBecomesOneReplacement) {
     EXPECT_EQ(ToUtf16LE("\xED\xA0\x80"), fffd + fffd + fffd);             // surrogate
     EXPECT_EQ(ToUtf16LE("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
     EXPECT_EQ(ToUtf16LE("\x80\xBF"), fffd + fffd);                        // stray continuations
+    EXPECT_EQ(ToUtf16LE(std::string("\0\x1F\x7F", 3)), fffd + fffd + fffd);  // control characters
+    EXPECT_EQ(ToUtf16LE("\xC2\x80 ~"), std::string("\x80\x00", 2) + Wide(" ~"));  // the next ones
     EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98"
                         "\xC3\xA9"),
               fffd + std::string("\xE9\x00", 2));

@@ -68,4 +68,34 @@ TEST(RealPresentationsTest, LogListsEveryFileWithItsOutcome) {
     EXPECT_FALSE(fs::exists(scratch / "work" / "marker"));
 }
 
+// As in "Patchtree ... | head -n 1": the reader of standard output has gone. Patchtree's own
+// problem report and every Patchdoc line then fail to print, and nothing else changes.
+TEST(RealPresentationsTest, ClosedOutputPipeChangesNoOutcome) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, Child::RealPatchdoc);
+    const fs::path tree = scratch / "tree";
+    fs::create_directories(tree);
+    const Bytes flattened = deck({oleShape(1025, 1, true)});
+    std::vector<std::string> lines;
+    for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
+        writeFile(tree / name, flattened);
+        lines.push_back("[fixed], " + (tree / name).string());
+    }
+    WriteFile(scratch / "file-argument", "");
+
+    RunOptions closed;
+    closed.standardOutput = StandardOutput::ClosedPipe;
+    closed.environment.push_back("TMPDIR=" + scratch.path().string());
+    const RunOutput result = patchtree.run(
+        {"-l:" + (scratch / "logs").string(), (scratch / "file-argument").string(), tree.string()},
+        closed);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), lines);
+    for (const char* name : {"a", "b", "c"}) {
+        EXPECT_EQ(readFile(tree / (std::string(name) + " (Backup).ppt")), flattened) << name;
+    }
+    EXPECT_EQ(CountTempFiles(tree), 0);
+    EXPECT_EQ(CountTempFiles(scratch.path()), 0);
+}
+
 }  // namespace

@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -87,20 +91,23 @@ const std::vector<std::string> kHostileNames = {
     "two  spaces .ppt",
     " leading space.ppt",
     "line\nfeed.ppt",
+    "evil\n[fixed], forged.ppt",
+    "escape\x1b]0;title\a\r\t.ppt",
     "-d.ppt",
     "*.ppt",
     "bad\xFF\xFEname.ppt",
 };
 
-// How a path shows in the log: line feeds as CR LF, the invalid bytes above as U+FFFD.
-std::string AsLogged(std::string path) {
-    for (std::size_t at; (at = path.find("\xFF\xFE")) != std::string::npos;) {
-        path.replace(at, 2, "\xEF\xBF\xBD\xEF\xBF\xBD");
+// How a path shows in the log: control characters and the invalid bytes above as U+FFFD.
+std::string AsLogged(const std::string& path) {
+    std::string logged;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        logged += byte < 0x20 || byte == 0x7F || byte == 0xFF || byte == 0xFE
+                      ? std::string("\xEF\xBF\xBD")
+                      : std::string(1, c);
     }
-    for (std::size_t at = 0; (at = path.find('\n', at)) != std::string::npos; at += 2) {
-        path.replace(at, 1, "\r\n");
-    }
-    return path;
+    return logged;
 }
 
 // Runs Patchtree over the hostile names and checks the log: one line per file, exact paths.
@@ -131,6 +138,7 @@ void CheckHostileNames(Child child, const char* word) {
         expectedCalls.push_back({(tree / name).string()});
     }
     EXPECT_EQ(log.size(), expectedSize) << log;
+    EXPECT_EQ(SplitLines(log).size(), kHostileNames.size()) << log;
     if (child == Child::StandIn) {
         std::vector<std::vector<std::string>> calls = patchtree.childCalls();
         std::sort(calls.begin(), calls.end());
@@ -147,6 +155,113 @@ void CheckHostileNames(Child child, const char* word) {
 TEST(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
     CheckHostileNames(Child::StandIn, "[ok], ");
     CheckHostileNames(Child::RealPatchdoc, "[err], ");
+}
+
+// The problem report shows control characters of a path as '?' on a terminal, and the exact
+// bytes anywhere else.
+TEST_F(WalkTest, ProblemReportIsSafeOnATerminal) {
+    const std::string name = "lone\x1b[31m\n.ppt";
+    WriteFile(scratch / name, "exit 2");
+    const std::string argument = (scratch / name).string();
+    const std::string shown = (scratch / "lone?[31m?.ppt").string();
+    const std::string firstLine = "A problem occurred parsing the following directory: ";
+
+    RunOptions onTerminal;
+    onTerminal.standardOutput = fixtures::StandardOutput::Terminal;
+    const RunOutput terminal = patchtree.run({logOption(), argument}, onTerminal);
+    EXPECT_EQ(terminal.exitCode, 0);
+    ASSERT_EQ(
+        terminal.out.compare(0, firstLine.size() + shown.size() + 1, firstLine + shown + "\n"), 0)
+        << terminal.out;
+    EXPECT_NE(terminal.out.find(shown, firstLine.size() + shown.size()), std::string::npos)
+        << terminal.out;
+    EXPECT_EQ(terminal.out.find('\x1b'), std::string::npos) << terminal.out;
+    EXPECT_EQ(std::count(terminal.out.begin(), terminal.out.end(), '\n'), 2) << terminal.out;
+
+    const RunOutput toFile = patchtree.run({logOption(), argument});
+    EXPECT_EQ(toFile.out.compare(0, firstLine.size() + argument.size(), firstLine + argument), 0)
+        << toFile.out;
+}
+
+// A chain of folders with long names, made and removed through descriptors, so that its path
+// is longer than any path the system takes, with a presentation at the bottom.
+class DeepChain {
+public:
+    DeepChain(const fs::path& top, int levels) : top_(top), levels_(levels) {
+        int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < levels && fd >= 0; ++i) {
+            ::mkdirat(fd, kName.c_str(), 0755);
+            const int next = ::openat(fd, kName.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        const int file = fd < 0 ? -1 : ::openat(fd, "deep.ppt", O_WRONLY | O_CREAT, 0644);
+        made_ = file >= 0 && ::write(file, "exit 2", 6) == 6;
+        ::close(file);
+        ::close(fd);
+    }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+    ~DeepChain() { Remove(::open(top_.c_str(), O_RDONLY | O_DIRECTORY), levels_); }
+
+    bool made() const { return made_; }
+    std::string bottomFile() const {
+        std::string path = top_.string();
+        for (int i = 0; i < levels_; ++i) {
+            path += "/" + kName;
+        }
+        return path + "/deep.ppt";
+    }
+
+private:
+    static inline const std::string kName = std::string(200, 'd');
+
+    // Removes the chain below the folder `fd` (and closes it).
+    static void Remove(int fd, int levels) {
+        if (fd < 0) {
+            return;
+        }
+        if (levels > 0) {
+            Remove(::openat(fd, kName.c_str(), O_RDONLY | O_DIRECTORY), levels - 1);
+            ::unlinkat(fd, kName.c_str(), AT_REMOVEDIR);
+        } else {
+            ::unlinkat(fd, "deep.ppt", 0);
+        }
+        ::close(fd);
+    }
+
+    fs::path top_;
+    int levels_;
+    bool made_ = false;
+};
+
+// Depth is no limit to the walk: a presentation whose path is longer than PATH_MAX is found and
+// handed on (the stand-in can't open such a path, so it ends with 1), and the walk goes on. A
+// folder argument that long can't be opened: that is reported, and the next one is walked.
+TEST_F(WalkTest, TreeDeeperThanTheLongestPathIsWalked) {
+    fs::create_directories(tree / "a");
+    DeepChain chain(tree / "a", 25);
+    ASSERT_TRUE(chain.made());
+    const std::string deep = chain.bottomFile();
+    ASSERT_GT(deep.size(), static_cast<std::size_t>(PATH_MAX));
+    WriteFile(tree / "top.ppt", "exit 2");
+    fs::create_directories(scratch / "tree2");
+    WriteFile(scratch / "tree2/next.ppt", "exit 2");
+    const std::string tooLong = fs::path(deep).parent_path().string();
+
+    const RunOutput result =
+        patchtree.run({logOption(), tree.string(), tooLong, (scratch / "tree2").string()});
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string firstLine =
+        "A problem occurred parsing the following directory: " + tooLong + "\n";
+    ASSERT_EQ(result.out.compare(0, firstLine.size(), firstLine), 0) << result.out.substr(0, 200);
+    EXPECT_NE(result.out.find("File name too long", firstLine.size()), std::string::npos);
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 2);
+    EXPECT_EQ(Sorted(patchtree.childFiles()),
+              Sorted({(tree / "top.ppt").string(), deep, (scratch / "tree2/next.ppt").string()}));
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))),
+              Sorted({"[ok], " + (tree / "top.ppt").string(), "[err], " + deep,
+                      "[ok], " + (scratch / "tree2/next.ppt").string()}));
 }
 
 // Runs as an unprivileged user (when we are root) so that a folder without permissions can't
@@ -194,22 +309,23 @@ TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     }
     originals.push_back((tree / "sub/g.ppt").string());
     WriteFile(originals.back(), "backup g");
-    // Backup names that were there before the run are ordinary files.
-    const std::string earlier = (tree / "sub/g (Backup).ppt").string();
-    WriteFile(earlier, "exit 2");
+    // A backup from an earlier run is passed over; a backup name without its original beside it
+    // is an ordinary file.
+    WriteFile(tree / "sub/g (Backup).ppt", "exit 2");
+    WriteFile(tree / "sub/h (Backup).ppt", "exit 2");
     fs::create_symlink(tree, scratch / "link");
 
     const RunOutput result = patchtree.run({logOption(), tree.string(), tree.string() + "/",
                                             (tree / "sub").string(), (scratch / "link").string()});
     EXPECT_EQ(result.exitCode, 0);
 
-    int earlierHanded = 0;
+    int loneHanded = 0;
     for (const std::string& file : patchtree.childFiles()) {
         const std::string name = fs::path(file).filename().string();
-        earlierHanded += name == "g (Backup).ppt";
-        EXPECT_TRUE(name == "g (Backup).ppt" || name.find("(Backup") == std::string::npos) << file;
+        loneHanded += name == "h (Backup).ppt";
+        EXPECT_TRUE(name == "h (Backup).ppt" || name.find("(Backup") == std::string::npos) << file;
     }
-    EXPECT_EQ(earlierHanded, 4);
+    EXPECT_EQ(loneHanded, 4);
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(ReadFile(tree / ("f" + std::to_string(i) + " (Backup).ppt")),
                   "backup " + std::to_string(i));
@@ -217,6 +333,39 @@ TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     }
     EXPECT_EQ(ReadFile(tree / "sub/g (Backup 1).ppt"), "backup g");
     EXPECT_FALSE(fs::exists(tree / "sub/g (Backup 2).ppt"));
+}
+
+// A later run (the next night's batch) over a tree with backups beside their originals hands
+// only the originals to the repair and logs nothing for the backups. Only Patchdoc's own backup
+// names count, and only while the original is there.
+TEST_F(WalkTest, BackupsBesideTheirOriginalAreNeverRepaired) {
+    fs::create_directories(tree / "deep/er");
+    fs::create_directories(tree / "m.ppt");
+    // m.ppt is a folder: it has no backups, but something of that name is there.
+    for (const char* name : {"k.ppt", "k (Backup).ppt", "k (Backup 1).ppt", "k (Backup 9).ppt",
+                             "deep/er/n.ppt", "deep/er/n (Backup 4).ppt", "m (Backup 2).ppt"}) {
+        WriteFile(tree / name, "exit 2");
+    }
+    const std::vector<std::string> ordinary{
+        "k (Backup 10).ppt",  "k (Backup 0).ppt", "k (backup).ppt",    "k(Backup).ppt",
+        "k (Backup).ppt.ppt", "k (Backup) x.ppt", "gone (Backup).ppt", "deep/n (Backup).ppt",
+        "m.ppt (Backup).ppt"};  // the backup of m.ppt.ppt
+    for (const std::string& name : ordinary) {
+        WriteFile(tree / name, "exit 2");
+    }
+
+    ASSERT_EQ(patchtree.run({logOption(), tree.string()}).exitCode, 0);
+    std::vector<std::string> handed{(tree / "k.ppt").string(), (tree / "deep/er/n.ppt").string(),
+                                    (tree / "m.ppt").string()};
+    for (const std::string& name : ordinary) {
+        handed.push_back((tree / name).string());
+    }
+    EXPECT_EQ(Sorted(patchtree.childFiles()), Sorted(handed));
+    std::vector<std::string> lines;
+    for (const std::string& file : handed) {
+        lines.push_back((file == (tree / "m.ppt").string() ? "[err], " : "[ok], ") + file);
+    }
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))), Sorted(lines));
 }
 
 }  // namespace

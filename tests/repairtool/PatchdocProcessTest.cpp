@@ -6,6 +6,8 @@
 
 #include "ReadOnlyFolder.h"
 #include "ScratchFolder.h"
+#include "support/Deck.h"
+#include "support/Records.h"
 #include "support/RunProgram.h"
 
 using fixtures::RunOutput;
@@ -24,8 +26,10 @@ const std::string kNotPowerPoint =
 class PatchdocTest : public ::testing::Test {
 protected:
     // Runs Patchdoc with the temporary folder `tmpdir`, by default the test's own.
-    RunOutput run(const std::vector<std::string>& arguments, std::string tmpdir = {}) {
+    RunOutput run(const std::vector<std::string>& arguments, std::string tmpdir = {},
+                  fixtures::StandardOutput output = fixtures::StandardOutput::File) {
         fixtures::RunOptions options;
+        options.standardOutput = output;
         options.environment = {"TMPDIR=" + (tmpdir.empty() ? temp_.path().string() : tmpdir)};
         return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
@@ -90,6 +94,37 @@ TEST_F(PatchdocTest, WhatIsNotARegularFileDoesNotExist) {
         EXPECT_EQ(result.out, path + " does not exist.\n");
         EXPECT_EQ(result.exitCode, 1);
     }
+}
+
+// On a terminal control characters of the path show as '?'; a pipe or file gets the bytes.
+TEST_F(PatchdocTest, PathsAreSafeOnATerminal) {
+    const fs::path missing = scratch_ / "gone\x1b[2J\n.ppt";
+    const std::string shown = (scratch_ / "gone?[2J?.ppt").string();
+    EXPECT_EQ(run({missing}, {}, fixtures::StandardOutput::Terminal).out,
+              shown + " does not exist.\n");
+    EXPECT_EQ(run({missing}).out, missing.string() + " does not exist.\n");
+
+    const fs::path talk = notAPresentation("talks", "a\tb\x7f.ppt");
+    const RunOutput terminal = run({talk}, {}, fixtures::StandardOutput::Terminal);
+    EXPECT_EQ(terminal.out,
+              "[err], " + kNotPowerPoint + (scratch_ / "talks/a?b?.ppt").string() + "\n");
+    EXPECT_EQ(terminal.exitCode, 1);
+}
+
+// A console that went away changes nothing: the file is repaired and replaced, the backup made,
+// the exit code is 0 and no temporary file stays behind.
+TEST_F(PatchdocTest, ClosedOutputPipeChangesNoOutcome) {
+    const fs::path file = scratch_ / "deck.ppt";
+    fixtures::buildDeck({{{fixtures::oleShape(1025, 1, true)}}, {}}).writeTo(file);
+    const std::string original = ReadFileBytes(file);
+    const RunOutput result = run({file}, {}, fixtures::StandardOutput::ClosedPipe);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(ReadFileBytes(file), original);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "deck (Backup).ppt"), original);
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+    EXPECT_EQ(CountTempFiles(temp_.path()), 0);
+    // Nothing left to repair: still the same exit code as on a console.
+    EXPECT_EQ(run({"-d", file}, {}, fixtures::StandardOutput::ClosedPipe).exitCode, 2);
 }
 
 TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {

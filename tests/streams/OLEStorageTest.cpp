@@ -15,12 +15,15 @@
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/OLEStorageSharingException.h"
 #include "platform/Env.h"
+#include "repair/RepairPass.h"
 #include "streams/CompoundFile.h"
 #include "streams/OLEStorage.h"
 #include "streams/OLEStream.h"
 #include "streams/OLEStreamInputStream.h"
 #include "streams/OLEStreamOutputStream.h"
 #include "streams/StreamTestSupport.h"
+#include "support/Deck.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -167,6 +170,58 @@ TEST_F(OLEStorageTest, AFailedCopyThrowsAndTheOutputStaysValid) {
     ASSERT_EQ(copy->children(0).size(), 2u);
     EXPECT_EQ(copy->entry(*copy->find(0, u"Pictures")).size, 5u);
     EXPECT_EQ(copy->entry(*copy->find(0, u"Other")).size, 10u);
+}
+
+// The reader takes "current user" for "Current User". Its copy then collides with the stream
+// written anew, which is passed over; a collision with any other name still fails the copy.
+TEST_F(OLEStorageTest, CaseVariantOfAWrittenStreamIsPassedOverAndOtherCollisionsFail) {
+    writeFile(input_, {{"current user", 40}, {"powerpoint DOCUMENT", 9000}, {"Other", 10}});
+    const auto copyInto = [&](const std::vector<std::string>& written) {
+        OLEStorage storage;
+        storage.open(input_);
+        storage.create(output_);
+        for (const std::string& name : written) {
+            OLEStream stream;
+            EXPECT_TRUE(stream.create(storage, name));
+            stream.write(pattern(3, 4).data(), 3);
+        }
+        const std::string message = MessageOf([&] { storage.copyRemainingElements(); });
+        storage.commit();
+        return message;
+    };
+
+    EXPECT_EQ(copyInto({"Current User", "PowerPoint Document"}), "no exception");
+    auto copy = cfb::CompoundFileReader::open(Env::Default(), output_);
+    std::vector<std::u16string> names;
+    for (std::uint32_t id : copy->children(0)) {
+        names.push_back(copy->entry(id).name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::u16string>{u"Other", u"Current User", u"PowerPoint Document"}));
+    EXPECT_EQ(copy->entry(*copy->find(0, u"Current User")).size, 3u);
+    copy.reset();
+
+    EXPECT_EQ(copyInto({"Current User", "PowerPoint Document", "OTHER"}),
+              "General exception [HRESULT(80030050) - copying element [Other]]");
+}
+
+// A whole repair of a presentation whose Current User stream is spelt in lower case.
+TEST_F(OLEStorageTest, PresentationWithACaseVariantStreamNameIsRepaired) {
+    std::vector<fixtures::NamedStream> streams =
+        fixtures::buildDeck({{{fixtures::oleShape(1025, 1, true)}}, {}}).streams();
+    for (fixtures::NamedStream& stream : streams) {
+        if (stream.name == "Current User") {
+            stream.name = "current user";
+        }
+    }
+    fixtures::writeCompoundFile(input_, streams);
+    FixFile fixFile;
+    std::string message;
+    EXPECT_EQ(RunRepairPass(input_, fixFile, output_, message), 0) << message;
+    EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
+    auto repaired = cfb::CompoundFileReader::open(Env::Default(), output_);
+    ASSERT_EQ(repaired->children(0).size(), 2u);
+    EXPECT_EQ(repaired->entry(*repaired->find(0, u"current user")).name, u"Current User");
 }
 
 TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {

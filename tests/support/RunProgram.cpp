@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 
 #include "ScratchFolder.h"
 
@@ -47,8 +50,8 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 // In the forked child: everything up to exec, using only async-signal-safe calls.
 [[noreturn]] void StartChild(const char* program, char** argv, char** envp, const char* folder,
                              int in, int out, int err, bool unprivileged) {
-    if ((folder[0] != '\0' && ::chdir(folder) != 0) || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
-        ::dup2(err, 2) < 0) {
+    if (::signal(SIGPIPE, SIG_DFL) == SIG_ERR || (folder[0] != '\0' && ::chdir(folder) != 0) ||
+        ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
         ::_exit(kSetupFailed);
     }
     if (unprivileged && ::geteuid() == 0 &&
@@ -60,6 +63,56 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     ::_exit(kSetupFailed);
 }
 
+// The descriptor the child's standard output goes to, and (for a terminal) the one this process
+// reads it from; -1 where there is none.
+struct OutputEnds {
+    int childEnd = -1;
+    int readEnd = -1;
+};
+
+OutputEnds OpenOutput(StandardOutput kind, const std::filesystem::path& file) {
+    OutputEnds ends;
+    switch (kind) {
+        case StandardOutput::File:
+            ends.childEnd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            break;
+        case StandardOutput::Terminal: {
+            struct termios raw {};
+            ::cfmakeraw(&raw);  // no CR before each LF: the bytes arrive as written
+            if (::openpty(&ends.readEnd, &ends.childEnd, nullptr, &raw, nullptr) == 0) {
+                ::fcntl(ends.readEnd, F_SETFD, FD_CLOEXEC);
+                ::fcntl(ends.childEnd, F_SETFD, FD_CLOEXEC);
+            }
+            break;
+        }
+        case StandardOutput::ClosedPipe: {
+            int ends2[2];
+            if (::pipe2(ends2, O_CLOEXEC) == 0) {
+                ::close(ends2[0]);
+                ends.childEnd = ends2[1];
+            }
+            break;
+        }
+    }
+    return ends;
+}
+
+// Everything the terminal gets until the last holder of its other end has closed it.
+std::string ReadTerminal(int readEnd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(readEnd, buffer, sizeof buffer);
+        if (got > 0) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return text;  // EIO once no process holds the terminal any more
+        }
+    }
+}
+
 }  // namespace
 
 RunOutput Run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
@@ -68,7 +121,8 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
     const std::filesystem::path outPath = io / "out";
     const std::filesystem::path errPath = io / "err";
     const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const OutputEnds output = OpenOutput(options.standardOutput, outPath);
+    const int out = output.childEnd;
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 
     std::vector<std::string> argvStrings{program.string()};
@@ -86,12 +140,18 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
     ::close(in);
     ::close(out);
     ::close(err);
+    RunOutput result;
+    if (output.readEnd >= 0) {
+        result.out = ReadTerminal(output.readEnd);
+        ::close(output.readEnd);
+    }
     int status = 0;
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    RunOutput result;
     result.exitCode = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFileBytes(outPath);
+    if (options.standardOutput == StandardOutput::File) {
+        result.out = ReadFileBytes(outPath);
+    }
     result.err = ReadFileBytes(errPath);
     return result;
 }

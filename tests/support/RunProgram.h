@@ -6,10 +6,16 @@
 
 namespace fixtures {
 
+// Where the program's standard output goes: a file that is read afterwards, a terminal (a
+// pseudo-terminal in raw mode, read as the program writes), or a pipe whose reading end is
+// already closed, as when the reader of a pipeline has gone away.
+enum class StandardOutput { File, Terminal, ClosedPipe };
+
 struct RunOptions {
     std::filesystem::path workingFolder;   // empty: the caller's own
     std::vector<std::string> environment;  // extra or replaced "NAME=value" entries
     bool unprivileged = false;             // run as user and group 65534 when we are root
+    StandardOutput standardOutput = StandardOutput::File;
 };
 
 struct RunOutput {
@@ -19,7 +25,8 @@ struct RunOutput {
 };
 
 // Runs a program directly (no command interpreter), with standard input from /dev/null, and
-// collects what it writes to standard output and error.
+// collects what it writes to standard output and error. The program starts with the default
+// action for SIGPIPE, whatever the caller's is.
 RunOutput Run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
               const RunOptions& options = {});
 

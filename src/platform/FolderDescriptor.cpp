@@ -1,0 +1,98 @@
+#include "platform/FolderDescriptor.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <utility>
+
+namespace {
+
+// O_CLOEXEC: the folders held by the walk must not stay open in the programs it starts.
+constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+FolderDescriptor::FolderDescriptor(FolderDescriptor&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderDescriptor& FolderDescriptor::operator=(FolderDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+FolderDescriptor::~FolderDescriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+int FolderDescriptor::open(const std::string& path, FolderDescriptor* folder) {
+    const int fd = ::open(path.c_str(), kOpenFlags);
+    if (fd < 0) {
+        return errno;
+    }
+    *folder = FolderDescriptor(fd);
+    return 0;
+}
+
+int FolderDescriptor::openChild(const std::string& name, FolderDescriptor* child) const {
+    const int fd = ::openat(fd_, name.c_str(), kOpenFlags | O_NOFOLLOW);
+    if (fd < 0) {
+        return errno;
+    }
+    *child = FolderDescriptor(fd);
+    return 0;
+}
+
+int FolderDescriptor::list(std::vector<Entry>* entries) const {
+    // The listing gets a descriptor of its own: closedir closes it, and this one stays open.
+    const int listingFd = ::openat(fd_, ".", kOpenFlags);
+    if (listingFd < 0) {
+        return errno;
+    }
+    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listingFd));
+    if (!dir) {
+        const int error = errno;
+        ::close(listingFd);
+        return error;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr) {
+            return errno;
+        }
+        if (IsDotOrDotDot(entry->d_name)) {
+            continue;
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder =
+                ::fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries->push_back({entry->d_name, isFolder});
+    }
+}
+
+bool FolderDescriptor::holds(const std::string& name) const {
+    struct stat st {};
+    return ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
