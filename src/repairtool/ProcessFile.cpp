@@ -29,10 +29,18 @@ std::unique_ptr<TempFile> CreateOutputFile(const std::filesystem::path& file) {
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
     const std::string tail = file.string() + "\n";
     try {
-        const std::unique_ptr<TempFile> output = CreateOutputFile(file);
+        // Made only once the pass knows that something needs repair: a run that finds nothing
+        // leaves the file's folder and the temporary folder as they were.
+        std::unique_ptr<TempFile> output;
         FixFile fixFile;
         std::string message;
-        const int outcome = RunRepairPass(file, fixFile, output->path(), message);
+        const int outcome = RunRepairPass(
+            file, fixFile,
+            [&output, &file] {
+                output = CreateOutputFile(file);
+                return output->path();
+            },
+            message);
         if (outcome == 2) {
             out << "[err], " << message << tail << std::flush;
             return 2;

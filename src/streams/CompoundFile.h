@@ -1,11 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <utility>
 
 #include "streams/OLEStorage.h"
 
 // A pair of compound files: the input, opened for reading when this object is built, and the
-// output, created later by whoever writes it (create() of storage()).
+// output, created later by whoever writes it (create() of storage()). The output path may be
+// given late, so that no output file has to exist while it is unknown whether one is needed.
 class CompoundFile {
 public:
     CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath);
@@ -14,6 +16,8 @@ public:
     OLEStorage& storage() { return storage_; }
     const std::filesystem::path& inputPath() const { return inputPath_; }
     const std::filesystem::path& outputPath() const { return outputPath_; }
+    // Only before the output is created.
+    void setOutputPath(std::filesystem::path outputPath) { outputPath_ = std::move(outputPath); }
 
 private:
     OLEStorage storage_;
