@@ -11,6 +11,7 @@
 #include "cfb/Directory.h"
 
 class Env;
+class ReadableFile;
 
 namespace cfb {
 
@@ -31,6 +32,9 @@ public:
     // signature, Corrupt (with the exact place) for any structure that contradicts the format or
     // another structure, and the file-access kinds when the system refuses.
     static std::unique_ptr<CompoundFileReader> open(Env& env, const std::filesystem::path& path);
+    // The same for a file already opened (or held in memory); throws what the other open
+    // throws for the file's content.
+    static std::unique_ptr<CompoundFileReader> open(std::unique_ptr<ReadableFile> file);
 
     ~CompoundFileReader();
 

@@ -10,6 +10,7 @@
 #include "errors/FileCreateException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/TempFileCreationException.h"
+#include "platform/MemoryReadableFile.h"
 #include "pptformat/CurrentUser.h"
 #include "pptformat/RecordType.h"
 #include "streams/CopyStream.h"
@@ -156,8 +157,18 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
             cfb::RootStreamProbe::Presence::Absent) {
             return false;
         }
-        // The compound file reader needs the whole object at hand, and object data is never held
-        // whole in memory: from here on it goes to a temporary file.
+        // An object that ended within its head is examined where it is, while the memory
+        // allowance lasts; anything larger goes to a temporary file, so that object data is never
+        // held whole in memory.
+        if (headBytes < head.size() && headBytes <= budget_.remaining() &&
+            budget_.hold(headBytes)) {
+            budget_.spend(headBytes);
+            head.resize(headBytes);
+            object.presentation = std::make_unique<PowerPointPresentation>(
+                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object",
+                std::filesystem::path());
+            return true;
+        }
         object.unpacked = std::make_unique<TempFile>();
         FileOutputStream out(object.unpacked->path(), false);
         out.write(head.data(), headBytes);

@@ -1,11 +1,23 @@
 #include "repair/PowerPointPresentation.h"
 
+#include "platform/ReadableFile.h"
 #include "pptformat/OldVersion.h"
 #include "repair/EmbeddedPPT.h"
 
 PowerPointPresentation::PowerPointPresentation(std::filesystem::path inputPath,
                                                std::filesystem::path outputPath)
     : CompoundFile(std::move(inputPath), std::move(outputPath)) {
+    examine();
+}
+
+PowerPointPresentation::PowerPointPresentation(std::unique_ptr<ReadableFile> input,
+                                               std::filesystem::path inputName,
+                                               std::filesystem::path outputPath)
+    : CompoundFile(std::move(input), std::move(inputName), std::move(outputPath)) {
+    examine();
+}
+
+void PowerPointPresentation::examine() {
     OldVersion check(storage());
     currentUser_ = std::make_unique<CurrentUser>(storage());
     document_ = std::make_unique<Document>(storage());

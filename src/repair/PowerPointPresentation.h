@@ -21,6 +21,9 @@ public:
     // tells plain, encrypted and non-PowerPoint files apart and loads a plain presentation's
     // document. Throws on every failure.
     PowerPointPresentation(std::filesystem::path inputPath, std::filesystem::path outputPath);
+    // The same for an input already at hand; `inputName` stands for it in messages.
+    PowerPointPresentation(std::unique_ptr<ReadableFile> input, std::filesystem::path inputName,
+                           std::filesystem::path outputPath);
     ~PowerPointPresentation() override;
 
     bool isPowerPoint() const { return isPowerPoint_; }
@@ -47,6 +50,7 @@ public:
     Document& document() { return *document_; }
 
 private:
+    void examine();
     void releaseStreams();
 
     std::unique_ptr<CurrentUser> currentUser_;

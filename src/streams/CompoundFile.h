@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include "streams/OLEStorage.h"
@@ -11,6 +12,9 @@
 class CompoundFile {
 public:
     CompoundFile(std::filesystem::path inputPath, std::filesystem::path outputPath);
+    // An input already at hand (in memory, say); `inputName` stands for it in messages.
+    CompoundFile(std::unique_ptr<ReadableFile> input, std::filesystem::path inputName,
+                 std::filesystem::path outputPath);
     virtual ~CompoundFile() = default;
 
     OLEStorage& storage() { return storage_; }

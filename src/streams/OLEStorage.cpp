@@ -9,6 +9,7 @@
 #include "errors/OLEStorageSharingException.h"
 #include "errors/StringErrorDetail.h"
 #include "platform/Env.h"
+#include "platform/ReadableFile.h"
 
 namespace {
 
@@ -35,9 +36,18 @@ OLEStorage::~OLEStorage() {
 }
 
 void OLEStorage::open(const std::filesystem::path& path) {
+    openWith([&path] { return cfb::CompoundFileReader::open(Env::Default(), path); }, path);
+}
+
+void OLEStorage::open(std::unique_ptr<ReadableFile> file, const std::filesystem::path& name) {
+    openWith([&file] { return cfb::CompoundFileReader::open(std::move(file)); }, name);
+}
+
+void OLEStorage::openWith(const std::function<std::unique_ptr<cfb::CompoundFileReader>()>& opener,
+                          const std::filesystem::path& path) {
     readHandle_.reset();
     try {
-        readHandle_ = cfb::CompoundFileReader::open(Env::Default(), path);
+        readHandle_ = opener();
     } catch (const cfb::Error& error) {
         if (error.resultCode() == kShareViolation) {
             throw OLEStorageSharingException();

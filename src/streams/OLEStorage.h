@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+
+class ReadableFile;
 
 namespace cfb {
 class CompoundFileReader;
@@ -25,6 +28,8 @@ public:
     // another program holds it for writing, OLEStorageNotStorageException when it is not a
     // compound file, and Exception with an HRESULTErrorDetail "opening storage [path]" otherwise.
     void open(const std::filesystem::path& path);
+    // The same for a file already at hand; `name` stands for it in messages.
+    void open(std::unique_ptr<ReadableFile> file, const std::filesystem::path& name);
 
     // Creates or replaces the compound file at `path` as the output root. Throws
     // OLEStorageSharingException on a sharing or lock conflict and Exception with an
@@ -57,6 +62,9 @@ public:
     bool hasOutput() const { return writeHandle_ != nullptr; }
 
 private:
+    void openWith(const std::function<std::unique_ptr<cfb::CompoundFileReader>()>& opener,
+                  const std::filesystem::path& path);
+
     std::unique_ptr<cfb::CompoundFileReader> readHandle_;
     std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;
     std::filesystem::path outputPath_;
