@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TempFile output;
         FixFile fixFile;
         std::string message;
-        RunRepairPass(input, fixFile, output.path(), message);
+        RunRepairPass(
+            input, fixFile, [&output] { return output.path(); }, message);
     }
     fs::remove(input);
     requireEmptyFolder();

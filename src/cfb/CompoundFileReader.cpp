@@ -23,6 +23,10 @@ std::unique_ptr<CompoundFileReader> CompoundFileReader::open(Env& env,
         }
         throw Error::fromErrorNumber(error, ErrorKind::ReadFault, "opening " + path.string());
     }
+    return open(std::move(file));
+}
+
+std::unique_ptr<CompoundFileReader> CompoundFileReader::open(std::unique_ptr<ReadableFile> file) {
     std::uint8_t bytes[kHeaderSize];
     if (file->size() < kHeaderSize) {
         throw Error(ErrorKind::NotCompoundFile, "the file has " + std::to_string(file->size()) +

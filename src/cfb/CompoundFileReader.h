@@ -12,6 +12,7 @@
 #include "platform/ReadableFile.h"
 
 class Env;
+class ReadableFile;
 
 namespace cfb {
 
@@ -34,6 +35,9 @@ public:
     // With `opener` the file is opened through it instead of by its path.
     static std::unique_ptr<CompoundFileReader> open(Env& env, const std::filesystem::path& path,
                                                     const ReadableFileOpener& opener = {});
+    // The same for a file already opened (or held in memory); throws what the other open
+    // throws for the file's content.
+    static std::unique_ptr<CompoundFileReader> open(std::unique_ptr<ReadableFile> file);
 
     ~CompoundFileReader();
 

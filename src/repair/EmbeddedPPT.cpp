@@ -10,6 +10,7 @@
 #include "errors/FileCreateException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/TempFileCreationException.h"
+#include "platform/MemoryReadableFile.h"
 #include "pptformat/CurrentUser.h"
 #include "pptformat/RecordType.h"
 #include "streams/CopyStream.h"
@@ -111,7 +112,6 @@ void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& ato
     auto object = std::make_unique<EmbeddedObject>();
     object->exEmbed = &exEmbed;
     object->storageRecord = &storageRecord;
-    object->unpacked = std::make_unique<TempFile>();
     const std::size_t listMark = list.size();
     const std::size_t objectMark = objects_.size();
     try {
@@ -150,14 +150,26 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
         LimitedInputStream allowed(inflated, budget_.remaining() + 1);
         // Most embedded objects are workbooks and documents, whose directory lies in their first
         // sectors: their head alone shows they hold no presentation, and the rest of them need
-        // not be unpacked at all.
+        // not be unpacked at all. A small object is all head, and settled without any file.
         std::vector<std::uint8_t> head(kProbeBytes);
         const std::size_t headBytes = allowed.read(head.data(), head.size());
-        if (headBytes == head.size() &&
-            cfb::RootStreamProbe::probe(head.data(), headBytes, kCurrentUser) ==
-                cfb::RootStreamProbe::Presence::Absent) {
+        if (cfb::RootStreamProbe::probe(head.data(), headBytes, kCurrentUser) ==
+            cfb::RootStreamProbe::Presence::Absent) {
             return false;
         }
+        // An object that ended within its head is examined where it is, while the memory
+        // allowance lasts; anything larger goes to a temporary file, so that object data is never
+        // held whole in memory.
+        if (headBytes < head.size() && headBytes <= budget_.remaining() &&
+            budget_.hold(headBytes)) {
+            budget_.spend(headBytes);
+            head.resize(headBytes);
+            object.presentation = std::make_unique<PowerPointPresentation>(
+                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object",
+                std::filesystem::path());
+            return true;
+        }
+        object.unpacked = std::make_unique<TempFile>();
         FileOutputStream out(object.unpacked->path(), false);
         out.write(head.data(), headBytes);
         std::uint64_t unpacked = headBytes;
@@ -169,9 +181,18 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
         }
         out.close();
     }
-    object.presentation = std::make_unique<PowerPointPresentation>(
-        object.unpacked->path(), object.storageRecord->tempFile().path());
+    // The output, the record's replacement body, is only made when the presentation is saved.
+    object.presentation =
+        std::make_unique<PowerPointPresentation>(object.unpacked->path(), std::filesystem::path());
     return true;
+}
+
+void EmbeddedPPT::fixShapes() {
+    for (const std::unique_ptr<EmbeddedObject>& object : objects_) {
+        if (object->presentation && !object->presentation->isEncrypted()) {
+            object->presentation->fixOleShapes(progress_);
+        }
+    }
 }
 
 void EmbeddedPPT::repair() {
@@ -185,7 +206,7 @@ void EmbeddedPPT::repair() {
             record.discardTempFile();
             continue;
         }
-        object.presentation->fixOleShapes(progress_);
+        object.presentation->setOutputPath(record.tempFile().path());
         object.presentation->save();
         object.presentation->commit();
         object.presentation.reset();

@@ -29,16 +29,20 @@ public:
     // temporary file, a refused read or write) is thrown instead: the pass cannot be complete.
     void scan(Document& document, EmbeddedPPTList& list);
 
-    // Repairs and saves every embedded presentation found, last first, and packs each back into
-    // its record.
+    // Fixes the OLE shapes of every plain embedded presentation found, one progress step each.
+    // Nothing is written: the fixed shapes wait in memory for repair().
+    void fixShapes();
+
+    // Saves every embedded presentation found, last first, and packs each back into its record.
+    // After fixShapes(), and only when something needs repair: it writes temporary files.
     void repair();
 
     std::size_t objectCount() const { return objects_.size(); }
 
 private:
     void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
-    // Unpacks the object into its temporary file and opens it; false, with nothing written, when
-    // its first bytes already show it holds no presentation.
+    // Unpacks the object and opens it; false, with no file made, when its first bytes already
+    // show it holds no presentation.
     bool open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
     // Forgets an object that cannot be examined, with everything its scan added, innermost first;
     // its record keeps its stored body.

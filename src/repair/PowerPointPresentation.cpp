@@ -1,5 +1,6 @@
 #include "repair/PowerPointPresentation.h"
 
+#include "platform/ReadableFile.h"
 #include "pptformat/OldVersion.h"
 #include "repair/EmbeddedPPT.h"
 
@@ -7,6 +8,17 @@ PowerPointPresentation::PowerPointPresentation(std::filesystem::path inputPath,
                                                std::filesystem::path outputPath,
                                                const ReadableFileOpener& openInput)
     : CompoundFile(std::move(inputPath), std::move(outputPath), openInput) {
+    examine();
+}
+
+PowerPointPresentation::PowerPointPresentation(std::unique_ptr<ReadableFile> input,
+                                               std::filesystem::path inputName,
+                                               std::filesystem::path outputPath)
+    : CompoundFile(std::move(input), std::move(inputName), std::move(outputPath)) {
+    examine();
+}
+
+void PowerPointPresentation::examine() {
     OldVersion check(storage());
     currentUser_ = std::make_unique<CurrentUser>(storage());
     document_ = std::make_unique<Document>(storage());

@@ -23,6 +23,9 @@ public:
     // With `openInput` the input is opened through it instead of by its path.
     PowerPointPresentation(std::filesystem::path inputPath, std::filesystem::path outputPath,
                            const ReadableFileOpener& openInput = {});
+    // The same for an input already at hand; `inputName` stands for it in messages.
+    PowerPointPresentation(std::unique_ptr<ReadableFile> input, std::filesystem::path inputName,
+                           std::filesystem::path outputPath);
     ~PowerPointPresentation() override;
 
     bool isPowerPoint() const { return isPowerPoint_; }
@@ -49,6 +52,7 @@ public:
     Document& document() { return *document_; }
 
 private:
+    void examine();
     void releaseStreams();
 
     std::unique_ptr<CurrentUser> currentUser_;

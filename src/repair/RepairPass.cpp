@@ -1,5 +1,7 @@
 #include "repair/RepairPass.h"
 
+#include <functional>
+#include <memory>
 #include <system_error>
 
 #include "errors/FullMessage.h"
@@ -16,11 +18,12 @@ const char* const kEncrypted = "This tool cannot repair encrypted or password-pr
 const char* const kUnexpected = "An unexpected error occurred.";
 
 // Repairs and writes the presentation; returns false (with the message) for a file that is not
-// a plain presentation.
+// a plain presentation. The shapes of every presentation at every depth are fixed, and counted,
+// first; the output is created and written only when that count is above 0.
 bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
-                const std::filesystem::path& output, std::string& message,
+                const std::function<std::filesystem::path()>& createOutput, std::string& message,
                 const ReadableFileOpener& openInput) {
-    PowerPointPresentation presentation(input, output, openInput);
+    PowerPointPresentation presentation(input, std::filesystem::path(), openInput);
     if (!presentation.isPowerPoint()) {
         message = kNotPowerPoint;
         return false;
@@ -34,16 +37,24 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
     const std::uintmax_t inputBytes = std::filesystem::file_size(input, sizeError);
     UnpackBudget budget(sizeError ? 0 : inputBytes);
     presentation.collectEmbeddedPresentations(fixFile, budget, list);
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        (*it)->repair();
+    for (const std::unique_ptr<EmbeddedPPT>& embedded : list) {
+        embedded->fixShapes();
+    }
+    presentation.fixOleShapes(fixFile);
+    if (fixFile.fixedCount() > 0) {
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            (*it)->repair();
+        }
     }
     // Innermost first: nested lists refer to records of the presentations listed before them.
     while (!list.empty()) {
         list.pop_back();
     }
-    presentation.fixOleShapes(fixFile);
-    presentation.save();
-    presentation.commit();
+    if (fixFile.fixedCount() > 0) {
+        presentation.setOutputPath(createOutput());
+        presentation.save();
+        presentation.commit();
+    }
     return true;
 }
 
@@ -59,11 +70,16 @@ void verify(const std::filesystem::path& output) {
 }  // namespace
 
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
-                  const std::filesystem::path& output, std::string& message,
+                  const std::function<std::filesystem::path()>& createOutput, std::string& message,
                   const ReadableFileOpener& openInput) {
     fixFile.reset();
+    std::filesystem::path output;
+    const auto createAndRemember = [&createOutput, &output] {
+        output = createOutput();
+        return output;
+    };
     try {
-        if (!repairInto(input, fixFile, output, message, openInput)) {
+        if (!repairInto(input, fixFile, createAndRemember, message, openInput)) {
             return 2;
         }
     } catch (const OLEStorageNotStorageException&) {

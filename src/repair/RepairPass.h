@@ -1,17 +1,19 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/ReadableFile.h"
 #include "repair/FixFile.h"
 
 // Repairs every flattened embedded object of the presentation at `input` and of every
-// presentation embedded in it, and writes the repaired presentation to `output` (an existing
-// temporary file). The input is never changed. Returns 0 when objects were repaired (and the
-// output was written and verified), 1 when nothing needed repair, 2 on error; `message` says
-// which. Lets no exception out. With `openInput` the input is opened through it (the file
-// opened when the run began) instead of by its path.
+// presentation embedded in it. The input is never changed. Everything is examined and counted
+// before anything is written: only when something needs repair is `createOutput` called, once,
+// to create the empty file the repaired presentation is then written to, and whose path it
+// returns (it may throw an Exception, reported like any other). Returns 0 when objects were
+// repaired (and the output was written and verified), 1 when nothing needed repair (no output
+// was created), 2 on error; `message` says which. Lets no exception out.
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
-                  const std::filesystem::path& output, std::string& message,
+                  const std::function<std::filesystem::path()>& createOutput, std::string& message,
                   const ReadableFileOpener& openInput = {});

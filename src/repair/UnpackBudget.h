@@ -15,7 +15,21 @@ public:
     explicit UnpackBudget(std::uint64_t inputBytes)
         : remaining_(inputBytes > kFloorBytes / kRatio ? inputBytes * kRatio : kFloorBytes) {}
 
+    // How much of what is unpacked may be held in memory instead of in temporary files; objects
+    // stay open from the scan to their repair, so this bounds the memory they take together.
+    static constexpr std::uint64_t kMemoryBytes = 16ull << 20;
+
     std::uint64_t remaining() const { return remaining_; }
+
+    // Takes `bytes` from the in-memory allowance; false (and nothing taken) when it has not that
+    // many. Separate from spend(): bytes held in memory count there too.
+    bool hold(std::uint64_t bytes) {
+        if (bytes > memoryRemaining_) {
+            return false;
+        }
+        memoryRemaining_ -= bytes;
+        return true;
+    }
 
     // Takes `bytes` from the allowance; false (and nothing taken) when it has not that many.
     bool spend(std::uint64_t bytes) {
@@ -28,4 +42,5 @@ public:
 
 private:
     std::uint64_t remaining_;
+    std::uint64_t memoryRemaining_ = kMemoryBytes;
 };

@@ -50,11 +50,18 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
             out << "[err], " << interrupted << tail << std::flush;
             return 2;
         }
-        const std::unique_ptr<TempFile> output = CreateOutputFile(*pinned);
+        // Made only once the pass knows that something needs repair: a run that finds nothing
+        // leaves the file's folder and the temporary folder as they were.
+        std::unique_ptr<TempFile> output;
         FixFile fixFile;
         std::string message;
         const int outcome = RunRepairPass(
-            file, fixFile, output->path(), message,
+            file, fixFile,
+            [&output, &pinned] {
+                output = CreateOutputFile(*pinned);
+                return output->path();
+            },
+            message,
             [&pinned](std::unique_ptr<ReadableFile>* input) { return pinned->openReader(input); });
         if (outcome == 2) {
             out << "[err], " << message << tail << std::flush;

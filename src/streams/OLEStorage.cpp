@@ -9,6 +9,7 @@
 #include "errors/OLEStorageSharingException.h"
 #include "errors/StringErrorDetail.h"
 #include "platform/Env.h"
+#include "platform/ReadableFile.h"
 
 namespace {
 
@@ -18,21 +19,6 @@ constexpr std::uint32_t kNotStorage = 0x80030050;
 
 Exception storageError(const cfb::Error& error, const std::string& message) {
     return Exception(std::make_unique<HRESULTErrorDetail>(error.resultCode(), message));
-}
-
-const char16_t* const kLeftOut[] = {
-    u"Current User", u"PowerPoint Document", u"Workbook", u"Data", u"1Table",
-    u"0Table",       u"WordDocument"};
-
-// True for a name that the format takes for one of the left-out streams although it is not
-// spelt the same: names of a storage compare without regard to letter case.
-bool IsCaseVariantOfLeftOut(const std::u16string& name) {
-    for (const char16_t* leftOut : kLeftOut) {
-        if (name != leftOut && cfb::EntryName::compare(name, leftOut) == 0) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -50,9 +36,20 @@ OLEStorage::~OLEStorage() {
 }
 
 void OLEStorage::open(const std::filesystem::path& path, const ReadableFileOpener& opener) {
+    openWith(
+        [&path, &opener] { return cfb::CompoundFileReader::open(Env::Default(), path, opener); },
+        path);
+}
+
+void OLEStorage::open(std::unique_ptr<ReadableFile> file, const std::filesystem::path& name) {
+    openWith([&file] { return cfb::CompoundFileReader::open(std::move(file)); }, name);
+}
+
+void OLEStorage::openWith(const std::function<std::unique_ptr<cfb::CompoundFileReader>()>& opener,
+                          const std::filesystem::path& path) {
     readHandle_.reset();
     try {
-        readHandle_ = cfb::CompoundFileReader::open(Env::Default(), path, opener);
+        readHandle_ = opener();
     } catch (const cfb::Error& error) {
         if (error.resultCode() == kShareViolation) {
             throw OLEStorageSharingException();
@@ -103,13 +100,6 @@ void OLEStorage::copyRemainingElements() {
         try {
             writer.copyElement(reader, id, cfb::CompoundFileWriter::kRoot);
         } catch (const cfb::Error& error) {
-            // Asked for "Current User", the reader finds "current user": that stream was read
-            // and written anew under the listed spelling, which its copy collides with. Nothing
-            // is lost by passing over it.
-            if (error.kind() == cfb::ErrorKind::AlreadyExists &&
-                IsCaseVariantOfLeftOut(entry.name)) {
-                continue;
-            }
             throw storageError(error,
                                "copying element [" + cfb::EntryName::toUtf8(entry.name) + "]");
         }
@@ -130,6 +120,9 @@ bool OLEStorage::isCopiedStream(const std::string& name) {
 }
 
 bool OLEStorage::isCopiedStream(const std::u16string& name) {
+    static const char16_t* const kLeftOut[] = {
+        u"Current User", u"PowerPoint Document", u"Workbook", u"Data", u"1Table",
+        u"0Table",       u"WordDocument"};
     for (const char16_t* leftOut : kLeftOut) {
         if (name == leftOut) {
             return false;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/ReadableFile.h"
+
+class ReadableFile;
 
 namespace cfb {
 class CompoundFileReader;
@@ -28,6 +31,8 @@ public:
     // compound file, and Exception with an HRESULTErrorDetail "opening storage [path]" otherwise.
     // With `opener` the file is opened through it; `path` then only names it in messages.
     void open(const std::filesystem::path& path, const ReadableFileOpener& opener = {});
+    // The same for a file already at hand; `name` stands for it in messages.
+    void open(std::unique_ptr<ReadableFile> file, const std::filesystem::path& name);
 
     // Creates or replaces the compound file at `path` as the output root. Throws
     // OLEStorageSharingException on a sharing or lock conflict and Exception with an
@@ -42,9 +47,7 @@ public:
     // isCopiedStream() accepts, then the input root's own class identifier and state bits.
     // An element that fails to copy throws Exception with an HRESULTErrorDetail
     // "copying element [name]" (an element missing from the output would be lost when the output
-    // replaces the input); the output stays a valid compound file, without that element. The one
-    // failure passed over is the collision of a name that differs from a listed stream only in
-    // letter case ("current user") with the stream the program wrote under the listed name.
+    // replaces the input); the output stays a valid compound file, without that element.
     void copyRemainingElements();
 
     // False for the streams the program writes itself or leaves out of the output. The names
@@ -62,6 +65,9 @@ public:
     bool hasOutput() const { return writeHandle_ != nullptr; }
 
 private:
+    void openWith(const std::function<std::unique_ptr<cfb::CompoundFileReader>()>& opener,
+                  const std::filesystem::path& path);
+
     std::unique_ptr<cfb::CompoundFileReader> readHandle_;
     std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;
     std::filesystem::path outputPath_;

@@ -58,7 +58,9 @@ TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
         TempFile output;
         FixFile fixFile;
         std::string message;
-        EXPECT_EQ(RunRepairPass(input, fixFile, output.path(), message), expected.outcome);
+        EXPECT_EQ(RunRepairPass(
+                      input, fixFile, [&output] { return output.path(); }, message),
+                  expected.outcome);
         EXPECT_EQ(fixFile.fixedCount(), expected.count);
         EXPECT_EQ(message, expected.message);
         EXPECT_EQ(readFile(input), before);
@@ -77,7 +79,9 @@ TEST(CorpusRepairTest, FilesMadeByAFuzzerEndInAClearError) {
         TempFile output;
         FixFile fixFile;
         std::string message;
-        EXPECT_EQ(RunRepairPass(entry.path(), fixFile, output.path(), message), 2);
+        EXPECT_EQ(RunRepairPass(
+                      entry.path(), fixFile, [&output] { return output.path(); }, message),
+                  2);
         EXPECT_FALSE(message.empty());
         EXPECT_NE(message, "An unexpected error occurred.");
     }

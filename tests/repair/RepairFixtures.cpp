@@ -15,7 +15,8 @@ namespace fixtures {
 
 PassRun::PassRun(const Bytes& file) {
     writeFile(input.path(), file);
-    outcome = RunRepairPass(input.path(), fixFile, output.path(), message);
+    outcome = RunRepairPass(
+        input.path(), fixFile, [this] { return output.path(); }, message);
 }
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,

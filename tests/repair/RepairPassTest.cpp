@@ -3,6 +3,8 @@
 #include "FileSizeCap.h"
 #include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
+#include "errors/StringErrorDetail.h"
+#include "errors/TempFileCreationException.h"
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
 #include "support/Records.h"
@@ -22,9 +24,17 @@ class RepairPassTest : public ::testing::Test {
 protected:
     int run(const Bytes& file) {
         writeFile(input_, file);
-        writeFile(output_, {});
+        fs::remove(output_);
+        outputRequests = 0;
         FixFile fixFile;
-        const int outcome = RunRepairPass(input_, fixFile, output_, message);
+        const int outcome = RunRepairPass(
+            input_, fixFile,
+            [this] {
+                ++outputRequests;
+                writeFile(output_, {});
+                return output_;
+            },
+            message);
         count = fixFile.fixedCount();
         return outcome;
     }
@@ -46,6 +56,7 @@ protected:
     const fs::path output_ = temp_ / "output.ppt";
     std::string message;
     int count = -1;
+    int outputRequests = 0;
 };
 
 TEST_F(RepairPassTest, FlattenedShapesInThePresentationAndInAnEmbeddedOneAreCounted) {
@@ -61,14 +72,50 @@ TEST_F(RepairPassTest, FlattenedShapesInThePresentationAndInAnEmbeddedOneAreCoun
     EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(RepairPassTest, NothingToRepairStillWritesTheOutput) {
-    const Bytes file = presentationFile({{oleShape(1025, 1, false)}});
+TEST_F(RepairPassTest, NothingToRepairCreatesNoOutput) {
+    const Bytes inner = presentationFile({{oleShape(1025, 1, false)}});
+    const Bytes file = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(inner)});
     EXPECT_EQ(run(file), 1);
     EXPECT_EQ(message, "No problems found.");
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(flattenedShapes(output_), 0);
-    EXPECT_EQ(readStream(output_, "PowerPoint Document"),
-              readStream(input_, "PowerPoint Document"));
+    EXPECT_EQ(outputRequests, 0);
+    EXPECT_FALSE(fs::exists(output_));
+    EXPECT_EQ(readFile(input_), file);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+// The output is asked for once, after the count, also when the only flattened shape lies three
+// presentations deep.
+TEST_F(RepairPassTest, FlattenedShapeThreeLevelsDeepIsRepairedAndCounted) {
+    const Bytes third = presentationFile({{oleShape(1025, 1, true), pictureShape(1026)}});
+    const Bytes second = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(third)});
+    const Bytes first = presentationFile({{pictureShape(1025)}}, {exOleObjStg(second)});
+    const Bytes file = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(first)});
+    EXPECT_EQ(run(file), 0) << message;
+    EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
+    EXPECT_EQ(outputRequests, 1);
+    const Bytes firstOut = embeddedFile(storedObject(output_, objectPersistId(1, 0)));
+    const Bytes secondOut = embeddedFile(storedObject(firstOut, objectPersistId(1, 0)));
+    const Bytes thirdOut = embeddedFile(storedObject(secondOut, objectPersistId(1, 0)));
+    EXPECT_EQ(flattenedShapes(third), 1);
+    EXPECT_EQ(flattenedShapes(thirdOut), 0);
+    EXPECT_EQ(streamOf(thirdOut, "Current User").size(), streamOf(third, "Current User").size());
+    EXPECT_TRUE(leftovers().empty());
+}
+
+// A failure to create the output is reported like any other failure of the pass.
+TEST_F(RepairPassTest, OutputThatCannotBeCreatedFailsThePass) {
+    const Bytes file = presentationFile({{oleShape(1025, 1, true)}});
+    writeFile(input_, file);
+    FixFile fixFile;
+    const int outcome = RunRepairPass(
+        input_, fixFile,
+        []() -> fs::path {
+            throw TempFileCreationException(std::make_unique<StringErrorDetail>("no room"));
+        },
+        message);
+    EXPECT_EQ(outcome, 2);
+    EXPECT_EQ(message, "Temporary file creation failed [no room]");
     EXPECT_TRUE(leftovers().empty());
 }
 

@@ -127,8 +127,13 @@ TEST_F(PatchdocTest, ClosedOutputPipeChangesNoOutcome) {
     EXPECT_EQ(run({"-d", file}, {}, fixtures::StandardOutput::ClosedPipe).exitCode, 2);
 }
 
+// The output is needed only for a file that needs repair.
 TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {
-    const auto path = notAPresentation("locked", "a.ppt");
+    fs::create_directories(scratch_ / "locked");
+    const fs::path path = scratch_ / "locked" / "a.ppt";
+    const fixtures::Bytes flattened =
+        fixtures::buildDeck({{{fixtures::oleShape(1025, 1, true)}}, {}}).compoundFile();
+    fixtures::writeFile(path, flattened);
     ReadOnlyFolder locked(path.parent_path());
     if (!locked.active()) {
         GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
@@ -139,7 +144,7 @@ TEST_F(PatchdocTest, OutputFileThatCannotBeCreatedIsAnError) {
               "directory]" +
                   path.string() + "\n");
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
+    EXPECT_EQ(fixtures::readFile(path), flattened);
 }
 
 // Whatever the outcome for a real presentation, a file is changed only on exit code 0, then

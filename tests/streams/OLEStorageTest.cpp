@@ -217,7 +217,10 @@ TEST_F(OLEStorageTest, PresentationWithACaseVariantStreamNameIsRepaired) {
     fixtures::writeCompoundFile(input_, streams);
     FixFile fixFile;
     std::string message;
-    EXPECT_EQ(RunRepairPass(input_, fixFile, output_, message), 0) << message;
+    EXPECT_EQ(RunRepairPass(
+                  input_, fixFile, [this] { return output_; }, message),
+              0)
+        << message;
     EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
     auto repaired = cfb::CompoundFileReader::open(Env::Default(), output_);
     ASSERT_EQ(repaired->children(0).size(), 2u);
