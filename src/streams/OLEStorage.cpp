@@ -21,6 +21,21 @@ Exception storageError(const cfb::Error& error, const std::string& message) {
     return Exception(std::make_unique<HRESULTErrorDetail>(error.resultCode(), message));
 }
 
+const char16_t* const kLeftOut[] = {
+    u"Current User", u"PowerPoint Document", u"Workbook", u"Data", u"1Table",
+    u"0Table",       u"WordDocument"};
+
+// True for a name that the format takes for one of the left-out streams although it is not
+// spelt the same: names of a storage compare without regard to letter case.
+bool IsCaseVariantOfLeftOut(const std::u16string& name) {
+    for (const char16_t* leftOut : kLeftOut) {
+        if (name != leftOut && cfb::EntryName::compare(name, leftOut) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 OLEStorage::OLEStorage() = default;
@@ -100,6 +115,13 @@ void OLEStorage::copyRemainingElements() {
         try {
             writer.copyElement(reader, id, cfb::CompoundFileWriter::kRoot);
         } catch (const cfb::Error& error) {
+            // Asked for "Current User", the reader finds "current user": that stream was read
+            // and written anew under the listed spelling, which its copy collides with. Nothing
+            // is lost by passing over it.
+            if (error.kind() == cfb::ErrorKind::AlreadyExists &&
+                IsCaseVariantOfLeftOut(entry.name)) {
+                continue;
+            }
             throw storageError(error,
                                "copying element [" + cfb::EntryName::toUtf8(entry.name) + "]");
         }
@@ -120,9 +142,6 @@ bool OLEStorage::isCopiedStream(const std::string& name) {
 }
 
 bool OLEStorage::isCopiedStream(const std::u16string& name) {
-    static const char16_t* const kLeftOut[] = {
-        u"Current User", u"PowerPoint Document", u"Workbook", u"Data", u"1Table",
-        u"0Table",       u"WordDocument"};
     for (const char16_t* leftOut : kLeftOut) {
         if (name == leftOut) {
             return false;

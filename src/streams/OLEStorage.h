@@ -47,7 +47,9 @@ public:
     // isCopiedStream() accepts, then the input root's own class identifier and state bits.
     // An element that fails to copy throws Exception with an HRESULTErrorDetail
     // "copying element [name]" (an element missing from the output would be lost when the output
-    // replaces the input); the output stays a valid compound file, without that element.
+    // replaces the input); the output stays a valid compound file, without that element. The one
+    // failure passed over is the collision of a name that differs from a listed stream only in
+    // letter case ("current user") with the stream the program wrote under the listed name.
     void copyRemainingElements();
 
     // False for the streams the program writes itself or leaves out of the output. The names
