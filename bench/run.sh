@@ -18,12 +18,12 @@ build=${1:-build}
 sizes=${SIZES:-10 100 1024}
 runs=${RUNS:-5}
 poi_rounds=${POI_ROUNDS:-1}
-if [ ! -x "$build/src/repairtool/Patchdoc" ] || [ ! -x "$build/bench/make_bench_file" ] ||
+if [ ! -x "$build/bin/Patchdoc" ] || [ ! -x "$build/bench/make_bench_file" ] ||
     [ ! -x "$build/bench/measure" ]; then
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" --target Patchdoc make_bench_file measure -j2 >/dev/null
 fi
-patchdoc=$(cd "$build" && pwd)/src/repairtool/Patchdoc
+patchdoc=$(cd "$build" && pwd)/bin/Patchdoc
 measure=$(cd "$build" && pwd)/bench/measure
 scratch=${2:-$(mktemp -d "${TMPDIR:-/tmp}/patchbench.XXXXXX")}
 mkdir -p "$scratch"

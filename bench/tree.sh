@@ -12,7 +12,7 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${RUNS:-3}
-if [ ! -x "$build/src/batch/Patchtree" ] || [ ! -x "$build/src/repairtool/Patchdoc" ] ||
+if [ ! -x "$build/bin/Patchtree" ] || [ ! -x "$build/bin/Patchdoc" ] ||
     [ ! -x "$build/tests/support/make_sample" ] || [ ! -x "$build/bench/measure" ]; then
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" --target Patchdoc Patchtree make_sample measure -j2 >/dev/null
@@ -24,8 +24,8 @@ trap 'rm -rf "$scratch"/master "$scratch"/master-sound "$scratch"/tree "$scratch
 
 # Patchtree runs the Patchdoc that sits in its own folder.
 mkdir -p "$scratch/bin" "$scratch/bin/stub"
-cp "$build/src/batch/Patchtree" "$build/src/repairtool/Patchdoc" "$scratch/bin/"
-cp "$build/src/batch/Patchtree" "$scratch/bin/stub/"
+cp "$build/bin/Patchtree" "$build/bin/Patchdoc" "$scratch/bin/"
+cp "$build/bin/Patchtree" "$scratch/bin/stub/"
 cp /bin/true "$scratch/bin/stub/Patchdoc"
 bin="$scratch/bin"
 

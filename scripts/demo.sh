@@ -13,7 +13,7 @@ cmake --build "$build" -j"$(nproc)" --target Patchdoc Patchtree make_sample >/de
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/patchdoc-demo.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-patchdoc="$build/src/repairtool/Patchdoc"
+patchdoc="$build/bin/Patchdoc"
 
 show() {
     echo "\$ Patchdoc $*"

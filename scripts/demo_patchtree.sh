@@ -1,7 +1,7 @@
 #!/bin/sh
 # Shows Patchtree at work on a small folder tree.
 # Usage: scripts/demo_patchtree.sh BUILD_FOLDER SCRATCH_FOLDER [PRESENTATION...]
-#   BUILD_FOLDER   a build folder holding both programs (from CMake, or an installed bin/)
+#   BUILD_FOLDER   a build folder holding both programs in bin/ (or an installed bin/)
 #   SCRATCH_FOLDER where the demo tree, the programs side by side and the log are put; only its
 #                  subfolder patchtree-demo is replaced
 #   PRESENTATION   presentations to put into the tree as well
@@ -15,9 +15,9 @@ build=$1
 scratch=$2
 shift 2
 
-# find_program NAME: the program in the build folder, in CMake's layout or an installed one.
+# find_program NAME: the program in the build folder's bin/ (or an installed bin/ itself).
 find_program() {
-    for candidate in "$build/$1" "$build/bin/$1" "$build/src/batch/$1" "$build/src/repairtool/$1"; do
+    for candidate in "$build/bin/$1" "$build/$1"; do
         if [ -f "$candidate" ] && [ -x "$candidate" ]; then
             echo "$candidate"
             return 0

@@ -25,7 +25,10 @@ ensure_packages() {
 
 # What building Patchdoc and Patchtree needs.
 BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-system-dev libboost-date-time-dev"
-# What the tests need on top: GoogleTest and the independent readers of what we write.
-TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java"
+# What building the Debian package needs on top: dpkg-shlibdeps for its dependencies.
+PACKAGE_PACKAGES="dpkg-dev"
+# What the tests need on top: GoogleTest, the independent readers of what we write, groff for
+# the manual pages and the package tools for the package test.
+TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
 # What the fuzzer needs on top of the build: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"

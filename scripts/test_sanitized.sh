@@ -22,7 +22,7 @@ if [ ! -d "$corpus" ]; then
     echo "No corpus at $corpus: the sanitized corpus run is skipped."
     exit 0
 fi
-patchdoc="$(pwd)/$build/src/repairtool/Patchdoc"
+patchdoc="$(pwd)/$build/bin/Patchdoc"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 passed=0

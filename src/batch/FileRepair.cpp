@@ -24,6 +24,28 @@ std::vector<bool> ExistingNames(const std::vector<std::string>& names) {
     return exists;
 }
 
+RepairTally& Tally() {
+    static RepairTally tally;
+    return tally;
+}
+
+// Without this line a user sees only "[err], " lines in the log and nothing on the console.
+void ReportStartError(const std::filesystem::path& program, int error) {
+    static bool reported = false;
+    if (reported) {
+        return;
+    }
+    reported = true;
+    std::cout.flush();
+    std::cerr << "Patchtree: cannot start ";
+    if (program.empty()) {
+        std::cerr << kChildProgramName << ": the folder of Patchtree itself is unknown";
+    } else {
+        std::cerr << '"' << program.string() << "\": " << Env::Default().errorText(error);
+    }
+    std::cerr << std::endl;
+}
+
 }  // namespace
 
 std::filesystem::path ModuleFolder() {
@@ -44,11 +66,16 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
 
     ProcessResult result;
     const std::filesystem::path folder = ModuleFolder();
-    if (folder.empty()) {
+    const std::filesystem::path program =
+        folder.empty() ? std::filesystem::path() : folder / kChildProgramName;
+    if (program.empty()) {
         result.startError = ENOENT;  // never fall back to a Patchdoc found elsewhere
     } else {
         std::cout.flush();  // the child writes to the same console
-        result = Env::Default().runProcess(folder / kChildProgramName, arguments);
+        result = Env::Default().runProcess(program, arguments);
+    }
+    if (result.startError != 0) {
+        ReportStartError(program, result.startError);
     }
 
     if (result.exited && result.exitStatus == kRepairedStatus) {
@@ -60,20 +87,37 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
         }
     }
     WriteResultLine(path, result);
+    Tally().add(OutcomeOf(result));
 }
 
-const char* ResultWord(const ProcessResult& result) {
+const RepairTally& RunTally() {
+    return Tally();
+}
+
+RepairOutcome OutcomeOf(const ProcessResult& result) {
     if (result.startError != 0 || !result.exited) {
-        return "[err], ";
+        return RepairOutcome::Failed;
     }
     switch (result.exitStatus) {
         case kRepairedStatus:
-            return "[fixed], ";
+            return RepairOutcome::Fixed;
         case kNothingToRepairStatus:
-            return "[ok], ";
+            return RepairOutcome::Ok;
         default:
-            return "[err], ";
+            return RepairOutcome::Failed;
     }
+}
+
+const char* ResultWord(const ProcessResult& result) {
+    switch (OutcomeOf(result)) {
+        case RepairOutcome::Fixed:
+            return "[fixed], ";
+        case RepairOutcome::Ok:
+            return "[ok], ";
+        case RepairOutcome::Failed:
+            break;
+    }
+    return "[err], ";
 }
 
 void WriteResultLine(const std::string& path, const ProcessResult& result) {

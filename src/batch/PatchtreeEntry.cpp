@@ -5,6 +5,7 @@
 
 #include "batch/BatchArguments.h"
 #include "batch/DirectoryWalk.h"
+#include "batch/FileRepair.h"
 #include "batch/HelpText.h"
 #include "batch/LogFileName.h"
 #include "batch/LogFolder.h"
@@ -37,5 +38,11 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     }
     SetLogPath(std::filesystem::path(logFolder + LogFileName()));
     WalkDirectories(settings.folders, settings.createBackup);
+    // Last on the console, once the last child has ended; a run that met no presentation prints
+    // nothing, as it writes no log.
+    const RepairTally& tally = RunTally();
+    if (tally.files() > 0) {
+        std::cout << tally.summaryLine(LogPath().string()) << std::endl;
+    }
     return 0;
 }

@@ -119,6 +119,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+std::string WithoutSummary(const std::string& out) {
+    const std::size_t end = out.empty() ? 0 : out.size() - 1;
+    const std::size_t previous = end == 0 ? std::string::npos : out.rfind('\n', end - 1);
+    const std::size_t start = previous == std::string::npos ? 0 : previous + 1;
+    const std::string last = out.substr(start);
+    if (out.empty() || out.back() != '\n' || last.find(" failed. Log: ") == std::string::npos) {
+        ADD_FAILURE() << "no summary line at the end of: " << out;
+        return out;
+    }
+    return out.substr(0, start);
+}
+
 std::vector<std::string> Sorted(std::vector<std::string> items) {
     std::sort(items.begin(), items.end());
     return items;

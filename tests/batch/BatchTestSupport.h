@@ -73,6 +73,10 @@ std::string ReadLogText(const fs::path& folder);
 // The text split at each CR LF, which ends every line.
 std::vector<std::string> SplitLines(const std::string& text);
 
+// Standard output without the summary line that ends a run which met a presentation; fails the
+// test when the text has no such last line.
+std::string WithoutSummary(const std::string& out);
+
 std::vector<std::string> Sorted(std::vector<std::string> items);
 
 // Converts text with the C library's iconv; fails the test when it can't.

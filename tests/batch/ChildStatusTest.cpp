@@ -33,10 +33,45 @@ std::vector<std::string> MakeCases(const fs::path& tree, bool failedStart) {
 
 using ChildStatusTest = PatchtreeTest;
 
-TEST_F(ChildStatusTest, ExitStatusGivesTheResultWord) {
+// The last line of the text without its line feed; empty when the text doesn't end with one.
+std::string LastLine(const std::string& text) {
+    if (text.empty() || text.back() != '\n') {
+        return std::string();
+    }
+    const std::size_t end = text.size() - 1;
+    const std::size_t previous = end == 0 ? std::string::npos : text.rfind('\n', end - 1);
+    const std::size_t start = previous == std::string::npos ? 0 : previous + 1;
+    return text.substr(start, end - start);
+}
+
+TEST_F(ChildStatusTest, ExitStatusGivesTheResultWordAndTheSummaryCountsThem) {
     const std::vector<std::string> expected = MakeCases(tree, false);
-    EXPECT_EQ(patchtree.run({logOption(), tree.string()}).exitCode, 0);
+    const RunOutput run = patchtree.run({logOption(), tree.string()});
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))), expected);
+    ASSERT_EQ(LogFiles(logs).size(), 1u);
+    EXPECT_EQ(run.out,
+              "5 files: 1 fixed, 1 ok, 3 failed. Log: " + LogFiles(logs)[0].string() + "\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ChildStatusTest, SummaryLineComesLastAndOnlyAfterAPresentation) {
+    fs::create_directories(tree / "a");
+    WriteFile(tree / "a/only.ppt", "exit 0");
+    WriteFile(tree / "notes.txt", "exit 0");
+    const RunOutput run = patchtree.run({logOption(), (scratch / "missing").string(),
+                                         (scratch / "tree/notes.txt").string(), tree.string()});
+    // The walk's problem lines for the argument naming a file come before the summary.
+    EXPECT_NE(run.out.find("A problem occurred parsing the following directory: "),
+              std::string::npos);
+    EXPECT_EQ(LastLine(run.out), "1 file: 1 fixed, 0 ok, 0 failed. Log: " + logs.string() + "/" +
+                                     LogFiles(logs).at(0).filename().string());
+
+    const fs::path empty = scratch / "empty";
+    fs::create_directory(empty);
+    const RunOutput none = patchtree.run({"-l:" + (scratch / "logs2").string(), empty.string()});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out, "");
 }
 
 TEST_F(ChildStatusTest, BackupOptionComesBeforeThePath) {
@@ -49,16 +84,24 @@ TEST_F(ChildStatusTest, BackupOptionComesBeforeThePath) {
               (std::vector<std::vector<std::string>>{{file}, {"-d", file}}));
 }
 
-TEST(ChildStartTest, ChildThatCannotStartGivesErrorLines) {
-    for (const Child child : {Child::Missing, Child::NotExecutable}) {
+// Every file is logged as an error, and standard error says once why, with the program path
+// tried and the system's reason.
+TEST(ChildStartTest, ChildThatCannotStartIsReportedOnceAndGivesErrorLines) {
+    const std::pair<Child, std::string> cases[] = {{Child::Missing, "No such file or directory"},
+                                                   {Child::NotExecutable, "Permission denied"}};
+    for (const auto& [child, reason] : cases) {
         ScratchFolder scratch;
         Installation patchtree(scratch, child);
         const std::vector<std::string> expected = MakeCases(scratch / "tree", true);
-        EXPECT_EQ(patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()})
-                      .exitCode,
-                  0);
+        const RunOutput run =
+            patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()});
+        EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), expected);
         EXPECT_TRUE(patchtree.childCalls().empty());
+        EXPECT_EQ(run.err, "Patchtree: cannot start \"" + (scratch / "bin/Patchdoc").string() +
+                               "\": " + reason + "\n");
+        EXPECT_EQ(LastLine(run.out).rfind("5 files: 0 fixed, 0 ok, 5 failed. Log: ", 0), 0u)
+            << run.out;
     }
 }
 

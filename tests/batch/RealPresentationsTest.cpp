@@ -98,4 +98,30 @@ TEST(RealPresentationsTest, ClosedOutputPipeChangesNoOutcome) {
     EXPECT_EQ(CountTempFiles(scratch.path()), 0);
 }
 
+// The programs as built, not copies: Patchtree finds the Patchdoc built beside it in build/bin.
+// Patchdoc's own line comes first on the console, the summary line last.
+TEST(BuildTreeTest, PatchtreeRunsThePatchdocBuiltBesideIt) {
+    const fs::path program(PATCHTREE_PROGRAM);
+    EXPECT_EQ(program.parent_path(), fs::path(PATCHDOC_PROGRAM).parent_path());
+    EXPECT_EQ(program.parent_path().filename(), "bin");
+    ScratchFolder scratch;
+    const fs::path tree = scratch / "tree";
+    const fs::path logs = scratch / "logs";
+    fs::create_directories(tree);
+    fs::create_directories(scratch / "home");
+    const fs::path file = tree / "flattened.ppt";
+    writeFile(file, deck({oleShape(1025, 1, true)}));
+    RunOptions options;
+    options.environment.push_back("HOME=" + (scratch / "home").string());
+
+    const RunOutput run =
+        fixtures::Run(program, {"-d", "-l:" + logs.string(), tree.string()}, options);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(SplitLines(ReadLogText(logs)), std::vector<std::string>{"[fixed], " + file.string()});
+    ASSERT_EQ(LogFiles(logs).size(), 1u);
+    EXPECT_EQ(run.out, "[fixed], " + file.string() + "\n1 file: 1 fixed, 0 ok, 0 failed. Log: " +
+                           LogFiles(logs)[0].string() + "\n");
+    EXPECT_EQ(run.err, "");
+}
+
 }  // namespace

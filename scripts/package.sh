@@ -1,0 +1,15 @@
+#!/bin/sh
+# Builds the Debian package of Patchdoc and Patchtree (Release build in build-package/) and
+# prints its path. Install it with: sudo apt install ./build-package/patchdoc_*.deb
+# Usage: scripts/package.sh
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# shellcheck disable=SC2086
+ensure_packages $BUILD_PACKAGES $PACKAGE_PACKAGES
+
+build=${BUILD_DIR:-build-package}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF -DPATCH_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+(cd "$build" && cpack -G DEB >/dev/null)
+ls "$build"/patchdoc_*.deb
