@@ -29,6 +29,6 @@ BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-syste
 PACKAGE_PACKAGES="dpkg-dev"
 # What the tests need on top: GoogleTest, the independent readers of what we write, groff for
 # the manual pages and the package tools for the package test.
-TEST_PACKAGES="libgtest-dev python3 python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
+TEST_PACKAGES="libgtest-dev python3 acl attr python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
 # What the fuzzer needs on top of the build: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"

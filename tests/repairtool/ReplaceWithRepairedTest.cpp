@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -395,6 +397,48 @@ TEST_F(ReplaceWithRepairedTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) 
     EXPECT_EQ(Status(file_).st_uid, 0u);
     EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
     EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+}
+
+// What getfacl prints for a file's access control list, or "" where it can't be read.
+std::string AccessList(const fs::path& path) {
+    const std::string command = "getfacl -cp '" + path.string() + "' 2>/dev/null";
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            text += buffer;
+        }
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+// An access control list set with setfacl stays on the backup and on the repaired file, whether
+// the backup is the original (a second name) or a copy (a hard-linked original is overwritten
+// in place).
+TEST_F(ReplaceWithRepairedTest, AccessControlListsStayOnBackupAndRepairedFile) {
+    for (const bool linked : {false, true}) {
+        WriteFileBytes(file_, "old");
+        const std::string set = "setfacl -m u:daemon:rw,g:daemon:r '" + file_.string() + "'";
+        if (std::system(set.c_str()) != 0) {
+            GTEST_SKIP() << "setfacl (acl package) missing or ACLs not supported here";
+        }
+        if (linked) {
+            fs::create_hard_link(file_, scratch_ / "other.ppt");
+        }
+        const std::string acl = AccessList(file_);
+        ASSERT_NE(acl.find("user:daemon:rw-"), std::string::npos) << acl;
+        auto repaired = Repaired(scratch_.path(), "new");
+        ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+        EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+        EXPECT_EQ(AccessList(file_), acl) << (linked ? "in place" : "renamed");
+        EXPECT_EQ(AccessList(scratch_ / "talk (Backup).ppt"), acl)
+            << (linked ? "copy" : "second name");
+        repaired.reset();
+        for (const std::string& name : Names(scratch_.path())) {
+            fs::remove(scratch_ / name);
+        }
+    }
 }
 
 }  // namespace
