@@ -1,5 +1,6 @@
 #include "repairtool/ReplaceWithRepaired.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -23,16 +24,15 @@ std::string Failed(int error) {
 
 // Backup names that are further names of the file itself: what a run stopped between giving
 // the original its backup name and renaming the repaired file over it leaves behind.
+// Backups go next to the path as given, and a link's target may have backups of its own.
 std::vector<fs::path> BackupNamesOfItself(const fs::path& file, PinnedFile& pinned) {
     std::vector<fs::path> names;
-    for (const fs::path& folderOf : {file, pinned.realPath()}) {
-        for (const fs::path& candidate : BackupCandidates(folderOf)) {
-            if (pinned.isNamedBy(candidate)) {
+    for (const fs::path& original : {fs::absolute(file), pinned.realPath()}) {
+        for (const fs::path& candidate : BackupCandidates(original)) {
+            if (std::find(names.begin(), names.end(), candidate) == names.end() &&
+                pinned.isNamedBy(candidate)) {
                 names.push_back(candidate);
             }
-        }
-        if (fs::absolute(file).parent_path() == pinned.realPath().parent_path()) {
-            break;  // one folder
         }
     }
     return names;
