@@ -117,16 +117,14 @@ public:
 
     int createUniqueFile(const fs::path& folder, const std::string& prefix,
                          fs::path* created) override {
-        std::string name = (folder / (prefix + "XXXXXX.tmp")).string();
-        std::vector<char> buffer(name.begin(), name.end());
-        buffer.push_back('\0');
-        const int fd = ::mkostemps(buffer.data(), 4, O_CLOEXEC);
-        if (fd < 0) {
-            return errno;
+        FileDescriptor file;
+        std::string name;
+        if (const int error =
+                posixio::createUnique(AT_FDCWD, folder.string(), prefix, &file, &name)) {
+            return error;
         }
-        ::close(fd);
-        *created = fs::path(buffer.data());
-        return 0;
+        *created = folder / name;
+        return file.reset();
     }
 
     int deleteFile(const fs::path& path) override {
