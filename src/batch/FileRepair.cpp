@@ -1,14 +1,13 @@
 #include "batch/FileRepair.h"
 
-#include <cerrno>
 #include <iostream>
 #include <vector>
 
 #include "batch/BackupNames.h"
-#include "batch/BatchPlatform.h"
 #include "batch/CreatedFiles.h"
 #include "batch/LogWriter.h"
 #include "platform/Env.h"
+#include "platform/SystemConventions.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ std::vector<bool> ExistingNames(const std::vector<std::string>& names) {
     std::vector<bool> exists;
     exists.reserve(names.size());
     for (const std::string& name : names) {
-        exists.push_back(Env::Default().pathExists(name));
+        exists.push_back(Env::Default().pathExists(std::filesystem::u8path(name)));
     }
     return exists;
 }
@@ -39,9 +38,10 @@ void ReportStartError(const std::filesystem::path& program, int error) {
     std::cout.flush();
     std::cerr << "Patchtree: cannot start ";
     if (program.empty()) {
-        std::cerr << kChildProgramName << ": the folder of Patchtree itself is unknown";
+        std::cerr << Conventions().repairProgramName
+                  << ": the folder of Patchtree itself is unknown";
     } else {
-        std::cerr << '"' << program.string() << "\": " << Env::Default().errorText(error);
+        std::cerr << '"' << program.u8string() << "\": " << Env::Default().errorText(error);
     }
     std::cerr << std::endl;
 }
@@ -67,9 +67,9 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
     ProcessResult result;
     const std::filesystem::path folder = ModuleFolder();
     const std::filesystem::path program =
-        folder.empty() ? std::filesystem::path() : folder / kChildProgramName;
+        folder.empty() ? std::filesystem::path() : folder / Conventions().repairProgramName;
     if (program.empty()) {
-        result.startError = ENOENT;  // never fall back to a Patchdoc found elsewhere
+        result.startError = ProcessResult::kNoProgram;  // never a Patchdoc found elsewhere
     } else {
         std::cout.flush();  // the child writes to the same console
         result = Env::Default().runProcess(program, arguments);
@@ -92,6 +92,10 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
 
 const RepairTally& RunTally() {
     return Tally();
+}
+
+void CountPassedOver(PassedOver kind) {
+    Tally().add(kind);
 }
 
 RepairOutcome OutcomeOf(const ProcessResult& result) {

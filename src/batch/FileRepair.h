@@ -19,8 +19,9 @@ std::filesystem::path ModuleFolder();
 // an error like any other failure.
 void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& created);
 
-// The outcomes of every RepairOneFile call of this process.
+// The outcomes of every RepairOneFile call of this process, and what the walk passed over.
 const RepairTally& RunTally();
+void CountPassedOver(PassedOver kind);
 
 // Fixed for exit status 0, Ok for 2, Failed for any other status, a child that could not be
 // started or one ended by a signal.

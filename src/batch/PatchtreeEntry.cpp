@@ -1,7 +1,9 @@
 #include "batch/PatchtreeEntry.h"
 
 #include <boost/filesystem.hpp>
+#include <boost/filesystem/detail/utf8_codecvt_facet.hpp>
 #include <iostream>
+#include <locale>
 
 #include "batch/BatchArguments.h"
 #include "batch/DirectoryWalk.h"
@@ -10,6 +12,8 @@
 #include "batch/LogFileName.h"
 #include "batch/LogFolder.h"
 #include "batch/LogWriter.h"
+#include "platform/SystemConventions.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -22,6 +26,10 @@ int RefuseArguments(const char* message) {
 }  // namespace
 
 int RunPatchtree(const std::vector<std::string>& arguments) {
+    // Every text here is UTF-8; where the file-system library keeps paths as wide strings, it
+    // converts them as UTF-8 too (the locale owns the facet).
+    boost::filesystem::path::imbue(
+        std::locale(std::locale(), new boost::filesystem::detail::utf8_codecvt_facet));
     if (arguments.empty()) {
         return RefuseArguments("Invalid number of arguments.");
     }
@@ -36,13 +44,13 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
         !CreateLogFolder(logFolder)) {
         return 1;
     }
-    SetLogPath(std::filesystem::path(logFolder + LogFileName()));
+    SetLogPath(std::filesystem::u8path(logFolder + LogFileName()));
     WalkDirectories(settings.folders, settings.createBackup);
-    // Last on the console, once the last child has ended; a run that met no presentation prints
-    // nothing, as it writes no log.
+    // Last on the console, once the last child has ended; a run that met no presentation and
+    // passed over none prints nothing.
     const RepairTally& tally = RunTally();
-    if (tally.files() > 0) {
-        std::cout << tally.summaryLine(LogPath().string()) << std::endl;
+    if (!tally.empty()) {
+        std::cout << StdoutText(tally.summaryLine(LogPath().u8string())) << std::endl;
     }
     return 0;
 }

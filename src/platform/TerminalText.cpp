@@ -1,6 +1,6 @@
 #include "platform/TerminalText.h"
 
-#include <unistd.h>
+#include "platform/Console.h"
 
 std::string TerminalSafeText(std::string_view text) {
     std::string shown(text);
@@ -14,5 +14,5 @@ std::string TerminalSafeText(std::string_view text) {
 }
 
 std::string StdoutText(std::string_view text) {
-    return ::isatty(STDOUT_FILENO) == 1 ? TerminalSafeText(text) : std::string(text);
+    return StdoutIsTerminal() ? TerminalSafeText(text) : std::string(text);
 }

@@ -1,17 +1,22 @@
-#include <csignal>
 #include <iostream>
-#include <string>
-#include <vector>
 
+#include "platform/ProgramEntry.h"
 #include "repairtool/RunPatchdoc.h"
 
-int main(int argc, char** argv) {
-    // A console that went away (the reader of a pipe ended) must not end the run between the
-    // repair and its result: writes to it then fail quietly and the outcome stays the same.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
+namespace {
+
+int Patchdoc(const std::vector<std::string>& arguments) {
     return RunPatchdoc(arguments, std::cout);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return EnterProgram(argc, argv, Patchdoc);
+}
+#else
+int main(int argc, char** argv) {
+    return EnterProgram(argc, argv, Patchdoc);
+}
+#endif

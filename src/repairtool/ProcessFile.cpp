@@ -36,14 +36,14 @@ std::string InterruptedRepair(const PinnedFile& pinned) {
         }
     }
     return "An earlier repair of this file was interrupted; its original content is in " +
-           StdoutText(kept.string()) +
+           StdoutText(kept.u8string()) +
            ". Put that file back in place of this one, or delete it, and run again. ";
 }
 
 }  // namespace
 
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
-    const std::string tail = StdoutText(file.string()) + "\n";
+    const std::string tail = StdoutText(file.u8string()) + "\n";
     try {
         const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
         if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {

@@ -1,7 +1,6 @@
 #include "repairtool/ReplaceWithRepaired.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "platform/Env.h"
@@ -54,7 +53,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
         // Next to the file, or in the temporary folder when its folder takes no new file.
         kept = KeptOriginalName(pinned.realPath());
         int error = pinned.copyTo(kept, false);
-        if (error != 0 && error != EEXIST) {
+        if (error != 0 && Env::Default().errorKind(error) != Env::ErrorKind::AlreadyExists) {
             kept = Env::Default().tempFolder() / KeptOriginalName(pinned.realPath()).filename();
             error = pinned.copyTo(kept, false);
         }
@@ -78,7 +77,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
         return true;
     }
     message = touched ? "Replacing the file failed with error code " + std::to_string(error) +
-                            ". Its original content is in " + StdoutText(kept.string()) + "\n"
+                            ". Its original content is in " + StdoutText(kept.u8string()) + "\n"
                       : Failed(error);
     return false;
 }

@@ -1,7 +1,5 @@
 #include "streams/FileInputStream.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <memory>
 
@@ -10,6 +8,7 @@
 #include "errors/FileNotFoundException.h"
 #include "errors/IOException.h"
 #include "errors/StringErrorDetail.h"
+#include "platform/Env.h"
 #include "streams/LastErrorNumber.h"
 
 FileInputStream::FileInputStream(std::filesystem::path path) : path_(std::move(path)) {
@@ -32,24 +31,12 @@ void FileInputStream::open() {
         return;
     }
     errno = 0;
-    std::FILE* file = std::fopen(path_.c_str(), "rb");
-    int error = file == nullptr ? LastErrorNumber() : 0;
-    if (file != nullptr) {
-        // The runtime opens a folder for reading; only regular data is a file here.
-        struct stat status;
-        if (::fstat(::fileno(file), &status) != 0) {
-            error = LastErrorNumber();
-        } else if (S_ISDIR(status.st_mode)) {
-            error = EISDIR;
-        }
-        if (error != 0) {
-            std::fclose(file);
-        }
-    }
-    if (error != 0) {
-        throw FileNotFoundException(
-            std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error),
-                                              std::make_unique<StringErrorDetail>(path_.string())));
+    std::FILE* file = Env::Default().openStdioFile(path_, "rb");
+    if (file == nullptr) {
+        const int error = LastErrorNumber();
+        throw FileNotFoundException(std::make_unique<DualErrorDetail>(
+            std::make_unique<ErrnoErrorDetail>(error),
+            std::make_unique<StringErrorDetail>(path_.u8string())));
     }
     file_ = file;
 }

@@ -6,6 +6,7 @@
 #include "errors/ErrnoErrorDetail.h"
 #include "errors/FileCreateException.h"
 #include "errors/IOException.h"
+#include "platform/Env.h"
 #include "streams/LastErrorNumber.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 
 FileOutputStream::FileOutputStream(const std::filesystem::path& path, bool append) {
     errno = 0;
-    file_ = std::fopen(path.c_str(), append ? "ab" : "wb");
+    file_ = Env::Default().openStdioFile(path, append ? "ab" : "wb");
     if (file_ == nullptr) {
         throw FileCreateException(std::make_unique<ErrnoErrorDetail>(LastErrorNumber()));
     }

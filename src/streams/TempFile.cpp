@@ -35,9 +35,9 @@ std::uint64_t TempFile::size() const {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path_, error);
     if (error) {
-        throw FileNotFoundException(
-            std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error.value()),
-                                              std::make_unique<StringErrorDetail>(path_.string())));
+        throw FileNotFoundException(std::make_unique<DualErrorDetail>(
+            std::make_unique<ErrnoErrorDetail>(error.value()),
+            std::make_unique<StringErrorDetail>(path_.u8string())));
     }
     return size;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "BatchTestSupport.h"
+#include "batch/RepairTally.h"
 
 using namespace batchtest;
 
@@ -103,6 +104,22 @@ TEST(ChildStartTest, ChildThatCannotStartIsReportedOnceAndGivesErrorLines) {
         EXPECT_EQ(LastLine(run.out).rfind("5 files: 0 fixed, 0 ok, 5 failed. Log: ", 0), 0u)
             << run.out;
     }
+}
+
+// What was passed over follows the counts; a run that logged no file says that it wrote no log.
+TEST(SummaryLineTest, CountsWhatWasPassedOver) {
+    RepairTally tally;
+    tally.add(PassedOver::OtherCaseOfEnding);
+    EXPECT_FALSE(tally.empty());
+    EXPECT_EQ(tally.summaryLine("x.log"),
+              "0 files: 0 fixed, 0 ok, 0 failed; passed over: 1 name ending in another case of "
+              ".ppt. No log written.");
+    tally.add(PassedOver::OtherCaseOfEnding);
+    tally.add(RepairOutcome::Fixed);
+    EXPECT_EQ(tally.summaryLine("x.log"),
+              "1 file: 1 fixed, 0 ok, 0 failed; passed over: 2 names ending in another case of "
+              ".ppt. Log: x.log");
+    EXPECT_TRUE(RepairTally().empty());
 }
 
 }  // namespace

@@ -36,7 +36,10 @@ public:
         }
         return error;
     }
-    int lockConflictError() override { return base().lockConflictError(); }
+    ErrorKind errorKind(int errorNumber) override { return base().errorKind(errorNumber); }
+    std::FILE* openStdioFile(const std::filesystem::path& p, const char* mode) override {
+        return base().openStdioFile(p, mode);
+    }
     std::filesystem::path executablePath() override { return base().executablePath(); }
     std::filesystem::path homeFolder() override { return base().homeFolder(); }
     std::filesystem::path documentsFolder() override { return base().documentsFolder(); }

@@ -25,21 +25,24 @@ bool IsDotOrDotDot(const char* name) {
 }  // namespace
 
 FolderDescriptor::FolderDescriptor(FolderDescriptor&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
+    : handle_(std::exchange(other.handle_, -1)) {}
 
 FolderDescriptor& FolderDescriptor::operator=(FolderDescriptor&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = std::exchange(other.fd_, -1);
+        close();
+        handle_ = std::exchange(other.handle_, -1);
     }
     return *this;
 }
 
 FolderDescriptor::~FolderDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    close();
+}
+
+void FolderDescriptor::close() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
     }
 }
 
@@ -53,7 +56,7 @@ int FolderDescriptor::open(const std::string& path, FolderDescriptor* folder) {
 }
 
 int FolderDescriptor::openChild(const std::string& name, FolderDescriptor* child) const {
-    const int fd = ::openat(fd_, name.c_str(), kOpenFlags | O_NOFOLLOW);
+    const int fd = ::openat(static_cast<int>(handle_), name.c_str(), kOpenFlags | O_NOFOLLOW);
     if (fd < 0) {
         return errno;
     }
@@ -63,7 +66,7 @@ int FolderDescriptor::openChild(const std::string& name, FolderDescriptor* child
 
 int FolderDescriptor::list(std::vector<Entry>* entries) const {
     // The listing gets a descriptor of its own: closedir closes it, and this one stays open.
-    const int listingFd = ::openat(fd_, ".", kOpenFlags);
+    const int listingFd = ::openat(static_cast<int>(handle_), ".", kOpenFlags);
     if (listingFd < 0) {
         return errno;
     }
@@ -86,7 +89,7 @@ int FolderDescriptor::list(std::vector<Entry>* entries) const {
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
             isFolder =
-                ::fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+                ::fstatat(static_cast<int>(handle_), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         }
         entries->push_back({entry->d_name, isFolder});
     }
@@ -94,5 +97,5 @@ int FolderDescriptor::list(std::vector<Entry>* entries) const {
 
 bool FolderDescriptor::holds(const std::string& name) const {
     struct stat st {};
-    return ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(static_cast<int>(handle_), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
