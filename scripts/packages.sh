@@ -32,3 +32,6 @@ PACKAGE_PACKAGES="dpkg-dev"
 TEST_PACKAGES="libgtest-dev python3 acl attr python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
 # What the fuzzer needs on top of the build: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
+# What the Windows build and its tests under Wine need: the MinGW-w64 cross compiler, zlib and
+# the Boost headers for it, GoogleTest's sources and Wine.
+WINDOWS_PACKAGES="cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libboost1.74-dev googletest wine64"

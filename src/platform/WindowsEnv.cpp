@@ -2,6 +2,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cwchar>
 
@@ -29,29 +30,6 @@ fs::path KnownFolder(REFKNOWNFOLDERID id) {
     }
     ::CoTaskMemFree(path);
     return folder;
-}
-
-// One argument of a command line as CommandLineToArgvW and the C runtime read it back: quoted
-// when it holds blanks or quotes or is empty, with the backslashes before a quote (and at the
-// end, before the closing quote) doubled.
-std::wstring QuotedArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        return argument;
-    }
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    quoted += L'"';
-    return quoted;
 }
 
 // An inheritable copy of one of this process's standard handles, for a child to share it.
@@ -170,7 +148,11 @@ public:
     }
 
     std::FILE* openStdioFile(const fs::path& path, const char* mode) override {
-        return ::_wfopen(Win32Path(path).c_str(), Widen(mode).c_str());
+        std::FILE* file = ::_wfopen(Win32Path(path).c_str(), Widen(mode).c_str());
+        if (file == nullptr && pathKind(path) == PathKind::Directory) {
+            errno = EISDIR;  // the runtime says only "permission denied" for a folder
+        }
+        return file;
     }
 
     int openReadable(const fs::path& path, std::unique_ptr<ReadableFile>* file) override {
@@ -238,10 +220,7 @@ public:
     ProcessResult runProcess(const fs::path& program,
                              const std::vector<std::string>& arguments) override {
         ProcessResult result;
-        std::wstring commandLine = QuotedArgument(program.wstring());
-        for (const std::string& argument : arguments) {
-            commandLine += L' ' + QuotedArgument(Widen(argument));
-        }
+        std::wstring commandLine = winsupport::CommandLine(program, arguments);
         // The child writes to this process's standard output and error, whatever they are (a
         // console, a file, a pipe), and inherits no other handle of ours.
         Handle input = InheritableCopy(STD_INPUT_HANDLE);

@@ -16,6 +16,10 @@ using winsupport::Win32Path;
 namespace {
 
 constexpr const char* kStagePrefix = "kvf";
+// What the repaired file takes over of the original's attributes; "read-only" is refused
+// before, and the others describe the file's storage, not its user's wishes.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Where the file system can't give a file a second name.
 bool NoLinkError(int error) {
@@ -139,6 +143,14 @@ public:
         }
         if ((state.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || state.links != 1) {
             return ERROR_ACCESS_DENIED;  // not the file this run wrote
+        }
+        // The replacement carries these over too; given here as well, they hold on every
+        // implementation of it.
+        FILE_BASIC_INFO basic{};
+        basic.CreationTime.QuadPart = pinned_.creationTime;
+        basic.FileAttributes = pinned_.attributes & kKeptAttributes;  // none: left as it is
+        if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+            return LastError();
         }
         if (!::FlushFileBuffers(file.get())) {
             return LastError();

@@ -23,14 +23,47 @@ std::int64_t Ticks(const FILETIME& time) {
                                      time.dwLowDateTime);
 }
 
-OVERLAPPED At(std::uint64_t offset) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    return at;
+// Positions the file for the next read or write. A handle of these files is used by one thread
+// at a time; positioning and a plain read cost far less than an OVERLAPPED read under some
+// implementations of the system.
+bool Seek(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
+}
+
+// One argument as the readers of a command line take it back: quoted when it holds blanks or
+// quotes or is empty, with the backslashes before a quote (and at the end, before the closing
+// quote) doubled.
+std::wstring QuotedArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    quoted += L'"';
+    return quoted;
 }
 
 }  // namespace
+
+std::wstring CommandLine(const fs::path& program, const std::vector<std::string>& arguments) {
+    std::wstring line = QuotedArgument(program.wstring());
+    for (const std::string& argument : arguments) {
+        line += L' ' + QuotedArgument(Widen(argument));
+    }
+    return line;
+}
 
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty()) {
@@ -124,9 +157,8 @@ int ReadAt(HANDLE file, std::uint64_t offset, void* buffer, std::size_t count, s
     *done = 0;
     while (*done < count) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - *done, 1u << 30));
-        OVERLAPPED at = At(offset + *done);
         DWORD got = 0;
-        if (!::ReadFile(file, bytes + *done, chunk, &got, &at)) {
+        if (!Seek(file, offset + *done) || !::ReadFile(file, bytes + *done, chunk, &got, nullptr)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_HANDLE_EOF) {
                 break;
@@ -146,9 +178,9 @@ int WriteAt(HANDLE file, std::uint64_t offset, const void* buffer, std::size_t c
     std::size_t done = 0;
     while (done < count) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        OVERLAPPED at = At(offset + done);
         DWORD written = 0;
-        if (!::WriteFile(file, bytes + done, chunk, &written, &at)) {
+        if (!Seek(file, offset + done) ||
+            !::WriteFile(file, bytes + done, chunk, &written, nullptr)) {
             return LastError();
         }
         done += written;

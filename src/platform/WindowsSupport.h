@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace winsupport {
 
@@ -66,6 +67,11 @@ std::wstring Win32Path(const std::filesystem::path& path);
 
 // A path the system gave in the extended form, as a user writes it ("C:\...", "\\server\...").
 std::filesystem::path UserPath(std::wstring path);
+
+// The command line that starts `program` with `arguments` (UTF-8), each argument arriving
+// unchanged through CommandLineToArgvW and the C runtime's reading of a command line.
+std::wstring CommandLine(const std::filesystem::path& program,
+                         const std::vector<std::string>& arguments);
 
 // What identifies a file on its volume, and what changes when anyone writes it.
 struct FileState {

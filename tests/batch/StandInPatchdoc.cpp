@@ -2,43 +2,42 @@
 // by PATCHTREE_TEST_RECORD (the count, then each argument, every item ended by a NUL byte) and
 // then does what the first line of the file in its last argument says:
 //   "exit N"  ends with status N;
-//   "signal"  is killed by SIGKILL;
+//   "signal"  ends by a signal (SIGTERM) where the system has them, with an error status
+//             elsewhere;
 //   "backup"  repairs like Patchdoc with backups on: copies the file to the first free backup
 //             name, replaces it with a file saying "exit 2", and ends with 0.
 // A last argument that can't be read as a file ends it with 1.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "platform/ProgramEntry.h"
+#include "support/TestSystem.h"
+
+namespace fs = std::filesystem;
+
 namespace {
 
-void Record(int argc, char** argv) {
-    const char* record = std::getenv("PATCHTREE_TEST_RECORD");
-    if (record == nullptr) {
+void Record(const std::vector<std::string>& arguments) {
+    const std::optional<std::string> record = fixtures::Variable("PATCHTREE_TEST_RECORD");
+    if (!record) {
         return;
     }
-    std::string entry = std::to_string(argc - 1) + '\0';
-    for (int i = 1; i < argc; ++i) {
-        entry += argv[i];
+    std::string entry = std::to_string(arguments.size()) + '\0';
+    for (const std::string& argument : arguments) {
+        entry += argument;
         entry += '\0';
     }
-    const int fd = ::open(record, O_WRONLY | O_APPEND | O_CREAT, 0666);
-    if (fd >= 0) {
-        (void)!::write(fd, entry.data(), entry.size());
-        ::close(fd);
-    }
+    std::ofstream(fs::u8path(*record), std::ios::binary | std::ios::app) << entry;
 }
 
-bool ReadFile(const std::string& path, std::string* content) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+bool ReadFile(const fs::path& path, std::string* content) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -48,14 +47,15 @@ bool ReadFile(const std::string& path, std::string* content) {
     return static_cast<bool>(in);
 }
 
-bool WriteNewFile(const std::string& path, const std::string& content) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) {
+bool WriteNewFile(const fs::path& path, const std::string& content) {
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(path, error))) {
         return false;
     }
-    const bool written =
-        ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-    return ::close(fd) == 0 && written;
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+    out.close();
+    return static_cast<bool>(out);
 }
 
 int RepairWithBackup(const std::string& path, const std::string& original) {
@@ -65,39 +65,50 @@ int RepairWithBackup(const std::string& path, const std::string& original) {
     for (int attempt = 0; attempt <= 9; ++attempt) {
         const std::string suffix =
             attempt == 0 ? " (Backup)" : " (Backup " + std::to_string(attempt) + ")";
-        const std::string backup = stem + suffix + extension;
-        struct stat st;
-        if (::lstat(backup.c_str(), &st) == 0) {
+        const fs::path backup = fs::u8path(stem + suffix + extension);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(backup, error))) {
             continue;
         }
-        const std::string temporary = path + ".standin.tmp";
-        if (!WriteNewFile(backup, original) || !WriteNewFile(temporary, "exit 2\n") ||
-            std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const fs::path temporary = fs::u8path(path + ".standin.tmp");
+        if (!WriteNewFile(backup, original) || !WriteNewFile(temporary, "exit 2\n")) {
             return 1;
         }
-        return 0;
+        fs::rename(temporary, fs::u8path(path), error);
+        return error ? 1 : 0;
+    }
+    return 1;
+}
+
+int StandIn(const std::vector<std::string>& arguments) {
+    Record(arguments);
+    std::string content;
+    if (arguments.empty() || !ReadFile(fs::u8path(arguments.back()), &content)) {
+        return 1;
+    }
+    const bool backupsOff = arguments.size() == 2 && arguments[0] == "-d";
+    if (content.rfind("exit ", 0) == 0) {
+        return std::atoi(content.c_str() + 5);
+    }
+    if (content.rfind("signal", 0) == 0) {
+        std::signal(SIGTERM, SIG_DFL);
+        std::raise(SIGTERM);
+        return 1;
+    }
+    if (content.rfind("backup", 0) == 0) {
+        return backupsOff ? 0 : RepairWithBackup(arguments.back(), content);
     }
     return 1;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Record(argc, argv);
-    std::string content;
-    if (argc < 2 || !ReadFile(argv[argc - 1], &content)) {
-        return 1;
-    }
-    const std::string path = argv[argc - 1];
-    const bool backupsOff = argc == 3 && std::string(argv[1]) == "-d";
-    if (content.rfind("exit ", 0) == 0) {
-        return std::atoi(content.c_str() + 5);
-    }
-    if (content.rfind("signal", 0) == 0) {
-        ::kill(::getpid(), SIGKILL);
-    }
-    if (content.rfind("backup", 0) == 0) {
-        return backupsOff ? 0 : RepairWithBackup(path, content);
-    }
-    return 1;
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return EnterProgram(argc, argv, StandIn);
 }
+#else
+int main(int argc, char** argv) {
+    return EnterProgram(argc, argv, StandIn);
+}
+#endif

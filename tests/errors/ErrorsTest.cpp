@@ -14,6 +14,7 @@
 #include "errors/PropertySizeException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/ZlibErrorDetail.h"
+#include "platform/Env.h"
 
 namespace {
 
@@ -23,8 +24,13 @@ std::unique_ptr<ErrorDetail> Text(const char* text) {
 
 // Every text a user can see in a report, exactly.
 TEST(ErrorTextTest, MessagesAndDetails) {
-    const std::uint32_t noFile = HRESULTErrorDetail::fromErrorNumber(ENOENT);
+    const std::uint32_t noFile = HRESULTErrorDetail::fromErrorNumber(2);
     EXPECT_EQ(noFile, 0x80070002u);
+    // The system's own text for its error 2, on one line ("No such file or directory", "The
+    // system cannot find the file specified.").
+    const std::string noFileText = Env::Default().errorText(2);
+    EXPECT_FALSE(noFileText.empty());
+    EXPECT_EQ(noFileText.find_first_of("\r\n"), std::string::npos);
     const std::pair<std::string, std::string> cases[] = {
         {FullMessage(OLEStorageSharingException()), "OLE storage sharing violation"},
         {FullMessage(OLEStorageNotStorageException()),
@@ -40,9 +46,8 @@ TEST(ErrorTextTest, MessagesAndDetails) {
         {HRESULTErrorDetail(0, "reading 0 bytes from stream").text(),
          "HRESULT(0) - reading 0 bytes from stream"},
         {HRESULTErrorDetail(0x80030020, "").text(), "HRESULT(80030020)"},
-        {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - No such file or directory"},
-        {HRESULTErrorDetail(noFile, "m").text(),
-         "HRESULT(80070002) - No such file or directory - m"},
+        {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - " + noFileText},
+        {HRESULTErrorDetail(noFile, "m").text(), "HRESULT(80070002) - " + noFileText + " - m"},
         {ZlibErrorDetail("", -1).text(), "zlib(-1)"},
         {ZlibErrorDetail("", 2).text(), "zlib(2)"},
         {ZlibErrorDetail("", -3).text(), "zlib(Z_DATA_ERROR)"},

@@ -170,6 +170,9 @@ TEST_F(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
     int outcome = 0;
     {
         const FileSizeCap cap(file.size() * 4);
+        if (!cap.active()) {
+            GTEST_SKIP() << "no file size cap on this system";
+        }
         outcome = run(file);
     }
     EXPECT_EQ(outcome, 2);

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -71,45 +69,40 @@ TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
               "General exception [Invalid write stream handle]");
 }
 
-enum ChildOutcome { kDone, kSharingConflict, kOtherFailure };
+enum Outcome { kDone, kSharingConflict, kOtherFailure };
 
-// Runs `action` in a child process: locks are between processes.
-int inChild(const std::function<void()>& action) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const std::string message = MessageOf(action);
-        ::_exit(message == "no exception"                                ? kDone
-                : message.rfind("OLE storage sharing violation", 0) == 0 ? kSharingConflict
-                                                                         : kOtherFailure);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs `action` on its own open file: the locks (sharing modes) are held per open file, so a
+// second open in this process meets them as another process's open would.
+int outcomeOf(const std::function<void()>& action) {
+    const std::string message = MessageOf(action);
+    return message == "no exception"                                ? kDone
+           : message.rfind("OLE storage sharing violation", 0) == 0 ? kSharingConflict
+                                                                    : kOtherFailure;
 }
 
-TEST_F(OLEStorageTest, SharingConflictsBetweenProcesses) {
+TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFiles) {
     writeFile(input_, {{"S", 10}});
     {
         OLEStorage held;
         held.open(input_);
         // An input we hold open refuses writers, and the refused writer does not empty it;
         // readers share it.
-        EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kSharingConflict);
-        EXPECT_EQ(inChild([&] { OLEStorage().open(input_); }), kDone);
+        EXPECT_EQ(outcomeOf([&] { OLEStorage().create(input_); }), kSharingConflict);
+        EXPECT_EQ(outcomeOf([&] { OLEStorage().open(input_); }), kDone);
         OLEStream stream;
         ASSERT_TRUE(stream.open(held, "S"));
         std::uint8_t data[16];
         EXPECT_EQ(stream.read(data, 10), 10u);
         EXPECT_TRUE(std::equal(data, data + 10, pattern(10, 1).begin()));
     }
-    EXPECT_EQ(inChild([&] { OLEStorage().create(input_); }), kDone);
+    EXPECT_EQ(outcomeOf([&] { OLEStorage().create(input_); }), kDone);
     OLEStorage held;
     held.create(output_);
     // An output we hold refuses readers and a second writer until it is committed.
-    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kSharingConflict);
-    EXPECT_EQ(inChild([&] { OLEStorage().create(output_); }), kSharingConflict);
+    EXPECT_EQ(outcomeOf([&] { OLEStorage().open(output_); }), kSharingConflict);
+    EXPECT_EQ(outcomeOf([&] { OLEStorage().create(output_); }), kSharingConflict);
     held.commit();
-    EXPECT_EQ(inChild([&] { OLEStorage().open(output_); }), kDone);
+    EXPECT_EQ(outcomeOf([&] { OLEStorage().open(output_); }), kDone);
 }
 
 TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
@@ -304,6 +297,9 @@ TEST_F(OLEStorageTest, WritingAfterTheCommitThrows) {
 // the incomplete output can never pass for a finished one.
 TEST_F(OLEStorageTest, AFailedWriteMakesTheCommitFail) {
     const FileSizeCap cap(64 * 1024);
+    if (!cap.active()) {
+        GTEST_SKIP() << "no file size cap on this system";
+    }
     OLEStorage storage;
     storage.create(output_);
     {
@@ -328,6 +324,9 @@ TEST_F(OLEStorageTest, AFailureWhenAStreamIsReleasedMakesTheCommitFail) {
     const auto data = pattern(60 * 1024 + 100, 1);
     stream.write(data.data(), data.size());  // whole sectors are written, 100 bytes wait
     const FileSizeCap cap(60 * 1024);
+    if (!cap.active()) {
+        GTEST_SKIP() << "no file size cap on this system";
+    }
     stream.release();
     EXPECT_NE(MessageOf([&] { storage.commit(); }).find("committing storage"), std::string::npos);
 }
