@@ -18,12 +18,14 @@ mkdir -p "$build"
 WINEPREFIX=$(cd "$build" && pwd)/wine
 WINEDEBUG=-all
 export WINEPREFIX WINEDEBUG
+/usr/lib/wine/wineserver -p
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing Wine's Windows folder (about half a minute the first time)..."
-    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 fi
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# Wine's own background programs start here, under the lasting server, and not later inside a
+# test whose output they would hold open.
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 
 echo "Configuring the Windows build in $build..."
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

@@ -20,6 +20,7 @@ for file in "$folder"/*.ppt; do
     name=$(basename "$file")
     cp "$file" "$scratch/linux/$name"
     cp "$file" "$scratch/windows/$name"
+    chmod u+w "$scratch/linux/$name" "$scratch/windows/$name"
     # Run in the file's folder with the bare name, so that both print the same path; the
     # Windows program ends its lines with CR LF.
     linux_line=$(cd "$scratch/linux" && { "$linux" -d "$name" || echo "exit $?"; })
