@@ -116,8 +116,10 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
     bool kernelCopy = true;
     std::vector<unsigned char> buffer;
     while (count > 0) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
+        // Pieces end on multiples of the piece size in the output, so that after a short copy
+        // the pieces still start on the file system's blocks where the range did.
+        const std::size_t chunk = static_cast<std::size_t>(
+            std::min<std::uint64_t>(count, kCopyChunk - toOffset % kCopyChunk));
         if (kernelCopy) {
             loff_t in = static_cast<loff_t>(fromOffset);
             loff_t out = static_cast<loff_t>(toOffset);
