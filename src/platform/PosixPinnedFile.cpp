@@ -219,15 +219,9 @@ public:
             return kChanged;
         }
         // Space for the whole content is taken before a byte changes, so a full disk (or a file
-        // size limit) refuses the overwrite instead of leaving half of it. Blocks the file shares
-        // with another file (a backup the file system made by sharing them) count as taken but
-        // would need new space when written: they are given blocks of their own first.
+        // size limit) refuses the overwrite instead of leaving half of it.
         if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
             errno != EOPNOTSUPP && errno != ENOSYS) {
-            return errno;
-        }
-        if (st.st_size > 0 && ::fallocate(out.get(), FALLOC_FL_UNSHARE_RANGE, 0, st.st_size) != 0 &&
-            errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
             return errno;
         }
         *touched = true;
