@@ -3,7 +3,10 @@
 original, on loop-mounted XFS and btrfs images: every whole block of the stream's data in the
 repaired file lies in an extent that FIEMAP reports shared. Both ways of replacing the file are
 run: a rename (the backup is the original under a second name) and an in-place overwrite of a
-hard-linked original (the backup is a copy), where the backup must keep the old bytes.
+hard-linked original (the backup is a copy), where the backup must keep the old bytes. Then a
+full disk: an original whose blocks a copy shares, in a folder that takes no new file (so the
+output comes from another file system and is written over it in place), with less room free than
+the file: the run must fail and leave the original and the copy as they were.
 
     block_sharing.py PATCHDOC MAKE_FAULT_INPUT
 
@@ -154,6 +157,38 @@ def check(kind, patchdoc, make_input, scratch):
                 failures.append(f"{kind}, {mode}: {len(unshared)} blocks of Pictures are not "
                                 f"shared, the first at {unshared[0]}")
             print(f"{kind}, {mode}: checked, {len(unshared)} blocks of Pictures not shared")
+        failures += full_disk(kind, folder, old, patchdoc, scratch)
+    return failures
+
+
+def full_disk(kind, folder, old, patchdoc, scratch):
+    locked = os.path.join(folder, "locked")
+    os.mkdir(locked)
+    deck = os.path.join(locked, "deck.ppt")
+    with open(deck, "wb") as f:
+        f.write(old)
+    copy = os.path.join(folder, "copy.ppt")
+    subprocess.run(["cp", "--reflink=always", deck, copy], check=True)
+    subprocess.run(["sync", "-f", folder], check=True)
+    room = os.statvfs(folder)
+    with open(os.path.join(folder, "filler"), "wb") as f:
+        os.posix_fallocate(f.fileno(), 0, room.f_bavail * room.f_frsize - len(old) // 4)
+    temp = os.path.join(scratch, "tmp")
+    os.mkdir(temp)
+    subprocess.run(["chattr", "+i", locked], check=True)
+    try:
+        run = subprocess.run([patchdoc, "-d", deck], capture_output=True, text=True,
+                             env=dict(os.environ, TMPDIR=temp))
+    finally:
+        subprocess.run(["chattr", "-i", locked], check=True)
+    failures = []
+    if run.returncode != 1:
+        failures.append(f"{kind}, full disk: exit {run.returncode}: {run.stdout}")
+    for path in (deck, copy):
+        with open(path, "rb") as f:
+            if f.read() != old:
+                failures.append(f"{kind}, full disk: {os.path.basename(path)} changed")
+    print(f"{kind}, full disk: checked: {run.stdout.splitlines()[0] if run.stdout else ''}")
     return failures
 
 
