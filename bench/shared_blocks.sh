@@ -8,7 +8,8 @@
 #                    written anew; nearly all the rest is the "Pictures" stream, copied unchanged
 #   RUNS=5           rounds; the table shows medians
 #   FILESYSTEMS="xfs btrfs ext4"
-#   PATCHDOC=...     the Patchdoc measured (default BUILD_DIR/bin/Patchdoc): an older build, say
+#   PATCHDOC=...     the Patchdoc measured (default BUILD_DIR/bin/Patchdoc)
+#   BASELINE=...     another Patchdoc (an older build) run in the same rounds, as base-d and base
 # Needs root and a free loop device (xfsprogs, btrfs-progs); stops with a message otherwise.
 # Each round runs, one after another on a fresh copy (own blocks, flushed) in the same folder:
 #   copy        cp --reflink=never of the file followed by sync of the copy (a durable copy)
@@ -118,6 +119,12 @@ for fs in $filesystems; do
         prepare
         ln "$work/copy.ppt" "$work/link.ppt"
         timed in-place "$patchdoc" "$work/copy.ppt"
+        if [ -n "${BASELINE:-}" ]; then
+            prepare
+            timed base-d "$BASELINE" -d "$work/copy.ppt"
+            prepare
+            timed base "$BASELINE" "$work/copy.ppt"
+        fi
         round=$((round + 1))
     done
     rm -rf "$work"

@@ -7,7 +7,7 @@ import collections
 import statistics
 import sys
 
-NAMES = ("copy", "patchdoc-d", "patchdoc", "in-place")
+NAMES = ("copy", "patchdoc-d", "patchdoc", "in-place", "base-d", "base")
 
 
 def main(path):
