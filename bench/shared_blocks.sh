@@ -59,9 +59,11 @@ results="$scratch/results.tsv"
 : >"$results"
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# used FOLDER: bytes in use on the file system holding FOLDER, after a flush.
+# used FOLDER: bytes in use on the file system holding FOLDER, after a flush. A freeze makes the
+# file system finish freeing the blocks of deleted files, which XFS does in the background.
 used() {
     sync -f "$1"
+    fsfreeze -f "$1" && fsfreeze -u "$1"
     stat -f -c '%b %f %S' "$1" | awk '{ printf "%d\n", ($1 - $2) * $3 }'
 }
 
