@@ -26,6 +26,7 @@ mounts_under_root() {
 cleanup() {
     status=$?
     trap - EXIT INT TERM HUP
+    [ "$status" -eq 0 ] || echo "Stopped with exit code $status: unmounting and removing the root..."
     # Processes started inside the root (a daemon a package started) would keep it busy.
     for process in /proc/[0-9]*; do
         if [ "$(readlink "$process/root" 2>/dev/null)" = "$root" ]; then

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES
 
 build=${BUILD_DIR:-build-demo}
-build "$build" 2 "Patchdoc, Patchtree and the sample maker" -DCMAKE_BUILD_TYPE=Release \
+build "$build" 90 "Patchdoc, Patchtree and the sample maker" -DCMAKE_BUILD_TYPE=Release \
     -DPATCH_BUILD_TESTS=OFF -DPATCH_BUILD_BENCH=OFF -- Patchdoc Patchtree make_sample
 echo
 

@@ -7,11 +7,11 @@ set -eu
 cd "$1"
 cores=$(nproc)
 quick=$(ctest -N -LE long | sed -n 's/^Total Tests: //p')
-echo "Running $quick quick tests (about a minute)..."
+echo "Running $quick quick tests (under a minute)..."
 status=0
 ctest --output-on-failure -j"$cores" -LE long || status=$?
 long=$(ctest -N -L long | sed -n 's/^Total Tests: //p')
 echo
-echo "Running the $long long tests (about 3 minutes); their lines carry the test's number:"
+echo "Running the $long long tests (about 2 minutes); their lines carry the test's number:"
 ctest --output-on-failure -j"$cores" -L long --verbose || status=$?
 exit "$status"

@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 
 build=${BUILD_DIR:-build}
-build "$build" 8 "both programs, the tests and the benchmarks" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build "$build" 380 "both programs, the tests and the benchmarks" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 scripts/run_tests.sh "$build"

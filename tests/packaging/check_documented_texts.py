@@ -215,53 +215,57 @@ def program_pattern(text, bindings):
     return re.compile(pattern + re.escape(text[at:]))
 
 
-def main():
-    if len(sys.argv) != 5:
-        print(__doc__)
-        return 2
-    source, patchdoc, patchtree, make_sample = sys.argv[1:]
-    pages, prose = read_pages(source)
-    flat_pages = {page: flat(text) for page, text in pages.items()}
-    strings = source_strings(source)
+def read_table():
+    """(line number, pages, check, text) for each line of documented_texts.txt."""
     table = []
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                           "documented_texts.txt"), encoding="utf-8") as listing:
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "documented_texts.txt"), encoding="utf-8") as listing:
         for number, line in enumerate(listing, 1):
             if line.strip() and not line.startswith("#"):
                 where, check, text = (part.strip() for part in line.split("|", 2))
                 table.append((number, where.split(), check, text))
+    return table
 
+
+def check_program(number, check, text, strings, programs):
+    if check == "source":
+        for piece in MARK.split(text):
+            piece = piece[len("[err], "):] if piece.startswith("[err], ") else piece
+            if piece.strip() and not any(piece in s for s in strings):
+                fail(f"no string of the source holds {piece!r} (line {number})")
+        return
+    scenario = check[4:].replace("-", "_") if check.startswith("run ") else ""
+    if not scenario or not hasattr(Scenarios, scenario):
+        fail(f"line {number}: no such check: {check}")
+        return
+    with tempfile.TemporaryDirectory() as scratch:
+        output, bindings = getattr(Scenarios(*programs, scratch), scenario)()
+    pattern = program_pattern(text, bindings)
+    if not any(pattern.search(line) for line in output.splitlines()):
+        fail(f"{check} does not print {text!r}; it printed:\n{output}")
+
+
+def main():
+    if len(sys.argv) != 5:
+        print(__doc__)
+        return 2
+    source, programs = sys.argv[1], sys.argv[2:]
+    pages, prose = read_pages(source)
+    flat_pages = {page: flat(text) for page, text in pages.items()}
+    strings = source_strings(source)
+    table = read_table()
     for number, where, check, text in table:
         for page in where:
             if page not in PAGES:
                 fail(f"line {number}: no page {page}")
             elif flat(as_in_pages(text)) not in flat_pages[page]:
                 fail(f"{page} does not quote: {as_in_pages(text)}")
-        if check == "source":
-            for piece in MARK.split(text):
-                piece = piece[len("[err], "):] if piece.startswith("[err], ") else piece
-                if piece.strip() and not any(piece in s for s in strings):
-                    fail(f"no string of the source holds {piece!r} (line {number})")
-        elif check.startswith("run "):
-            scenario = check[4:].replace("-", "_")
-            if not hasattr(Scenarios, scenario):
-                fail(f"line {number}: no scenario {check[4:]}")
-                continue
-            with tempfile.TemporaryDirectory() as scratch:
-                runs = Scenarios(patchdoc, patchtree, make_sample, scratch)
-                output, bindings = getattr(runs, scenario)()
-            pattern = program_pattern(text, bindings)
-            if not any(pattern.search(line) for line in output.splitlines()):
-                fail(f"{check} does not print {text!r}; it printed:\n{output}")
-        else:
-            fail(f"line {number}: unknown check {check}")
-
+        check_program(number, check, text, strings, programs)
     for page in PAGES:
         documented = [flat(as_in_pages(text)) for _, where, _, text in table if page in where]
         for quoted in quoted_messages(page, prose[page]):
             if not any(quoted in known for known in documented):
                 fail(f"{page} quotes a text that documented_texts.txt does not list: {quoted}")
-
     if failures:
         print(f"{len(failures)} failures")
         return 1
