@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 
 build=${SANITIZE_BUILD_DIR:-build-sanitize}
-build "$build" 600 "everything with the sanitizers" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+build "$build" 780 "everything with the sanitizers" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPATCH_SANITIZE=ON -DPATCH_BUILD_BENCH=OFF
 # A sanitizer finding ends the program with a status of its own, never one Patchdoc uses.
 export ASAN_OPTIONS=detect_leaks=1:exitcode=86
