@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $PACKAGE_PACKAGES
 
 build=${BUILD_DIR:-build-package}
-build "$build" 90 "Patchdoc and Patchtree" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF \
+build "$build" 60 "Patchdoc and Patchtree" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF \
     -DPATCH_BUILD_BENCH=OFF
 echo "Making the Debian package with cpack (a few seconds)..."
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; exit 1; }
