@@ -409,7 +409,9 @@ def main():
     rows = []
     try:
         lab = Lab(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), root)
+        print("Injecting faults into whole runs of Patchdoc: %d cases, about 2 minutes" % len(CASES))
         for case in CASES:
+            print("%s..." % case.__name__)
             try:
                 case(lab, rows)
                 print("PASS %s" % case.__name__)
