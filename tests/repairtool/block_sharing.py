@@ -103,11 +103,16 @@ def unshared_blocks(path):
 def mounted(kind, scratch):
     if os.geteuid() != 0:
         raise Skip("not root")
-    with open("/proc/filesystems") as f:
-        if kind not in f.read().split():
-            raise Skip(f"the kernel has no {kind}")
-    if shutil.which(MKFS[kind][0]) is None:
-        raise Skip(f"{MKFS[kind][0]} is not installed")
+    try:
+        with open("/proc/filesystems") as f:
+            known = f.read().split()
+    except OSError as error:
+        raise Skip(f"no list of the kernel's file systems: {error}")
+    if kind not in known:
+        raise Skip(f"the kernel has no {kind}")
+    for tool in (MKFS[kind][0], "losetup", "mount", "umount", "chattr"):
+        if shutil.which(tool) is None:
+            raise Skip(f"{tool} is not installed")
     if subprocess.run(["losetup", "-f"], capture_output=True).returncode != 0:
         raise Skip("no free loop device")
     image = os.path.join(scratch, kind + ".img")
