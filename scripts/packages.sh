@@ -6,9 +6,10 @@ BUILD_PACKAGES="g++ make cmake zlib1g-dev libboost-filesystem-dev libboost-syste
 # What building the Debian package needs on top: dpkg-shlibdeps for its dependencies and `file`,
 # which cpack uses to find the binaries among the files of the package.
 PACKAGE_PACKAGES="dpkg-dev file"
-# What the tests need on top: GoogleTest, the independent readers of what we write, groff for
-# the manual pages and the package tools for the package test.
-TEST_PACKAGES="libgtest-dev python3 acl attr python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
+# What the tests need on top: GoogleTest, the independent readers of what we write, the XFS and
+# btrfs tools for the block-sharing test, groff for the manual pages and the package tools for
+# the package test.
+TEST_PACKAGES="libgtest-dev python3 acl attr xfsprogs btrfs-progs python3-olefile libgsf-bin libreoffice-impress default-jdk-headless libapache-poi-java groff-base $PACKAGE_PACKAGES"
 # What the fuzzer needs on top of the build: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
 

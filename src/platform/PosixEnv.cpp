@@ -34,7 +34,7 @@ using posixio::writeFully;
 
 class PosixWritableFile : public WritableFile {
 public:
-    explicit PosixWritableFile(int fd) : fd_(fd) {}
+    PosixWritableFile(int fd, const struct stat& st) : fd_(fd), blockSize_(blockSizeOf(st)) {}
 
     int writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
         if (!fd_.valid()) {
@@ -83,9 +83,18 @@ public:
         return ::fdatasync(fd_.get()) == 0 ? 0 : errno;
     }
     int close() override { return fd_.reset(); }
+    std::uint32_t blockSize() const override { return blockSize_; }
 
 private:
+    static std::uint32_t blockSizeOf(const struct stat& st) {
+        const auto size = static_cast<std::uint64_t>(st.st_blksize);
+        const bool powerOfTwo = size != 0 && (size & (size - 1)) == 0;
+        return powerOfTwo && size >= 4096 && size <= 65536 ? static_cast<std::uint32_t>(size)
+                                                           : 4096;
+    }
+
     FileDescriptor fd_;
+    std::uint32_t blockSize_;
 };
 
 class PosixEnv : public Env {
@@ -182,7 +191,7 @@ public:
         if (::ftruncate(fd.get(), 0) != 0) {
             return errno;
         }
-        *file = std::make_unique<PosixWritableFile>(fd.release());
+        *file = std::make_unique<PosixWritableFile>(fd.release(), st);
         return 0;
     }
 

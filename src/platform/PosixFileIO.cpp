@@ -1,6 +1,10 @@
 #include "platform/PosixFileIO.h"
 
 #include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -116,8 +120,10 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
     bool kernelCopy = true;
     std::vector<unsigned char> buffer;
     while (count > 0) {
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk));
+        // Pieces end on multiples of the piece size in the output, so that after a short copy
+        // the pieces still start on the file system's blocks where the range did.
+        const std::size_t chunk = static_cast<std::size_t>(
+            std::min<std::uint64_t>(count, kCopyChunk - toOffset % kCopyChunk));
         if (kernelCopy) {
             loff_t in = static_cast<loff_t>(fromOffset);
             loff_t out = static_cast<loff_t>(toOffset);
@@ -158,6 +164,39 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
         count -= chunk;
     }
     return 0;
+}
+
+int checkRoomToUnshare(int fd) {
+    constexpr std::uint32_t kExtents = 64;
+    std::vector<std::uint8_t> buffer(sizeof(fiemap) + kExtents * sizeof(fiemap_extent));
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    std::uint64_t shared = 0;
+    for (std::uint64_t start = 0;;) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        map->fm_start = start;
+        map->fm_length = FIEMAP_MAX_OFFSET - start;
+        map->fm_extent_count = kExtents;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0) {
+            return errno == EOPNOTSUPP || errno == ENOTTY ? 0 : errno;
+        }
+        bool last = map->fm_mapped_extents == 0;
+        for (std::uint32_t i = 0; i < map->fm_mapped_extents; ++i) {
+            const fiemap_extent& extent = map->fm_extents[i];
+            if ((extent.fe_flags & FIEMAP_EXTENT_SHARED) != 0) {
+                shared += extent.fe_length;
+            }
+            start = extent.fe_logical + extent.fe_length;
+            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST) != 0;
+        }
+        if (last) {
+            break;
+        }
+    }
+    struct statvfs fs;
+    if (shared == 0 || ::fstatvfs(fd, &fs) != 0) {
+        return 0;
+    }
+    return shared > std::uint64_t{fs.f_bavail} * fs.f_frsize ? ENOSPC : 0;
 }
 
 int fillAndSync(int in, std::uint64_t size, int out) {

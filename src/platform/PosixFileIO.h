@@ -20,9 +20,16 @@ constexpr const char* kTempPrefix = "kvf";
 int readFully(int fd, std::uint64_t offset, void* buffer, std::size_t count, std::size_t* done);
 int writeFully(int fd, std::uint64_t offset, const void* buffer, std::size_t count);
 
-// Copies `count` bytes between two descriptors, in the kernel when it can.
+// Copies `count` bytes between two descriptors, in the kernel when it can; a file system that
+// shares blocks between files shares those of a range whose offsets and length are multiples
+// of its block size.
 int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset,
               std::uint64_t count);
+
+// ENOSPC when the file system holding `fd` has less room free than the bytes of the file that
+// share blocks with another file (which writing into them would take); 0 otherwise, also where
+// the file system can't tell which blocks are shared.
+int checkRoomToUnshare(int fd);
 
 // Copies the whole of `in` (of the given size) into `out` and flushes it to disk.
 int fillAndSync(int in, std::uint64_t size, int out);

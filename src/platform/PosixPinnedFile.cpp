@@ -218,8 +218,19 @@ public:
         if (!sameFile(target, pinned_)) {
             return kChanged;
         }
-        // Space for the whole content is taken before a byte changes, so a full disk (or a file
-        // size limit) refuses the overwrite instead of leaving half of it.
+        // Space for the whole content must be there before a byte changes, so that a full disk
+        // (or a file size limit) refuses the overwrite instead of leaving half of it. From
+        // another file system every byte is written into the file's blocks; those it shares with
+        // another file (a snapshot, or a copy the file system made by sharing them) count as
+        // allocated, yet writing into them takes new ones, so that much must be free as well.
+        // From the same file system the copy shares the source's blocks in their place where
+        // blocks are shared at all. Checked before the space is taken, which may lengthen the
+        // file.
+        if (st.st_dev != target.st_dev) {
+            if (const int error = posixio::checkRoomToUnshare(out.get())) {
+                return error;
+            }
+        }
         if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
             errno != EOPNOTSUPP && errno != ENOSYS) {
             return errno;
