@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
+class CreatedFile;
 class ReadableFile;
 
 // The file a run repairs, resolved and opened once when the run begins: the file itself and the
@@ -53,19 +55,25 @@ public:
     // with replace false an existing name is refused, with replace true it is replaced.
     virtual int copyTo(const std::filesystem::path& path, bool replace) = 0;
 
-    // Readies `replacement`, a complete file in this file's folder, to take this file's place by
+    // Creates a new file as Env::createFile does, in the folder that holds this file (the held
+    // folder, whatever its path names by now).
+    virtual int createBeside(const std::string& prefix, std::unique_ptr<CreatedFile>* file) = 0;
+
+    // Readies `replacement`, a complete file made by createBeside, to take this file's place by
     // a rename: gives it this file's owner, group, permission bits (set-id bits included),
     // extended attributes and access control lists, and flushes it. Fails (EPERM, ENOTSUP, ...)
-    // when any of them can't be given, or when the folder would refuse the rename (a sticky
-    // folder neither of whose owner nor of the file's owner the caller is).
-    virtual int prepareReplacement(const std::filesystem::path& replacement) = 0;
+    // when any of them can't be given, when the file lies in another folder (EXDEV), or when the
+    // folder would refuse the rename (a sticky folder neither of whose owner nor of the file's
+    // owner the caller is).
+    virtual int prepareReplacement(CreatedFile& replacement) = 0;
 
-    // Renames `replacement`, readied by prepareReplacement, over the file's name and flushes the
-    // folder. On failure the file's name is unchanged.
-    virtual int renameOver(const std::filesystem::path& replacement) = 0;
+    // Puts `replacement`, readied by prepareReplacement, in the place of the file's name and
+    // flushes the folder. CreatedFile::kNameTaken when the replacement's own name no longer
+    // names it; the file's name is then unchanged, as on every other failure.
+    virtual int renameOver(CreatedFile& replacement) = 0;
 
     // Overwrites the file's content with the content of `source`, after taking the space for
     // all of it, and flushes it. `*touched` tells whether any byte of the file had changed when
     // the call failed.
-    virtual int overwriteWith(const std::filesystem::path& source, bool* touched) = 0;
+    virtual int overwriteWith(CreatedFile& source, bool* touched) = 0;
 };

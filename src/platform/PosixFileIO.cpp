@@ -1,6 +1,9 @@
 #include "platform/PosixFileIO.h"
 
+#include "platform/CreatedFile.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -167,6 +170,15 @@ int fillAndSync(int in, std::uint64_t size, int out) {
     return ::fsync(out) == 0 ? 0 : errno;
 }
 
+PosixFileDescriptor openFolder(const std::filesystem::path& path) {
+    const std::string name = path.empty() ? std::string(".") : path.string();
+    PosixFileDescriptor folder(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid() && errno == EACCES) {
+        folder = PosixFileDescriptor(::open(name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return folder;
+}
+
 int syncFolder(int folder) {
     if (::fsync(folder) != 0 && errno != EINVAL && errno != EBADF) {
         return errno;
@@ -174,19 +186,18 @@ int syncFolder(int folder) {
     return 0;
 }
 
-int createUnique(int folder, const std::string& folderPath, const std::string& prefix,
-                 PosixFileDescriptor* file, std::string* name) {
+int createUnique(int folder, const std::string& prefix, PosixFileDescriptor* file,
+                 std::string* name) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static std::mt19937_64 random{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    const std::string lead = folderPath.empty() || folder != AT_FDCWD ? "" : folderPath + "/";
     for (int attempt = 0; attempt < kUniqueTries; ++attempt) {
         std::string candidate = prefix;
         for (int i = 0; i < 6; ++i) {
             candidate += kLetters[pick(random)];
         }
         candidate += ".tmp";
-        const int fd = ::openat(folder, (lead + candidate).c_str(),
+        const int fd = ::openat(folder, candidate.c_str(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             *file = PosixFileDescriptor(fd);
@@ -260,19 +271,44 @@ int copyOwnerAndMode(const struct stat& st, int to, bool strict) {
     return same ? 0 : EPERM;
 }
 
-int nameWithoutReplacing(int fromFolder, const std::string& name, int toFolder,
-                         const std::string& to) {
-    if (::linkat(fromFolder, name.c_str(), toFolder, to.c_str(), 0) == 0) {
-        ::unlinkat(fromFolder, name.c_str(), 0);
+bool names(int folder, const std::string& name, int fd) {
+    struct stat named;
+    struct stat held;
+    return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+int renameWithoutReplacing(int fd, int folder, const std::string& name, const std::string& to) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), folder, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (names(folder, name, fd)) {
+            ::unlinkat(folder, name.c_str(), 0);
+        }
         return 0;
     }
-    if (errno == EEXIST) {
-        return EEXIST;
+    const int error = errno;
+    const bool noLink = error == EPERM || error == EOPNOTSUPP || error == EMLINK ||
+                        error == ENOSYS || error == ENOENT || error == EXDEV;
+    if (!noLink) {
+        return error;
     }
-    if (::renameat2(fromFolder, name.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
+    if (!names(folder, name, fd)) {
+        return CreatedFile::kNameTaken;
     }
-    return errno == EEXIST ? EEXIST : ENOTSUP;
+    if (::renameat2(folder, name.c_str(), folder, to.c_str(), RENAME_NOREPLACE) != 0) {
+        return errno == EINVAL || errno == ENOSYS ? error : errno;
+    }
+    return names(folder, to, fd) ? 0 : CreatedFile::kNameTaken;
+}
+
+int renameReplacing(int fd, int folder, const std::string& name, const std::string& to) {
+    if (!names(folder, name, fd)) {
+        return CreatedFile::kNameTaken;
+    }
+    if (::renameat(folder, name.c_str(), folder, to.c_str()) != 0) {
+        return errno;
+    }
+    return names(folder, to, fd) ? 0 : CreatedFile::kNameTaken;
 }
 
 }  // namespace posixio

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/PosixCreatedFile.h"
 #include "platform/PosixFileDescriptor.h"
 #include "platform/PosixFileIO.h"
 #include "platform/PosixReadableFile.h"
@@ -130,83 +131,124 @@ public:
         if (error_ != 0) {
             return error_;
         }
-        const int folder = folderFor(path);
-        const std::string leaf = leafFor(path);
+        PosixFileDescriptor otherFolder;
+        if (!inFolder(path)) {
+            otherFolder = posixio::openFolder(path.parent_path());
+            if (!otherFolder.valid()) {
+                return errno;
+            }
+        }
+        const int folder = otherFolder.valid() ? otherFolder.get() : folder_.get();
+        const std::string leaf = path.filename().string();
         PosixFileDescriptor out;
         std::string staged;
-        if (const int error = posixio::createUnique(folder, folderPathFor(path),
-                                                    posixio::kTempPrefix, &out, &staged)) {
+        if (const int error = posixio::createUnique(folder, posixio::kTempPrefix, &out, &staged)) {
             return error;
         }
-        const std::string stagedPath =
-            folder == AT_FDCWD ? (folderPathFor(path) / staged).string() : staged;
         int error = fill(out.get());
         if (error == 0) {
-            error = out.reset();
-        }
-        if (error == 0 && replace) {
-            error = ::renameat(folder, stagedPath.c_str(), folder, leaf.c_str()) == 0 ? 0 : errno;
-        } else if (error == 0) {
-            error = posixio::nameWithoutReplacing(folder, stagedPath, folder, leaf);
+            error = replace ? posixio::renameReplacing(out.get(), folder, staged, leaf)
+                            : posixio::renameWithoutReplacing(out.get(), folder, staged, leaf);
         }
         if (error != 0) {
-            ::unlinkat(folder, stagedPath.c_str(), 0);
+            if (posixio::names(folder, staged, out.get())) {
+                ::unlinkat(folder, staged.c_str(), 0);
+            }
             return error;
         }
-        (void)posixio::syncFolder(folder == AT_FDCWD ? folder_.get() : folder);
+        (void)posixio::syncFolder(folder);
         return refresh();
     }
 
-    int prepareReplacement(const fs::path& replacement) override {
+    int createBeside(const std::string& prefix, std::unique_ptr<CreatedFile>* file) override {
         if (error_ != 0) {
             return error_;
+        }
+        PosixFileDescriptor folder(::fcntl(folder_.get(), F_DUPFD_CLOEXEC, 0));
+        if (!folder.valid()) {
+            return errno;
+        }
+        return PosixCreatedFile::create(std::move(folder), folderPath_, prefix, file);
+    }
+
+    int prepareReplacement(CreatedFile& replacement) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        auto* created = dynamic_cast<PosixCreatedFile*>(&replacement);
+        if (created == nullptr || !sameFolder(created->folder())) {
+            return EXDEV;
         }
         if (const int error = renameRefused()) {
             return error;
         }
-        PosixFileDescriptor fd(::openat(folderFor(replacement), leafFor(replacement).c_str(),
-                                        O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+        const int fd = created->descriptor();
         struct stat st;
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        if (::fstat(fd, &st) != 0) {
             return errno;
         }
-        if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
-            return EPERM;  // not the file this run wrote
+        if (st.st_nlink != 1) {
+            return EPERM;  // someone gave it a further name
         }
-        if (const int error = posixio::copyExtendedAttributes(file_.get(), fd.get(), true)) {
+        if (const int error = posixio::copyExtendedAttributes(file_.get(), fd, true)) {
             return error;
         }
-        if (const int error = posixio::copyOwnerAndMode(pinned_, fd.get(), true)) {
+        if (const int error = posixio::copyOwnerAndMode(pinned_, fd, true)) {
             return error;
         }
-        return ::fsync(fd.get()) == 0 ? fd.reset() : errno;
+        return ::fsync(fd) == 0 ? 0 : errno;
     }
 
-    int renameOver(const fs::path& replacement) override {
+    int renameOver(CreatedFile& replacement) override {
         if (error_ != 0) {
             return error_;
         }
-        if (folderFor(replacement) != folder_.get()) {
+        auto* created = dynamic_cast<PosixCreatedFile*>(&replacement);
+        if (created == nullptr || !sameFolder(created->folder())) {
             return EXDEV;
         }
-        if (::renameat(folder_.get(), leafFor(replacement).c_str(), folder_.get(), name_.c_str()) !=
-            0) {
-            return errno;
+        const int folder = folder_.get();
+        const char* temporary = created->name().c_str();
+        if (!created->keepsItsName()) {
+            return CreatedFile::kNameTaken;
+        }
+        // The two names are exchanged rather than one renamed over the other: should another
+        // file be put under the temporary name in the moment after the check, it is put back
+        // instead of taking the file's place.
+        if (::renameat2(folder, temporary, folder, name_.c_str(), RENAME_EXCHANGE) != 0) {
+            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+                return errno;
+            }
+            const int error =
+                posixio::renameReplacing(created->descriptor(), folder, created->name(), name_);
+            (void)posixio::syncFolder(folder);
+            return error;
+        }
+        if (!created->isNamedBy(folder, name_)) {
+            ::renameat2(folder, temporary, folder, name_.c_str(), RENAME_EXCHANGE);
+            return CreatedFile::kNameTaken;
+        }
+        if (posixio::names(folder, created->name(), file_.get())) {
+            ::unlinkat(folder, temporary, 0);
         }
         // The rename has happened and cannot be taken back, so a folder that can't be flushed
         // must not report the file as unchanged.
-        (void)posixio::syncFolder(folder_.get());
+        (void)posixio::syncFolder(folder);
         return 0;
     }
 
-    int overwriteWith(const fs::path& source, bool* touched) override {
+    int overwriteWith(CreatedFile& source, bool* touched) override {
         *touched = false;
         if (error_ != 0) {
             return error_;
         }
-        PosixFileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        auto* created = dynamic_cast<PosixCreatedFile*>(&source);
+        if (created == nullptr) {
+            return EINVAL;
+        }
+        const int in = created->descriptor();
         struct stat st;
-        if (!in.valid() || ::fstat(in.get(), &st) != 0) {
+        if (::fstat(in, &st) != 0) {
             return errno;
         }
         PosixFileDescriptor out(
@@ -225,8 +267,7 @@ public:
             return errno;
         }
         *touched = true;
-        int error =
-            posixio::copyRange(in.get(), 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
+        int error = posixio::copyRange(in, 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
         if (error == 0 && ::ftruncate(out.get(), st.st_size) != 0) {
             error = errno;
         }
@@ -257,12 +298,7 @@ private:
         std::free(real);
         name_ = realPath_.filename().string();
         folderPath_ = realPath_.parent_path();
-        folder_ =
-            PosixFileDescriptor(::open(folderPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!folder_.valid()) {
-            folder_ =
-                PosixFileDescriptor(::open(folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        }
+        folder_ = posixio::openFolder(folderPath_);
         if (!folder_.valid()) {
             return errno;
         }
@@ -284,6 +320,13 @@ private:
         pinned_.st_ctim = now.st_ctim;
         pinned_.st_nlink = now.st_nlink;
         return 0;
+    }
+
+    // True when `folder` is the folder that holds the file.
+    bool sameFolder(int folder) const {
+        struct stat a;
+        struct stat b;
+        return ::fstat(folder, &a) == 0 && ::fstat(folder_.get(), &b) == 0 && sameFile(a, b);
     }
 
     // EPERM where a sticky folder would refuse to rename over the file: only the owner of the
@@ -324,9 +367,6 @@ private:
     int folderFor(const fs::path& path) const { return inFolder(path) ? folder_.get() : AT_FDCWD; }
     std::string leafFor(const fs::path& path) const {
         return inFolder(path) ? path.filename().string() : path.string();
-    }
-    fs::path folderPathFor(const fs::path& path) const {
-        return inFolder(path) ? folderPath_ : path.parent_path();
     }
 
     int error_ = 0;

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "errors/FullMessage.h"
-#include "errors/TempFileCreationException.h"
 #include "platform/Env.h"
 #include "platform/TerminalText.h"
 #include "repair/FixFile.h"
@@ -18,12 +17,12 @@ namespace {
 
 // The output goes next to the real file, so that it can later be renamed over it; into the
 // temporary folder only when that folder takes no new file.
-std::unique_ptr<TempFile> CreateOutputFile(const PinnedFile& pinned) {
-    try {
-        return std::make_unique<TempFile>(pinned.realPath().parent_path());
-    } catch (const TempFileCreationException&) {
-        return std::make_unique<TempFile>();
+std::unique_ptr<TempFile> CreateOutputFile(PinnedFile& pinned) {
+    std::unique_ptr<CreatedFile> beside;
+    if (pinned.createBeside(TempFile::kPrefix, &beside) == 0) {
+        return std::make_unique<TempFile>(std::move(beside));
     }
+    return std::make_unique<TempFile>();
 }
 
 // Set when an earlier run was stopped while it overwrote the file in place.
@@ -57,9 +56,9 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
         std::string message;
         const int outcome = RunRepairPass(
             file, fixFile,
-            [&output, &pinned] {
+            [&output, &pinned]() -> TempFile& {
                 output = CreateOutputFile(*pinned);
-                return output->path();
+                return *output;
             },
             message,
             [&pinned](std::unique_ptr<ReadableFile>* input) { return pinned->openReader(input); });

@@ -18,6 +18,10 @@ std::string Failed(int error) {
         return "The file was changed by another program while it was being repaired. Your file "
                "has not been modified.\n";
     }
+    if (error == CreatedFile::kNameTaken) {
+        return "Another program put a file in the place of the repaired one while the file was "
+               "being repaired. Your file has not been modified.\n";
+    }
     return "Backup failed with error code " + std::to_string(error) +
            ". Your file has not been modified.\n";
 }
@@ -69,7 +73,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
     int error = pinned.checkUnchanged();
     bool touched = false;
     if (error == 0) {
-        error = pinned.overwriteWith(repaired.path(), &touched);
+        error = pinned.overwriteWith(repaired.file(), &touched);
     }
     if (backup.empty() && (error == 0 || !touched)) {
         Env::Default().deleteFile(kept);
@@ -89,9 +93,7 @@ bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& rep
                          bool createBackup, std::string& message) {
     const std::vector<fs::path> backupsOfItself = BackupNamesOfItself(file, pinned);
     const bool otherNames = pinned.nameCount() > 1 + backupsOfItself.size();
-    const bool byRename = !otherNames &&
-                          repaired.path().parent_path() == pinned.realPath().parent_path() &&
-                          pinned.prepareReplacement(repaired.path()) == 0;
+    const bool byRename = !otherNames && pinned.prepareReplacement(repaired.file()) == 0;
     if (const int error = pinned.checkUnchanged()) {
         message = Failed(error);
         return false;
@@ -125,7 +127,7 @@ bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& rep
     }
     int error = pinned.checkWritable();
     if (error == 0) {
-        error = pinned.renameOver(repaired.path());
+        error = pinned.renameOver(repaired.file());
     }
     if (error != 0) {
         message = Failed(error);

@@ -16,7 +16,7 @@ namespace fixtures {
 PassRun::PassRun(const Bytes& file) {
     writeFile(input.path(), file);
     outcome = RunRepairPass(
-        input.path(), fixFile, [this] { return output.path(); }, message);
+        input.path(), fixFile, [this]() -> TempFile& { return output; }, message);
 }
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
