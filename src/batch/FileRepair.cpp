@@ -90,6 +90,10 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
     Tally().add(OutcomeOf(result));
 }
 
+void PassOver(PassedOver kind) {
+    Tally().passOver(kind);
+}
+
 const RepairTally& RunTally() {
     return Tally();
 }

@@ -38,10 +38,10 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     }
     SetLogPath(std::filesystem::path(logFolder + LogFileName()));
     WalkDirectories(settings.folders, settings.createBackup);
-    // Last on the console, once the last child has ended; a run that met no presentation prints
-    // nothing, as it writes no log.
+    // Last on the console, once the last child has ended; a run that met no presentation name
+    // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
-    if (tally.files() > 0) {
+    if (tally.files() > 0 || tally.passedOver() > 0) {
         std::cout << tally.summaryLine(LogPath().string()) << std::endl;
     }
     return 0;

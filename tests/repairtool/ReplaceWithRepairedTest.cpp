@@ -161,6 +161,31 @@ TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefused) {
     }
 }
 
+// A name that leaves no room for its backup or kept-copy name is refused with the system's own
+// reason, renamed or overwritten in place (a second name), with a backup or without.
+TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
+    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            if (!linked && !backup) {
+                continue;  // renamed over without any further name
+            }
+            WriteFileBytes(file, "old");
+            if (linked) {
+                fs::create_hard_link(file, scratch_ / "other.ppt");
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file, *repaired, backup));
+            EXPECT_EQ(message_, kRefused + std::to_string(ENAMETOOLONG) +
+                                    ". Your file has not been modified.\n");
+            EXPECT_EQ(ReadFileBytes(file), "old");
+            repaired.reset();
+            fs::remove(scratch_ / "other.ppt");
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{file.filename().string()});
+        }
+    }
+}
+
 // The file's folder takes no new name; the repaired file waits in the temporary folder.
 class ReadOnlyFolderTest : public ReplaceWithRepairedTest {
 protected:
