@@ -10,6 +10,7 @@
 #include "batch/LogFileName.h"
 #include "batch/LogFolder.h"
 #include "batch/LogWriter.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
     if (tally.files() > 0 || tally.passedOver() > 0) {
-        std::cout << tally.summaryLine(LogPath().string()) << std::endl;
+        std::cout << StdoutText(tally.summaryLine(LogPath().string())) << std::endl;
     }
     return 0;
 }

@@ -35,18 +35,20 @@ std::string InterruptedRepair(const PinnedFile& pinned) {
         }
     }
     return "An earlier repair of this file was interrupted; its original content is in " +
-           StdoutText(kept.string()) +
+           kept.string() +
            ". Put that file back in place of this one, or delete it, and run again. ";
 }
 
 }  // namespace
 
+// Every text that reaches the console goes through the terminal filter: messages quote paths
+// and names read from the file.
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
     const std::string tail = StdoutText(file.string()) + "\n";
     try {
         const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
         if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {
-            out << "[err], " << interrupted << tail << std::flush;
+            out << StdoutLines("[err], " + interrupted) << tail << std::flush;
             return 2;
         }
         // Made only once the pass knows that something needs repair: a run that finds nothing
@@ -63,7 +65,7 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
             message,
             [&pinned](std::unique_ptr<ReadableFile>* input) { return pinned->openReader(input); });
         if (outcome == 2) {
-            out << "[err], " << message << tail << std::flush;
+            out << StdoutLines("[err], " + message) << tail << std::flush;
             return 2;
         }
         if (outcome == 1) {
@@ -71,13 +73,13 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
             return 1;
         }
         if (!ReplaceWithRepaired(file, *pinned, *output, createBackup, message)) {
-            out << message << tail << std::flush;
+            out << StdoutLines(message) << tail << std::flush;
             return 2;
         }
         out << "[fixed], " << tail << std::flush;
         return 0;
     } catch (const Exception& e) {
-        out << "[err], " << FullMessage(e) << tail << std::flush;
+        out << StdoutLines("[err], " + FullMessage(e)) << tail << std::flush;
     } catch (const std::exception&) {
         out << "[err], An unexpected error occurred." << tail << std::flush;
     }

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/Env.h"
-#include "platform/TerminalText.h"
 #include "repairtool/KeptOriginalName.h"
 #include "repairtool/MakeBackupName.h"
 
@@ -82,7 +81,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
         return true;
     }
     message = touched ? "Replacing the file failed with error code " + std::to_string(error) +
-                            ". Its original content is in " + StdoutText(kept.string()) + "\n"
+                            ". Its original content is in " + kept.string() + "\n"
                       : Failed(error);
     return false;
 }
