@@ -164,8 +164,29 @@ int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset
 }
 
 int fillAndSync(int in, std::uint64_t size, int out) {
-    if (const int error = copyRange(in, 0, out, 0, size)) {
-        return error;
+    const auto end = static_cast<off_t>(size);
+    for (off_t at = 0; at < end;) {
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            break;  // nothing but a hole up to the end
+        }
+        off_t hole = data < 0 ? end : ::lseek(in, data, SEEK_HOLE);
+        if (data < 0 || hole < 0) {
+            data = at;  // the system can't tell: copy the rest as it is
+            hole = end;
+        }
+        hole = std::min(hole, end);
+        if (data < hole) {
+            if (const int error = copyRange(in, static_cast<std::uint64_t>(data), out,
+                                            static_cast<std::uint64_t>(data),
+                                            static_cast<std::uint64_t>(hole - data))) {
+                return error;
+            }
+        }
+        at = std::max(hole, data + 1);
+    }
+    if (::ftruncate(out, end) != 0) {
+        return errno;
     }
     return ::fsync(out) == 0 ? 0 : errno;
 }

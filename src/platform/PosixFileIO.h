@@ -25,7 +25,8 @@ int writeFully(int fd, std::uint64_t offset, const void* buffer, std::size_t cou
 int copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset,
               std::uint64_t count);
 
-// Copies the whole of `in` (of the given size) into `out` and flushes it to disk.
+// Copies the whole of `in` (of the given size) into `out`, a new empty file, and flushes it to
+// disk. Holes stay holes: only the stretches that hold data are copied.
 int fillAndSync(int in, std::uint64_t size, int out);
 
 // Opens a folder for reading, or where that is refused for reaching what is in it only.

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <system_error>
 
 #include "errors/FullMessage.h"
 #include "errors/OLEStorageNotStorageException.h"
@@ -34,9 +33,9 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         return false;
     }
     EmbeddedPPTList list;
-    std::error_code sizeError;
-    const std::uintmax_t inputBytes = std::filesystem::file_size(input, sizeError);
-    UnpackBudget budget(sizeError ? 0 : inputBytes);
+    // Measured by the stream that holds the embedded objects, not by the file's length, which
+    // a hole can make as large as anyone likes.
+    UnpackBudget budget(presentation.document().oleStream().size());
     presentation.collectEmbeddedPresentations(fixFile, budget, list);
     for (const std::unique_ptr<EmbeddedPPT>& embedded : list) {
         embedded->fixShapes();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <memory>
 
 #include "FileSizeCap.h"
@@ -137,6 +138,25 @@ TEST_F(PinnedFileTest, CopiesAreWholeOrAbsentAndKeepTimesModeAndAttributes) {
         }
     }
     EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+}
+
+// A copy of a sparse file takes no more room than the file does.
+TEST_F(PinnedFileTest, CopiesKeepHoles) {
+    const off_t length = 256 << 20;
+    WriteFileBytes(file_, "start");
+    ASSERT_EQ(::truncate(file_.c_str(), length - 3), 0);
+    std::ofstream(file_, std::ios::app) << "end";
+    ASSERT_EQ(Env::Default().pinFile(file_)->copyTo(scratch_ / "copy", false), 0);
+    const struct stat copy = Status(scratch_ / "copy");
+    EXPECT_EQ(copy.st_size, length);
+    EXPECT_LE(copy.st_blocks, Status(file_).st_blocks + 64);
+    std::ifstream in(scratch_ / "copy", std::ios::binary);
+    std::string start(5, '\0');
+    std::string end(3, '\0');
+    in.read(start.data(), 5);
+    in.seekg(length - 3);
+    in.read(end.data(), 3);
+    EXPECT_EQ(start + end, "startend");
 }
 
 TEST_F(PinnedFileTest, OverwriteThatDoesNotFitLeavesTheFile) {
