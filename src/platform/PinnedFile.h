@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CreatedFile;
 class ReadableFile;
@@ -21,6 +22,22 @@ public:
     // The file system can't give the file a further name there (no hard links, another file
     // system, links not allowed to the caller).
     static constexpr int kNoLink = -2;
+    // Another program has the file open, or holds a lock on it.
+    static constexpr int kInUse = -3;
+
+    // Copies made before the file is overwritten in place (keepCopy).
+    enum class CopyKind {
+        Backup,  // the file's owner, group, permission bits and attributes, as copyTo gives them
+        Kept,    // the caller's own, readable by the caller only
+    };
+    // A copy made by keepCopy, as findCopy finds it again.
+    struct MarkedCopy {
+        std::filesystem::path path;
+        CopyKind kind = CopyKind::Kept;
+        // The file still has the size and modification time it had when the copy was made.
+        bool fileUnchanged = false;
+        std::string note;
+    };
 
     virtual ~PinnedFile() = default;
 
@@ -76,4 +93,40 @@ public:
     // all of it, and flushes it. `*touched` tells whether any byte of the file had changed when
     // the call failed.
     virtual int overwriteWith(CreatedFile& source, bool* touched) = 0;
+
+    // Keeps other programs away from the file until this object is destroyed, as far as the
+    // system allows. The file is reopened (for writing where the caller may) as its only open
+    // handle in this process and locked exclusively, and takes a write lease where the system
+    // grants one: another program that opens the file then waits until letGo() or until this
+    // object is gone (for at most the system's lease-break time). kInUse when another program has
+    // the file open (where a lease can be asked for) or locked. Without a lease (the caller neither
+    // owns the file nor may take leases, or the file system keeps none) the locks keep out only
+    // programs that lock, and openedMeanwhile() tells afterwards whether another program opened the
+    // file.
+    virtual int holdExclusively() = 0;
+
+    // Ends the hold of holdExclusively(): the lease and the locks are given up.
+    virtual void letGo() = 0;
+
+    // True when another program opened the file after holdExclusively() and so may have written
+    // to it: without a lease any program that opened it, with one only after the system broke
+    // the lease.
+    virtual bool openedMeanwhile() = 0;
+
+    // Writes a complete copy of the file to `path`, refusing an existing name, as copyTo does,
+    // marked as this file's copy from before an in-place overwrite: the copy records which file
+    // it belongs to (its identity on the system), the file's size and modification time, and
+    // `note`; the file records where the copy is, so that a run on any of its names finds it.
+    // Where the file system keeps no such records the copy is made all the same, unmarked.
+    virtual int keepCopy(const std::filesystem::path& path, CopyKind kind,
+                         const std::string& note) = 0;
+
+    // The copy the file records, else the first of `candidates` that is a marked copy of this
+    // very file. Only a copy owned by the caller or by the file's owner counts; a planted file,
+    // or the copy of another file, does not. False when there is none.
+    virtual bool findCopy(const std::vector<std::filesystem::path>& candidates,
+                          MarkedCopy* copy) = 0;
+
+    // Takes away the file's record of `copy`, and deletes it when it is a kept copy.
+    virtual void forgetCopy(const MarkedCopy& copy) = 0;
 };

@@ -46,7 +46,25 @@ int listAttributes(int fd, std::vector<char>* names) {
     }
 }
 
-int readAttribute(int fd, const char* name, std::vector<char>* value) {
+// The attributes this program keeps about a file for itself: they never pass to another file.
+bool isOwnAttribute(const char* name) {
+    return std::char_traits<char>::compare(name, "user.patchdoc.", 14) == 0;
+}
+
+bool listed(const std::vector<char>& names, const char* name) {
+    for (std::size_t at = 0; at < names.size();
+         at += std::char_traits<char>::length(&names[at]) + 1) {
+        if (std::char_traits<char>::compare(&names[at], name,
+                                            std::char_traits<char>::length(name) + 1) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int readAttribute(int fd, const char* name, std::string* value) {
     for (;;) {
         const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
         if (size < 0) {
@@ -63,19 +81,6 @@ int readAttribute(int fd, const char* name, std::vector<char>* value) {
         }
     }
 }
-
-bool listed(const std::vector<char>& names, const char* name) {
-    for (std::size_t at = 0; at < names.size();
-         at += std::char_traits<char>::length(&names[at]) + 1) {
-        if (std::char_traits<char>::compare(&names[at], name,
-                                            std::char_traits<char>::length(name) + 1) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 int readFully(int fd, std::uint64_t offset, void* buffer, std::size_t count, std::size_t* done) {
     auto* bytes = static_cast<unsigned char*>(buffer);
@@ -245,14 +250,18 @@ int copyExtendedAttributes(int from, int to, bool strict) {
     for (std::size_t at = 0; at < present.size();
          at += std::char_traits<char>::length(&present[at]) + 1) {
         const char* name = &present[at];
-        if (!listed(wanted, name) && ::fremovexattr(to, name) != 0 && strict) {
+        if (!listed(wanted, name) && !isOwnAttribute(name) && ::fremovexattr(to, name) != 0 &&
+            strict) {
             return errno;
         }
     }
-    std::vector<char> value;
+    std::string value;
     for (std::size_t at = 0; at < wanted.size();
          at += std::char_traits<char>::length(&wanted[at]) + 1) {
         const char* name = &wanted[at];
+        if (isOwnAttribute(name)) {
+            continue;
+        }
         int error = readAttribute(from, name, &value);
         if (error == 0 && ::fsetxattr(to, name, value.data(), value.size(), 0) != 0) {
             error = errno;

@@ -40,8 +40,12 @@ int syncFolder(int folder);
 int createUnique(int folder, const std::string& prefix, PosixFileDescriptor* file,
                  std::string* name);
 
+// The value of the extended attribute `name` of the file open as `fd`.
+int readAttribute(int fd, const char* name, std::string* value);
+
 // Gives `to` the extended attributes of `from` (access control lists among them) and takes away
-// those `from` lacks. With strict false, attributes that can't be set are passed over.
+// those `from` lacks; the program's own (user.patchdoc.*) are left as they are. With strict false,
+// attributes that can't be set are passed over.
 int copyExtendedAttributes(int from, int to, bool strict);
 
 // Gives `to` the owner and group of `st` where the caller may, then its permission bits (after

@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include "platform/PosixCopyRecord.h"
 #include "platform/PosixCreatedFile.h"
+#include "platform/PosixExclusiveHold.h"
 #include "platform/PosixFileDescriptor.h"
 #include "platform/PosixFileIO.h"
 #include "platform/PosixReadableFile.h"
@@ -48,7 +52,8 @@ public:
         if (!fd.valid()) {
             return errno;
         }
-        if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
+        // Once the file is held, its descriptor's exclusive lock stands for the reader's too.
+        if (hold_ == nullptr && ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
             return errno;
         }
         *file = std::make_unique<PosixReadableFile>(fd.release(),
@@ -128,36 +133,7 @@ public:
     }
 
     int copyTo(const fs::path& path, bool replace) override {
-        if (error_ != 0) {
-            return error_;
-        }
-        PosixFileDescriptor otherFolder;
-        if (!inFolder(path)) {
-            otherFolder = posixio::openFolder(path.parent_path());
-            if (!otherFolder.valid()) {
-                return errno;
-            }
-        }
-        const int folder = otherFolder.valid() ? otherFolder.get() : folder_.get();
-        const std::string leaf = path.filename().string();
-        PosixFileDescriptor out;
-        std::string staged;
-        if (const int error = posixio::createUnique(folder, posixio::kTempPrefix, &out, &staged)) {
-            return error;
-        }
-        int error = fill(out.get());
-        if (error == 0) {
-            error = replace ? posixio::renameReplacing(out.get(), folder, staged, leaf)
-                            : posixio::renameWithoutReplacing(out.get(), folder, staged, leaf);
-        }
-        if (error != 0) {
-            if (posixio::names(folder, staged, out.get())) {
-                ::unlinkat(folder, staged.c_str(), 0);
-            }
-            return error;
-        }
-        (void)posixio::syncFolder(folder);
-        return refresh();
+        return stage(path, replace, [this](int out) { return fill(out); });
     }
 
     int createBeside(const std::string& prefix, std::unique_ptr<CreatedFile>* file) override {
@@ -251,31 +227,107 @@ public:
         if (::fstat(in, &st) != 0) {
             return errno;
         }
-        PosixFileDescriptor out(
-            ::openat(folder_.get(), name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat target;
-        if (!out.valid() || ::fstat(out.get(), &target) != 0) {
-            return errno;
+        if (!writable_) {
+            if (const int error = reopen()) {
+                return error;
+            }
+            if (!writable_) {
+                return EACCES;
+            }
         }
-        if (!sameFile(target, pinned_)) {
-            return kChanged;
-        }
+        const int out = file_.get();
         // Space for the whole content is taken before a byte changes, so a full disk (or a file
         // size limit) refuses the overwrite instead of leaving half of it.
-        if (st.st_size > 0 && ::fallocate(out.get(), 0, 0, st.st_size) != 0 &&
-            errno != EOPNOTSUPP && errno != ENOSYS) {
+        if (st.st_size > 0 && ::fallocate(out, 0, 0, st.st_size) != 0 && errno != EOPNOTSUPP &&
+            errno != ENOSYS) {
             return errno;
         }
         *touched = true;
-        int error = posixio::copyRange(in, 0, out.get(), 0, static_cast<std::uint64_t>(st.st_size));
-        if (error == 0 && ::ftruncate(out.get(), st.st_size) != 0) {
+        int error = posixio::copyRange(in, 0, out, 0, static_cast<std::uint64_t>(st.st_size));
+        if (error == 0 && ::ftruncate(out, st.st_size) != 0) {
             error = errno;
         }
-        if (error == 0 && ::fsync(out.get()) != 0) {
+        if (error == 0 && ::fsync(out) != 0) {
             error = errno;
         }
-        const int closeError = out.reset();
-        return error != 0 ? error : closeError;
+        return error;
+    }
+
+    int holdExclusively() override {
+        if (error_ != 0) {
+            return error_;
+        }
+        if (hold_ != nullptr) {
+            return 0;
+        }
+        if (const int error = reopen()) {
+            return error;
+        }
+        auto hold = std::make_unique<PosixExclusiveHold>();
+        if (const int error = hold->take(file_.get(), writable_)) {
+            return error;
+        }
+        hold_ = std::move(hold);
+        return 0;
+    }
+
+    bool openedMeanwhile() override { return hold_ != nullptr && hold_->openedMeanwhile(); }
+
+    void letGo() override {
+        if (hold_ != nullptr) {
+            hold_->release(file_.get());
+            hold_.reset();
+        }
+    }
+
+    int keepCopy(const fs::path& path, CopyKind kind, const std::string& note) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        const std::string record = PosixCopyRecord::Of(file_.get(), pinned_, kind, note).text();
+        const int error = stage(path, false, [&](int out) {
+            const int filled = kind == CopyKind::Backup ? fill(out) : fillPrivately(out);
+            // Unmarked where the file system keeps no attributes.
+            (void)::fsetxattr(out, PosixCopyRecord::kAttribute, record.data(), record.size(), 0);
+            return filled;
+        });
+        if (error != 0) {
+            return error;
+        }
+        std::error_code ignored;
+        const std::string where = fs::absolute(path, ignored).string();
+        (void)::fsetxattr(file_.get(), PosixCopyRecord::kFileAttribute, where.data(), where.size(),
+                          0);
+        return refresh();
+    }
+
+    bool findCopy(const std::vector<fs::path>& candidates, MarkedCopy* copy) override {
+        if (error_ != 0) {
+            return false;
+        }
+        std::string recorded;
+        if (posixio::readAttribute(file_.get(), PosixCopyRecord::kFileAttribute, &recorded) == 0 &&
+            readCopy(recorded, copy)) {
+            return true;
+        }
+        for (const fs::path& candidate : candidates) {
+            if (readCopy(candidate, copy)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void forgetCopy(const MarkedCopy& copy) override {
+        if (error_ != 0) {
+            return;
+        }
+        (void)::fremovexattr(file_.get(), PosixCopyRecord::kFileAttribute);
+        MarkedCopy again;
+        if (copy.kind == CopyKind::Kept && readCopy(copy.path, &again)) {
+            ::unlink(copy.path.c_str());
+        }
+        (void)refresh();
     }
 
 private:
@@ -310,6 +362,94 @@ private:
         return 0;
     }
 
+    // Opens the file again as its only handle in this process, for reading and writing where
+    // the caller may, else for reading; another program's lease on it makes this kInUse.
+    int reopen() {
+        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        bool writable = true;
+        PosixFileDescriptor fd(::openat(folder_.get(), name_.c_str(), O_RDWR | flags));
+        if (!fd.valid() && (errno == EACCES || errno == EROFS)) {
+            writable = false;
+            fd = PosixFileDescriptor(::openat(folder_.get(), name_.c_str(), O_RDONLY | flags));
+        }
+        struct stat st;
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+            const int error = errno;
+            return error == EWOULDBLOCK                ? kInUse
+                   : error == ELOOP || error == ENOENT ? kChanged
+                                                       : error;
+        }
+        if (!sameFile(st, pinned_)) {
+            return kChanged;
+        }
+        file_ = std::move(fd);
+        writable_ = writable;
+        return 0;
+    }
+
+    // Makes a new file beside `path` (in the held folder when that is where it goes), has
+    // `fill` write it through its descriptor, and gives it the name `path`.
+    int stage(const fs::path& path, bool replace, const std::function<int(int)>& fill) {
+        if (error_ != 0) {
+            return error_;
+        }
+        PosixFileDescriptor otherFolder;
+        if (!inFolder(path)) {
+            otherFolder = posixio::openFolder(path.parent_path());
+            if (!otherFolder.valid()) {
+                return errno;
+            }
+        }
+        const int folder = otherFolder.valid() ? otherFolder.get() : folder_.get();
+        const std::string leaf = path.filename().string();
+        PosixFileDescriptor out;
+        std::string staged;
+        if (const int error = posixio::createUnique(folder, posixio::kTempPrefix, &out, &staged)) {
+            return error;
+        }
+        int error = fill(out.get());
+        if (error == 0) {
+            error = replace ? posixio::renameReplacing(out.get(), folder, staged, leaf)
+                            : posixio::renameWithoutReplacing(out.get(), folder, staged, leaf);
+        }
+        if (error != 0) {
+            if (posixio::names(folder, staged, out.get())) {
+                ::unlinkat(folder, staged.c_str(), 0);
+            }
+            return error;
+        }
+        (void)posixio::syncFolder(folder);
+        return refresh();
+    }
+
+    // True when `path` is a copy marked by keepCopy as this very file's, owned by the caller
+    // or by the file's owner; `*copy` then describes it.
+    bool readCopy(const fs::path& path, MarkedCopy* copy) {
+        PosixFileDescriptor fd(
+            ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st;
+        std::string text;
+        PosixCopyRecord record;
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            (st.st_uid != ::geteuid() && st.st_uid != pinned_.st_uid) ||
+            posixio::readAttribute(fd.get(), PosixCopyRecord::kAttribute, &text) != 0 ||
+            !PosixCopyRecord::Parse(text, &record)) {
+            return false;
+        }
+        struct stat now;
+        if (::fstat(file_.get(), &now) != 0 ||
+            !record.sameFile(PosixCopyRecord::Of(file_.get(), now, record.kind, ""))) {
+            return false;
+        }
+        copy->path = path;
+        copy->kind = record.kind;
+        copy->note = record.note;
+        copy->fileUnchanged = now.st_size == record.size &&
+                              now.st_mtim.tv_sec == record.modifiedSeconds &&
+                              now.st_mtim.tv_nsec == record.modifiedNanoseconds;
+        return true;
+    }
+
     // Takes the file's state again after a change this object made (a name added changes the
     // change time), so that checkUnchanged only sees the changes of others.
     int refresh() {
@@ -340,6 +480,18 @@ private:
         const bool refused = (folder.st_mode & S_ISVTX) != 0 && caller != 0 &&
                              caller != pinned_.st_uid && caller != folder.st_uid;
         return refused ? EPERM : 0;
+    }
+
+    // Writes the pinned file's content and times into `out`, a new file that stays the caller's
+    // own and readable by the caller only: it may lie in a folder open to everyone.
+    int fillPrivately(int out) {
+        int error =
+            posixio::fillAndSync(file_.get(), static_cast<std::uint64_t>(pinned_.st_size), out);
+        const struct timespec times[2] = {pinned_.st_atim, pinned_.st_mtim};
+        if (error == 0 && ::futimens(out, times) != 0) {
+            error = errno;
+        }
+        return error;
     }
 
     // Writes the pinned file's content and metadata into `out`, a new file.
@@ -375,6 +527,8 @@ private:
     std::string name_;
     PosixFileDescriptor folder_;
     PosixFileDescriptor file_;
+    bool writable_ = false;
+    std::unique_ptr<PosixExclusiveHold> hold_;
     struct stat pinned_ {};
 };
 

@@ -9,7 +9,7 @@
 #include "platform/TerminalText.h"
 #include "repair/FixFile.h"
 #include "repair/RepairPass.h"
-#include "repairtool/KeptOriginalName.h"
+#include "repairtool/InterruptedRepair.h"
 #include "repairtool/ReplaceWithRepaired.h"
 #include "streams/TempFile.h"
 
@@ -23,20 +23,6 @@ std::unique_ptr<TempFile> CreateOutputFile(PinnedFile& pinned) {
         return std::make_unique<TempFile>(std::move(beside));
     }
     return std::make_unique<TempFile>();
-}
-
-// Set when an earlier run was stopped while it overwrote the file in place.
-std::string InterruptedRepair(const PinnedFile& pinned) {
-    std::filesystem::path kept = KeptOriginalName(pinned.realPath());
-    if (!Env::Default().pathExists(kept)) {
-        kept = Env::Default().tempFolder() / kept.filename();
-        if (!Env::Default().pathExists(kept)) {
-            return std::string();
-        }
-    }
-    return "An earlier repair of this file was interrupted; its original content is in " +
-           kept.string() +
-           ". Put that file back in place of this one, or delete it, and run again. ";
 }
 
 }  // namespace
