@@ -41,8 +41,6 @@ public:
     virtual int createFile(const std::filesystem::path& folder, const std::string& prefix,
                            std::unique_ptr<CreatedFile>* file) = 0;
 
-    virtual int deleteFile(const std::filesystem::path& path) = 0;
-
     // The system's description of an error number.
     virtual std::string errorText(int errorNumber) = 0;
 

@@ -65,10 +65,6 @@ public:
         return PosixCreatedFile::create(std::move(held), folder, prefix, file);
     }
 
-    int deleteFile(const fs::path& path) override {
-        return ::unlink(path.c_str()) == 0 ? 0 : errno;
-    }
-
     std::string errorText(int errorNumber) override {
         char buffer[256];
         return std::string(::strerror_r(errorNumber, buffer, sizeof buffer));

@@ -23,7 +23,6 @@ public:
                    std::unique_ptr<CreatedFile>* file) override {
         return base().createFile(folder, prefix, file);
     }
-    int deleteFile(const std::filesystem::path& p) override { return base().deleteFile(p); }
     std::string errorText(int errorNumber) override { return base().errorText(errorNumber); }
     int openReadable(const std::filesystem::path& p, std::unique_ptr<ReadableFile>* file) override {
         return base().openReadable(p, file);
