@@ -69,7 +69,8 @@ public:
     // Writes a complete copy of the file to `path`: its bytes, permission bits, owner and group
     // where allowed, access and modification times, extended attributes and access control
     // lists where the file system keeps them. The copy is flushed and only then given the name;
-    // with replace false an existing name is refused, with replace true it is replaced.
+    // with replace false an existing name is refused (EEXIST, before anything is copied), with
+    // replace true it is replaced.
     virtual int copyTo(const std::filesystem::path& path, bool replace) = 0;
 
     // Creates a new file as Env::createFile does, in the folder that holds this file (the held

@@ -402,6 +402,10 @@ private:
         }
         const int folder = otherFolder.valid() ? otherFolder.get() : folder_.get();
         const std::string leaf = path.filename().string();
+        struct stat taken;
+        if (!replace && ::fstatat(folder, leaf.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+            return EEXIST;  // refused before anything is copied; the naming refuses it anyway
+        }
         PosixFileDescriptor out;
         std::string staged;
         if (const int error = posixio::createUnique(folder, posixio::kTempPrefix, &out, &staged)) {

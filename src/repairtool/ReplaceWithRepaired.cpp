@@ -46,19 +46,29 @@ std::vector<fs::path> BackupNamesOfItself(const fs::path& file, PinnedFile& pinn
 }
 
 // Without a backup, a copy of the original kept for the time of the overwrite: beside the file,
-// else in the temporary folder. On failure returns the first place's error.
+// else under the first free name in the temporary folder (a taken one may be the copy of another
+// file of the same name). On failure returns the first error.
 int KeepOriginal(PinnedFile& pinned, const std::string& note, PinnedFile::MarkedCopy* copy) {
+    const std::vector<fs::path> names =
+        KeptOriginalNames(pinned.realPath(), Env::Default().tempFolder());
     int firstError = 0;
-    for (const fs::path& place :
-         KeptOriginalNames(pinned.realPath(), Env::Default().tempFolder())) {
-        const int error = pinned.keepCopy(place, PinnedFile::CopyKind::Kept, note);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (Env::Default().pathExists(names[i])) {
+            continue;
+        }
+        const int error = pinned.keepCopy(names[i], PinnedFile::CopyKind::Kept, note);
         if (error == 0) {
-            copy->path = place;
+            copy->path = names[i];
             return 0;
         }
         firstError = firstError != 0 ? firstError : error;
+        if (i > 0) {
+            break;  // the temporary folder takes none either
+        }
     }
-    return firstError;
+    // With every name taken, the system's own refusal (made before anything is copied).
+    return firstError != 0 ? firstError
+                           : pinned.keepCopy(names.front(), PinnedFile::CopyKind::Kept, note);
 }
 
 // The content is overwritten in place; a complete copy of the old bytes, marked as the file's,
