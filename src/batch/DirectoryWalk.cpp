@@ -88,8 +88,11 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         }
         const FolderDescriptor::Entry entry = current.entries[current.next++];
         const bfs::path path = current.path / entry.name;
-        if (IsPresentationName(entry.name) && !IsBackupOfSibling(entry.name, current.folder) &&
-            !created.contains(path.string())) {
+        if (IsPresentationName(entry.name) && entry.isLink) {
+            PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
+        } else if (IsPresentationName(entry.name) &&
+                   !IsBackupOfSibling(entry.name, current.folder) &&
+                   !created.contains(path.string())) {
             RepairOneFile(path.string(), createBackup, created);
         }
         if (entry.isFolder) {

@@ -19,6 +19,9 @@ std::filesystem::path ModuleFolder();
 // an error like any other failure.
 void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& created);
 
+// Counts, in RunTally(), an entry the walk passed over instead of repairing it.
+void PassOver(PassedOver kind);
+
 // The outcomes of every RepairOneFile call of this process.
 const RepairTally& RunTally();
 

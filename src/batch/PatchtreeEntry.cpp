@@ -10,6 +10,7 @@
 #include "batch/LogFileName.h"
 #include "batch/LogFolder.h"
 #include "batch/LogWriter.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -38,11 +39,11 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     }
     SetLogPath(std::filesystem::path(logFolder + LogFileName()));
     WalkDirectories(settings.folders, settings.createBackup);
-    // Last on the console, once the last child has ended; a run that met no presentation prints
-    // nothing, as it writes no log.
+    // Last on the console, once the last child has ended; a run that met no presentation name
+    // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
-    if (tally.files() > 0) {
-        std::cout << tally.summaryLine(LogPath().string()) << std::endl;
+    if (tally.files() > 0 || tally.passedOver() > 0) {
+        std::cout << StdoutText(tally.summaryLine(LogPath().string())) << std::endl;
     }
     return 0;
 }

@@ -28,11 +28,10 @@ public:
         return base().pinFile(p);
     }
     std::filesystem::path tempFolder() override { return base().tempFolder(); }
-    int createUniqueFile(const std::filesystem::path& folder, const std::string& prefix,
-                         std::filesystem::path* created) override {
-        return base().createUniqueFile(folder, prefix, created);
+    int createFile(const std::filesystem::path& folder, const std::string& prefix,
+                   std::unique_ptr<CreatedFile>* file) override {
+        return base().createFile(folder, prefix, file);
     }
-    int deleteFile(const std::filesystem::path& p) override { return base().deleteFile(p); }
     std::string errorText(int errorNumber) override { return base().errorText(errorNumber); }
     int openReadable(const std::filesystem::path& p, std::unique_ptr<ReadableFile>* file) override {
         return base().openReadable(p, file);
