@@ -174,10 +174,16 @@ def full_disk(kind, folder, old, patchdoc, scratch):
         f.write(old)
     copy = os.path.join(folder, "copy.ppt")
     subprocess.run(["cp", "--reflink=always", deck, copy], check=True)
-    subprocess.run(["sync", "-f", folder], check=True)
-    room = os.statvfs(folder)
-    with open(os.path.join(folder, "filler"), "wb") as f:
-        os.posix_fallocate(f.fileno(), 0, room.f_bavail * room.f_frsize - len(old) // 4)
+    # btrfs frees the blocks of deleted files in the background, after the transaction that
+    # deleted them: the free room is filled again until it stays below the file's size.
+    for number in range(8):
+        subprocess.run(["sync", "-f", folder], check=True)
+        room = os.statvfs(folder)
+        free = room.f_bavail * room.f_frsize
+        if free <= len(old) // 2:
+            break
+        with open(os.path.join(folder, f"filler{number}"), "wb") as f:
+            os.posix_fallocate(f.fileno(), 0, free - len(old) // 4)
     temp = os.path.join(scratch, "tmp")
     os.mkdir(temp)
     subprocess.run(["chattr", "+i", locked], check=True)
