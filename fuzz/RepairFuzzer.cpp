@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FixFile fixFile;
         std::string message;
         RunRepairPass(
-            input, fixFile, [&output] { return output.path(); }, message);
+            input, fixFile, [&output]() -> TempFile& { return output; }, message);
     }
     fs::remove(input);
     requireEmptyFolder();

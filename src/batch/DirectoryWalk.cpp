@@ -93,12 +93,14 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         }
         const FolderDescriptor::Entry entry = current.entries[current.next++];
         const std::string path = EntryPath(current.path, entry.name);
-        if (IsPresentationName(entry.name)) {
+        if (IsPresentationName(entry.name) && entry.isLink) {
+            PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
+        } else if (IsPresentationName(entry.name)) {
             if (!IsBackupOfSibling(entry.name, current.folder) && !created.contains(path)) {
                 RepairOneFile(path, createBackup, created);
             }
         } else if (IsOtherCaseOfPresentationName(entry.name)) {
-            CountPassedOver(PassedOver::OtherCaseOfEnding);
+            PassOver(PassedOver::OtherCaseOfEnding);
         }
         if (entry.isFolder) {
             FolderDescriptor child;

@@ -8,6 +8,7 @@
 #include "batch/LogWriter.h"
 #include "platform/Env.h"
 #include "platform/SystemConventions.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ void ReportStartError(const std::filesystem::path& program, int error) {
         std::cerr << Conventions().repairProgramName
                   << ": the folder of Patchtree itself is unknown";
     } else {
-        std::cerr << '"' << program.u8string() << "\": " << Env::Default().errorText(error);
+        std::cerr << StderrText('"' + program.u8string() +
+                                "\": " + Env::Default().errorText(error));
     }
     std::cerr << std::endl;
 }
@@ -90,12 +92,12 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
     Tally().add(OutcomeOf(result));
 }
 
-const RepairTally& RunTally() {
-    return Tally();
+void PassOver(PassedOver kind) {
+    Tally().passOver(kind);
 }
 
-void CountPassedOver(PassedOver kind) {
-    Tally().add(kind);
+const RepairTally& RunTally() {
+    return Tally();
 }
 
 RepairOutcome OutcomeOf(const ProcessResult& result) {

@@ -19,9 +19,11 @@ std::filesystem::path ModuleFolder();
 // an error like any other failure.
 void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& created);
 
-// The outcomes of every RepairOneFile call of this process, and what the walk passed over.
+// Counts, in RunTally(), an entry the walk passed over instead of repairing it.
+void PassOver(PassedOver kind);
+
+// The outcomes of every RepairOneFile call of this process.
 const RepairTally& RunTally();
-void CountPassedOver(PassedOver kind);
 
 // Fixed for exit status 0, Ok for 2, Failed for any other status, a child that could not be
 // started or one ended by a signal.

@@ -46,10 +46,10 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     }
     SetLogPath(std::filesystem::u8path(logFolder + LogFileName()));
     WalkDirectories(settings.folders, settings.createBackup);
-    // Last on the console, once the last child has ended; a run that met no presentation and
-    // passed over none prints nothing.
+    // Last on the console, once the last child has ended; a run that met no presentation name
+    // and passed over none prints nothing.
     const RepairTally& tally = RunTally();
-    if (!tally.empty()) {
+    if (tally.files() > 0 || tally.passedOver() > 0) {
         std::cout << StdoutText(tally.summaryLine(LogPath().u8string())) << std::endl;
     }
     return 0;

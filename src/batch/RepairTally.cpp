@@ -1,15 +1,5 @@
 #include "batch/RepairTally.h"
 
-#include <vector>
-
-namespace {
-
-std::string Counted(std::uint64_t count, const char* one, const char* many) {
-    return std::to_string(count) + ' ' + (count == 1 ? one : many);
-}
-
-}  // namespace
-
 void RepairTally::add(RepairOutcome outcome) {
     switch (outcome) {
         case RepairOutcome::Fixed:
@@ -24,28 +14,29 @@ void RepairTally::add(RepairOutcome outcome) {
     }
 }
 
-bool RepairTally::empty() const {
-    return files() == 0 && otherCase_ == 0;
-}
-
-void RepairTally::add(PassedOver kind) {
-    switch (kind) {
-        case PassedOver::OtherCaseOfEnding:
-            ++otherCase_;
-            break;
+std::uint64_t RepairTally::passedOver() const {
+    std::uint64_t all = 0;
+    for (const std::uint64_t count : passedOver_) {
+        all += count;
     }
+    return all;
 }
 
 std::string RepairTally::summaryLine(const std::string& logPath) const {
-    std::vector<std::string> passedOver;
-    if (otherCase_ > 0) {
-        passedOver.push_back(Counted(otherCase_, "name ending in another case of .ppt",
-                                     "names ending in another case of .ppt"));
+    // Each kind's name for one and for more, in the order of PassedOver.
+    static const char* const kNames[][2] = {
+        {"symbolic link", "symbolic links"},
+        {"name ending in another case of .ppt", "names ending in another case of .ppt"}};
+    std::string passed;
+    for (std::size_t kind = 0; kind < passedOver_.size(); ++kind) {
+        if (passedOver_[kind] > 0) {
+            passed += (passed.empty() ? "; passed over: " : ", ") +
+                      std::to_string(passedOver_[kind]) + " " +
+                      kNames[kind][passedOver_[kind] == 1 ? 0 : 1];
+        }
     }
-    std::string line = Counted(files(), "file: ", "files: ") + std::to_string(fixed_) + " fixed, " +
-                       std::to_string(ok_) + " ok, " + std::to_string(failed_) + " failed";
-    for (std::size_t i = 0; i < passedOver.size(); ++i) {
-        line += (i == 0 ? "; passed over: " : ", ") + passedOver[i];
-    }
-    return line + (files() > 0 ? ". Log: " + logPath : ". No log written.");
+    return std::to_string(files()) + (files() == 1 ? " file: " : " files: ") +
+           std::to_string(fixed_) + " fixed, " + std::to_string(ok_) + " ok, " +
+           std::to_string(failed_) + " failed" + passed +
+           (files() > 0 ? ". Log: " + logPath : ". No log written.");
 }

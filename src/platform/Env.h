@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CreatedFile.h"
 #include "platform/PinnedFile.h"
 #include "platform/ProcessResult.h"
 #include "platform/ReadableFile.h"
@@ -50,11 +51,9 @@ public:
     virtual std::filesystem::path tempFolder() = 0;
 
     // Atomically creates a new, empty file named `prefix`, some unique characters and ".tmp" in
-    // `folder`, readable and writable by the owner only.
-    virtual int createUniqueFile(const std::filesystem::path& folder, const std::string& prefix,
-                                 std::filesystem::path* created) = 0;
-
-    virtual int deleteFile(const std::filesystem::path& path) = 0;
+    // `folder`, readable and writable by the owner only, and holds it open (see CreatedFile).
+    virtual int createFile(const std::filesystem::path& folder, const std::string& prefix,
+                           std::unique_ptr<CreatedFile>* file) = 0;
 
     // The system's description of an error number, as one line without a line end.
     virtual std::string errorText(int errorNumber) = 0;
@@ -66,9 +65,9 @@ public:
     // with the C runtime's errno set.
     virtual std::FILE* openStdioFile(const std::filesystem::path& path, const char* mode) = 0;
 
-    // Opens a file for reading and shares it with readers only: a file another process holds
-    // for writing makes this fail with a LockConflict error, and while the file stays open no
-    // writer can have it.
+    // Opens a file for reading, shared with other readers: a file held through openWritable (in
+    // this process or another) makes this fail with a LockConflict error, and while the file
+    // stays open openWritable can't have it.
     virtual int openReadable(const std::filesystem::path& path,
                              std::unique_ptr<ReadableFile>* file) = 0;
 

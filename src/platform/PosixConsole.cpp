@@ -5,3 +5,7 @@
 bool StdoutIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;
 }
+
+bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}

@@ -106,6 +106,10 @@ bool StdoutIsTerminal() {
     return IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
+bool StderrIsTerminal() {
+    return IsConsole(::GetStdHandle(STD_ERROR_HANDLE));
+}
+
 void InstallConsoleStreams() {
     static StandardStreamBuffer output(STD_OUTPUT_HANDLE);
     static StandardStreamBuffer error(STD_ERROR_HANDLE);

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "platform/Env.h"
+#include "platform/WindowsCreatedFile.h"
 #include "platform/WindowsFiles.h"
 #include "platform/WindowsPinnedFile.h"
 #include "platform/WindowsSupport.h"
@@ -81,17 +82,9 @@ public:
         return fs::path(buffer);
     }
 
-    int createUniqueFile(const fs::path& folder, const std::string& prefix,
-                         fs::path* created) override {
-        Handle file;
-        if (const int error = winsupport::CreateUnique(folder, prefix, &file, created)) {
-            return error;
-        }
-        return file.reset();
-    }
-
-    int deleteFile(const fs::path& path) override {
-        return ::DeleteFileW(Win32Path(path).c_str()) ? 0 : LastError();
+    int createFile(const fs::path& folder, const std::string& prefix,
+                   std::unique_ptr<CreatedFile>* file) override {
+        return WindowsCreatedFile::create(folder, prefix, file);
     }
 
     std::string errorText(int errorNumber) override {
@@ -155,11 +148,13 @@ public:
         return file;
     }
 
+    // openReadable and openWritable exclude each other as flock does on POSIX: by a lock that
+    // only they take, so that other handles of the file (a file this run created and still
+    // holds, a program that only reads) neither hinder them nor are hindered.
     int openReadable(const fs::path& path, std::unique_ptr<ReadableFile>* file) override {
-        // Readers are welcome, writers are not: a file another process writes can't be opened,
-        // and while it is open here nobody can open it for writing.
-        Handle handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid()) {
             return LastError();
         }
@@ -167,15 +162,18 @@ public:
         if (const int error = winsupport::QueryState(handle.get(), &state)) {
             return error;
         }
+        if (const int error = winsupport::LockMarker(handle.get(), false)) {
+            return error;
+        }
         *file = std::make_unique<WindowsReadableFile>(std::move(handle), state.size);
         return 0;
     }
 
     int openWritable(const fs::path& path, std::unique_ptr<WritableFile>* file) override {
-        // Held by nobody else; a link put in place of the file (a symbolic link, a junction, a
-        // second name of another file) is refused, so that nothing written here lands elsewhere.
-        Handle handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                    nullptr, OPEN_ALWAYS,
+        // A link put in place of the file (a symbolic link, a junction, a second name of another
+        // file) is refused, so that nothing written here lands elsewhere.
+        Handle handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!handle.valid()) {
             return LastError();
@@ -189,6 +187,9 @@ public:
         }
         if (state.links > 1) {
             return ERROR_TOO_MANY_LINKS;
+        }
+        if (const int error = winsupport::LockMarker(handle.get(), true)) {
+            return error;
         }
         if (const int error = winsupport::SetLength(handle.get(), 0)) {
             return error;

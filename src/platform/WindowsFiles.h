@@ -45,6 +45,9 @@ public:
         return ::FlushFileBuffers(handle_.get()) ? 0 : winsupport::LastError();
     }
     int close() override { return handle_.reset(); }
+    // Block cloning is not asked for: every copy is a plain one, and 4096 keeps copies of whole
+    // pages aligned.
+    std::uint32_t blockSize() const override { return 4096; }
 
 private:
     bool open() const { return handle_.valid(); }

@@ -124,9 +124,13 @@ int FolderDescriptor::list(std::vector<Entry>* entries) const {
             const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(&buffer[at]);
             const std::wstring_view name(info->FileName, info->FileNameLength / sizeof(wchar_t));
             if (name != L"." && name != L"..") {
+                // For a reparse point the entry's EaSize holds its tag.
+                const bool link =
+                    IsLink(info->FileAttributes) && (info->EaSize == IO_REPARSE_TAG_SYMLINK ||
+                                                     info->EaSize == IO_REPARSE_TAG_MOUNT_POINT);
                 const bool isFolder = (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                                       !IsLink(info->FileAttributes);
-                entries->push_back({winsupport::Narrow(name), isFolder});
+                entries->push_back({winsupport::Narrow(name), isFolder, link});
             }
             if (info->NextEntryOffset == 0) {
                 break;

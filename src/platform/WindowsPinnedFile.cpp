@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include "platform/WindowsCopyRecord.h"
+#include "platform/WindowsCreatedFile.h"
 #include "platform/WindowsFiles.h"
+#include "platform/WindowsSecurity.h"
 #include "platform/WindowsSupport.h"
 
 namespace fs = std::filesystem;
@@ -20,11 +23,32 @@ constexpr const char* kStagePrefix = "kvf";
 // before, and the others describe the file's storage, not its user's wishes.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// While the file is held, other programs may read it, and rename or delete it (the replacement
+// needs that too), but none may write it.
+constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
 // Where the file system can't give a file a second name.
 bool NoLinkError(int error) {
     return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SAME_DEVICE ||
            error == ERROR_NOT_SUPPORTED || error == ERROR_TOO_MANY_LINKS;
+}
+
+Handle OpenFile(const fs::path& path, DWORD access, DWORD share) {
+    return Handle(::CreateFileW(Win32Path(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The text of the record stream of the copy at `path`; empty when there is none.
+std::string ReadRecord(const fs::path& path) {
+    const Handle stream = OpenFile(Win32Path(path) + WindowsCopyRecord::kStream, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    std::string text(4096, '\0');
+    std::size_t got = 0;
+    if (!stream.valid() || winsupport::ReadAt(stream.get(), 0, text.data(), text.size(), &got)) {
+        return std::string();
+    }
+    text.resize(got);
+    return text;
 }
 
 class WindowsPinnedFile : public PinnedFile {
@@ -95,138 +119,125 @@ public:
     }
 
     int copyTo(const fs::path& path, bool replace) override {
-        if (error_ != 0) {
-            return error_;
-        }
-        Handle reserved;
-        fs::path staged;
-        if (const int error =
-                winsupport::CreateUnique(path.parent_path(), kStagePrefix, &reserved, &staged)) {
-            return error;
-        }
-        reserved.reset();
-        // The copy keeps the attributes, the modification time and the alternate data streams.
-        int error = ::CopyFileW(Win32Path(realPath_).c_str(), Win32Path(staged).c_str(), FALSE)
-                        ? 0
-                        : LastError();
-        if (error == 0 && !isNamedBy(realPath_)) {
-            error = kChanged;  // copied by name from a file put in this one's place
-        }
-        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (error == 0 &&
-            !::MoveFileExW(Win32Path(staged).c_str(), Win32Path(path).c_str(), flags)) {
-            error = LastError();
-        }
-        if (error != 0) {
-            ::SetFileAttributesW(Win32Path(staged).c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(Win32Path(staged).c_str());
-            return error;
-        }
-        return 0;
+        return stage(path, replace, [this](HANDLE out) { return fill(out); });
     }
 
-    int prepareReplacement(const fs::path& replacement) override {
+    int createBeside(const std::string& prefix, std::unique_ptr<CreatedFile>* file) override {
         if (error_ != 0) {
             return error_;
         }
-        // The replacement must be the plain file this run wrote, flushed to the disk. Its
-        // attributes, access control list and streams come from this file when it takes the
-        // name (renameOver).
-        Handle file(::CreateFileW(Win32Path(replacement).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        FileState state;
-        if (!file.valid()) {
-            return LastError();
+        return WindowsCreatedFile::create(realPath_.parent_path(), prefix, file);
+    }
+
+    int prepareReplacement(CreatedFile& replacement) override {
+        if (error_ != 0) {
+            return error_;
         }
-        if (const int error = winsupport::QueryState(file.get(), &state)) {
+        auto* created = dynamic_cast<WindowsCreatedFile*>(&replacement);
+        if (created == nullptr || created->path().parent_path() != realPath_.parent_path()) {
+            return ERROR_NOT_SAME_DEVICE;
+        }
+        FileState state;
+        if (const int error = winsupport::QueryState(created->handle(), &state)) {
             return error;
         }
-        if ((state.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || state.links != 1) {
-            return ERROR_ACCESS_DENIED;  // not the file this run wrote
+        if (state.links != 1) {
+            return ERROR_ACCESS_DENIED;  // someone gave it a further name
         }
         // The replacement carries these over too; given here as well, they hold on every
         // implementation of it.
         FILE_BASIC_INFO basic{};
         basic.CreationTime.QuadPart = pinned_.creationTime;
         basic.FileAttributes = pinned_.attributes & kKeptAttributes;  // none: left as it is
-        if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+        if (!::SetFileInformationByHandle(created->handle(), FileBasicInfo, &basic, sizeof basic) ||
+            !::FlushFileBuffers(created->handle())) {
             return LastError();
         }
-        if (!::FlushFileBuffers(file.get())) {
-            return LastError();
-        }
-        return file.reset();
+        return 0;
     }
 
-    int renameOver(const fs::path& replacement) override {
+    int renameOver(CreatedFile& replacement) override {
         if (error_ != 0) {
             return error_;
         }
+        auto* created = dynamic_cast<WindowsCreatedFile*>(&replacement);
+        if (created == nullptr || created->path().parent_path() != realPath_.parent_path()) {
+            return ERROR_NOT_SAME_DEVICE;
+        }
+        // The replacement opens both files by name, and the repaired one with nothing else
+        // holding it: its handle is closed, its name checked before and after.
+        if (!created->keepsItsName()) {
+            return CreatedFile::kNameTaken;
+        }
+        created->close();
         // The original always goes to a name of its own first, so that no failure can leave
         // the file's name empty: without a backup name, a failed replacement may have deleted
         // the original already.
-        Handle reserved;
-        fs::path aside;
-        if (const int error = winsupport::CreateUnique(realPath_.parent_path(), kStagePrefix,
-                                                       &reserved, &aside)) {
+        std::unique_ptr<CreatedFile> reserved;
+        if (const int error = createBeside(kStagePrefix, &reserved)) {
             return error;
         }
-        reserved.reset();
+        const std::wstring aside = Win32Path(reserved->path());
+        static_cast<WindowsCreatedFile&>(*reserved).close();
         const std::wstring name = Win32Path(realPath_);
-        const std::wstring repaired = Win32Path(replacement);
-        const std::wstring original = Win32Path(aside);
-        if (::ReplaceFileW(name.c_str(), repaired.c_str(), original.c_str(), 0, nullptr, nullptr)) {
-            ::DeleteFileW(original.c_str());  // the original lives on under its backup name
-            return 0;
-        }
-        const int error = LastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The original went aside and the repaired file could not take the name: the name
-            // is empty. Either one is put back under it.
-            if (::MoveFileExW(repaired.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) {
-                ::DeleteFileW(original.c_str());
-                return 0;
+        const std::wstring repaired = Win32Path(created->path());
+        if (!::ReplaceFileW(name.c_str(), repaired.c_str(), aside.c_str(), 0, nullptr, nullptr)) {
+            const int error = LastError();
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+                // The original went aside and the repaired file could not take the name: the
+                // name is empty. Either one is put back under it.
+                if (::MoveFileExW(repaired.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) {
+                    ::DeleteFileW(aside.c_str());
+                    return 0;
+                }
+                ::MoveFileExW(aside.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH);
+                return error;
             }
-            ::MoveFileExW(original.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH);
+            ::DeleteFileW(aside.c_str());  // the reserved name; the original kept its own
             return error;
         }
-        ::DeleteFileW(original.c_str());  // the reserved name; the original kept its own
-        return error;
+        // Another file put under the repaired one's name in the moment between the check and
+        // the replacement took the file's place: the original goes back.
+        Handle named;
+        FileState now;
+        if (winsupport::OpenForAttributes(realPath_, &named) != 0 ||
+            winsupport::QueryState(named.get(), &now) != 0 || !now.sameFile(created->identity())) {
+            named.reset();
+            ::MoveFileExW(aside.c_str(), name.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            return CreatedFile::kNameTaken;
+        }
+        ::DeleteFileW(aside.c_str());  // the original lives on under its backup name, if any
+        return 0;
     }
 
-    int overwriteWith(const fs::path& source, bool* touched) override {
+    int overwriteWith(CreatedFile& source, bool* touched) override {
         *touched = false;
         if (error_ != 0) {
             return error_;
         }
-        // This run's own handle refuses writers, itself included: it gives way to one that
-        // refuses everybody else for as long as the overwrite takes, so no other program reads
-        // half a file or writes into it meanwhile.
-        file_.reset();
-        Handle out(::CreateFileW(Win32Path(realPath_).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.valid()) {
-            return LastError();
+        auto* created = dynamic_cast<WindowsCreatedFile*>(&source);
+        if (created == nullptr) {
+            return ERROR_INVALID_PARAMETER;
         }
-        FileState now;
-        if (winsupport::QueryState(out.get(), &now) != 0 || !now.sameFile(pinned_) ||
-            !sameContent(now)) {
-            return kChanged;
+        if (!writable_) {
+            if (const int error = holdExclusively()) {
+                return error;
+            }
+            if (!writable_) {
+                return ERROR_ACCESS_DENIED;
+            }
         }
-        Handle in(::CreateFileW(Win32Path(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         FileState sourceState;
-        if (!in.valid()) {
-            return LastError();
-        }
-        if (const int error = winsupport::QueryState(in.get(), &sourceState)) {
+        if (const int error = winsupport::QueryState(created->handle(), &sourceState)) {
             return error;
         }
+        const HANDLE out = file_.get();
         // Space for the whole content is taken before a byte changes, where the file system
         // can reserve it, so a full disk refuses the overwrite instead of leaving half of it.
         FILE_ALLOCATION_INFO allocation{};
         allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(sourceState.size);
-        if (!::SetFileInformationByHandle(out.get(), FileAllocationInfo, &allocation,
+        if (!::SetFileInformationByHandle(out, FileAllocationInfo, &allocation,
                                           sizeof allocation)) {
             const int error = LastError();
             if (error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_INVALID_PARAMETER &&
@@ -235,24 +246,105 @@ public:
             }
         }
         *touched = true;
-        int error = winsupport::CopyBytes(in.get(), 0, out.get(), 0, sourceState.size);
+        int error = winsupport::CopyBytes(created->handle(), 0, out, 0, sourceState.size);
         if (error == 0) {
-            error = winsupport::SetLength(out.get(), sourceState.size);
+            error = winsupport::SetLength(out, sourceState.size);
         }
-        if (error == 0 && !::FlushFileBuffers(out.get())) {
+        if (error == 0 && !::FlushFileBuffers(out)) {
             error = LastError();
         }
-        const int closeError = out.reset();
-        return error != 0 ? error : closeError;
+        return error;
+    }
+
+    int holdExclusively() override {
+        if (error_ != 0) {
+            return error_;
+        }
+        if (held_) {
+            return 0;
+        }
+        // This run's own handle shares the file with readers only, and so would refuse its own
+        // writer: it gives way to one that may write. A program that has the file open for
+        // writing, or open with writers refused, makes the file in use.
+        file_.reset();
+        bool writable = true;
+        Handle handle = OpenFile(realPath_, GENERIC_READ | GENERIC_WRITE, kHeldShare);
+        if (!handle.valid() && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            writable = false;
+            handle = OpenFile(realPath_, GENERIC_READ, kHeldShare);
+        }
+        if (!handle.valid()) {
+            const int error = LastError();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+                return kInUse;
+            }
+            return error == ERROR_FILE_NOT_FOUND ? kChanged : error;
+        }
+        FileState now;
+        if (winsupport::QueryState(handle.get(), &now) != 0 || !now.sameFile(pinned_)) {
+            return kChanged;
+        }
+        file_ = std::move(handle);
+        writable_ = writable;
+        held_ = true;
+        return 0;
+    }
+
+    // No other program could write the file while it was held: it refused writers throughout.
+    bool openedMeanwhile() override { return false; }
+
+    void letGo() override {
+        if (held_) {
+            file_.reset();
+            held_ = false;
+            writable_ = false;
+        }
+    }
+
+    int keepCopy(const fs::path& path, CopyKind kind, const std::string& note) override {
+        if (error_ != 0) {
+            return error_;
+        }
+        const std::string record = WindowsCopyRecord::Of(pinned_, kind, note).text();
+        return stage(path, false, [&](HANDLE out) {
+            int error = kind == CopyKind::Backup ? fill(out) : fillPrivately(out);
+            if (error == 0) {
+                // Unmarked where the file system keeps no alternate data streams.
+                writeRecord(out, record);
+            }
+            return error;
+        });
+    }
+
+    bool findCopy(const std::vector<fs::path>& candidates, MarkedCopy* copy) override {
+        if (error_ != 0) {
+            return false;
+        }
+        for (const fs::path& candidate : candidates) {
+            if (readCopy(candidate, copy)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void forgetCopy(const MarkedCopy& copy) override {
+        MarkedCopy again;
+        if (error_ != 0 || !readCopy(copy.path, &again)) {
+            return;
+        }
+        const std::wstring path = Win32Path(copy.path);
+        if (copy.kind == CopyKind::Kept) {
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(path.c_str());
+        } else {
+            ::DeleteFileW((path + WindowsCopyRecord::kStream).c_str());
+        }
     }
 
 private:
     int pin(const fs::path& path) {
-        // Other programs may read the file, and rename or delete it (which the replacement
-        // needs too), but none may write it while it is held.
-        file_ = Handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        file_ = OpenFile(path, GENERIC_READ, kHeldShare);
         if (!file_.valid()) {
             return LastError();
         }
@@ -295,10 +387,115 @@ private:
                now.changeTime == pinned_.changeTime;
     }
 
+    // Makes a new file beside `path`, has `fill` write it through its handle, and gives it the
+    // name `path` (replacing a file of that name only when `replace`).
+    template <typename Fill>
+    int stage(const fs::path& path, bool replace, const Fill& fill) {
+        if (error_ != 0) {
+            return error_;
+        }
+        if (!replace && ::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return ERROR_FILE_EXISTS;
+        }
+        std::unique_ptr<CreatedFile> staged;
+        if (const int error =
+                WindowsCreatedFile::create(path.parent_path(), kStagePrefix, &staged)) {
+            return error;
+        }
+        auto& created = static_cast<WindowsCreatedFile&>(*staged);
+        int error = fill(created.handle());
+        if (error == 0 && !::FlushFileBuffers(created.handle())) {
+            error = LastError();
+        }
+        const std::wstring from = Win32Path(created.path());
+        created.close();
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (error == 0 && !::MoveFileExW(from.c_str(), Win32Path(path).c_str(), flags)) {
+            error = LastError();
+        }
+        if (error != 0) {
+            ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(from.c_str());
+        }
+        return error;
+    }
+
+    // Writes the held file's bytes into `out`, a new file, and gives it the file's access
+    // control list (where the system allows), attributes and times.
+    int fill(HANDLE out) {
+        if (const int error = winsupport::CopyBytes(file_.get(), 0, out, 0, pinned_.size)) {
+            return error;
+        }
+        (void)winsecurity::CopyAccessControl(file_.get(), out);
+        return setTimes(out, pinned_.attributes);
+    }
+
+    // As fill, but the copy is readable by the caller only.
+    int fillPrivately(HANDLE out) {
+        if (const int error = winsupport::CopyBytes(file_.get(), 0, out, 0, pinned_.size)) {
+            return error;
+        }
+        if (const int error = winsecurity::MakePrivate(out)) {
+            return error;
+        }
+        return setTimes(out, FILE_ATTRIBUTE_NORMAL);
+    }
+
+    int setTimes(HANDLE out, DWORD attributes) {
+        FILE_BASIC_INFO basic{};
+        basic.CreationTime.QuadPart = pinned_.creationTime;
+        basic.LastAccessTime.QuadPart = pinned_.lastAccessTime;
+        basic.LastWriteTime.QuadPart = pinned_.lastWriteTime;
+        basic.FileAttributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+        return ::SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic) ? 0
+                                                                                      : LastError();
+    }
+
+    void writeRecord(HANDLE copy, const std::string& record) {
+        // The stream of the copy, reached through the copy's own handle.
+        std::wstring self(MAX_PATH, L'\0');
+        const DWORD size =
+            ::GetFinalPathNameByHandleW(copy, self.data(), static_cast<DWORD>(self.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (size == 0 || size >= self.size()) {
+            return;
+        }
+        self.resize(size);
+        Handle stream(::CreateFileW((self + WindowsCopyRecord::kStream).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (stream.valid()) {
+            winsupport::WriteAt(stream.get(), 0, record.data(), record.size());
+        }
+    }
+
+    // True, with `copy` filled in, when `path` is a marked copy of this very file, owned by the
+    // caller or by the file's owner.
+    bool readCopy(const fs::path& path, MarkedCopy* copy) {
+        WindowsCopyRecord record;
+        if (!WindowsCopyRecord::Parse(ReadRecord(path), &record) || !record.sameFile(pinned_)) {
+            return false;
+        }
+        const Handle candidate =
+            OpenFile(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (!candidate.valid() || !winsecurity::OwnedByCallerOr(candidate.get(), file_.get())) {
+            return false;
+        }
+        FileState now;
+        copy->path = path;
+        copy->kind = record.kind;
+        copy->note = record.note;
+        copy->fileUnchanged = winsupport::QueryState(file_.get(), &now) == 0 &&
+                              now.size == record.size && now.lastWriteTime == record.lastWriteTime;
+        return true;
+    }
+
     int error_ = 0;
     fs::path realPath_;
     Handle file_;
     FileState pinned_;
+    bool held_ = false;
+    bool writable_ = false;
 };
 
 }  // namespace

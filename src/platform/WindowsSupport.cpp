@@ -219,6 +219,15 @@ int SetLength(HANDLE file, std::uint64_t length) {
                                                                                    : LastError();
 }
 
+int LockMarker(HANDLE file, bool exclusive) {
+    constexpr std::uint64_t kMarker = 0x7FFFFFFFFFFFFFFEull;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(kMarker);
+    at.OffsetHigh = static_cast<DWORD>(kMarker >> 32);
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    return ::LockFileEx(file, flags, 0, 1, 0, &at) ? 0 : LastError();
+}
+
 int CreateUnique(const fs::path& folder, const std::string& prefix, Handle* file,
                  fs::path* created) {
     std::random_device seed;
@@ -228,8 +237,10 @@ int CreateUnique(const fs::path& folder, const std::string& prefix, Handle* file
         char unique[16];
         std::snprintf(unique, sizeof unique, "%08x", static_cast<unsigned>(random()));
         const fs::path path = folder / fs::u8path(prefix + unique + ".tmp");
-        *file = Handle(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                     0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        *file = Handle(::CreateFileW(Win32Path(path).c_str(),
+                                     GENERIC_READ | GENERIC_WRITE | READ_CONTROL | WRITE_DAC,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file->valid()) {
             *created = path;
             return 0;

@@ -107,8 +107,15 @@ int CopyBytes(HANDLE from, std::uint64_t fromOffset, HANDLE to, std::uint64_t to
 
 int SetLength(HANDLE file, std::uint64_t length);
 
+// Takes a lock, shared or exclusive, on one byte far past any data the file can hold, as an
+// advisory lock between the openers that take it (flock's way): the file's data stays free for
+// everyone, and the lock goes with the handle. ERROR_LOCK_VIOLATION when another handle holds a
+// lock that excludes this one.
+int LockMarker(HANDLE file, bool exclusive);
+
 // Creates a new file "<prefix><8 hex digits>.tmp" in `folder` that did not exist before, opened
-// for reading, writing and deleting, shared with nobody. 0 or an error.
+// for reading, writing and changing its access control list, shared with readers and writers
+// but never renamed or deleted by anyone while it is open. 0 or an error.
 int CreateUnique(const std::filesystem::path& folder, const std::string& prefix, Handle* file,
                  std::filesystem::path* created);
 

@@ -165,12 +165,11 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
             budget_.spend(headBytes);
             head.resize(headBytes);
             object.presentation = std::make_unique<PowerPointPresentation>(
-                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object",
-                std::filesystem::path());
+                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object");
             return true;
         }
         object.unpacked = std::make_unique<TempFile>();
-        FileOutputStream out(object.unpacked->path(), false);
+        FileOutputStream out(object.unpacked->openWriter());
         out.write(head.data(), headBytes);
         std::uint64_t unpacked = headBytes;
         if (headBytes == head.size()) {
@@ -182,8 +181,8 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
         out.close();
     }
     // The output, the record's replacement body, is only made when the presentation is saved.
-    object.presentation =
-        std::make_unique<PowerPointPresentation>(object.unpacked->path(), std::filesystem::path());
+    object.presentation = std::make_unique<PowerPointPresentation>(object.unpacked->openReader(),
+                                                                   object.unpacked->path());
     return true;
 }
 
@@ -206,7 +205,7 @@ void EmbeddedPPT::repair() {
             record.discardTempFile();
             continue;
         }
-        object.presentation->setOutputPath(record.tempFile().path());
+        object.presentation->setOutput(record.tempFile());
         object.presentation->save();
         object.presentation->commit();
         object.presentation.reset();

@@ -2,13 +2,13 @@
 
 #include <functional>
 #include <memory>
-#include <system_error>
 
 #include "errors/FullMessage.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/StringErrorDetail.h"
 #include "repair/EmbeddedPPT.h"
 #include "repair/PowerPointPresentation.h"
+#include "streams/TempFile.h"
 
 namespace {
 
@@ -21,9 +21,9 @@ const char* const kUnexpected = "An unexpected error occurred.";
 // a plain presentation. The shapes of every presentation at every depth are fixed, and counted,
 // first; the output is created and written only when that count is above 0.
 bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
-                const std::function<std::filesystem::path()>& createOutput, std::string& message,
+                const std::function<TempFile&()>& createOutput, std::string& message,
                 const ReadableFileOpener& openInput) {
-    PowerPointPresentation presentation(input, std::filesystem::path(), openInput);
+    PowerPointPresentation presentation(input, openInput);
     if (!presentation.isPowerPoint()) {
         message = kNotPowerPoint;
         return false;
@@ -33,9 +33,9 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         return false;
     }
     EmbeddedPPTList list;
-    std::error_code sizeError;
-    const std::uintmax_t inputBytes = std::filesystem::file_size(input, sizeError);
-    UnpackBudget budget(sizeError ? 0 : inputBytes);
+    // Measured by the stream that holds the embedded objects, not by the file's length, which
+    // a hole can make as large as anyone likes.
+    UnpackBudget budget(presentation.document().oleStream().size());
     presentation.collectEmbeddedPresentations(fixFile, budget, list);
     for (const std::unique_ptr<EmbeddedPPT>& embedded : list) {
         embedded->fixShapes();
@@ -51,7 +51,7 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         list.pop_back();
     }
     if (fixFile.fixedCount() > 0) {
-        presentation.setOutputPath(createOutput());
+        presentation.setOutput(createOutput());
         presentation.save();
         presentation.commit();
     }
@@ -60,8 +60,8 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
 
 // Reads the written output back as a presentation, so that a defective output never replaces
 // the original. Throws what the reading throws.
-void verify(const std::filesystem::path& output) {
-    PowerPointPresentation written(output, std::filesystem::path());
+void verify(const TempFile& output) {
+    PowerPointPresentation written(output.openReader(), output.path());
     if (!written.isPowerPoint() || written.isEncrypted()) {
         throw Exception(std::make_unique<StringErrorDetail>("Not a PowerPoint presentation"));
     }
@@ -70,13 +70,13 @@ void verify(const std::filesystem::path& output) {
 }  // namespace
 
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
-                  const std::function<std::filesystem::path()>& createOutput, std::string& message,
+                  const std::function<TempFile&()>& createOutput, std::string& message,
                   const ReadableFileOpener& openInput) {
     fixFile.reset();
-    std::filesystem::path output;
-    const auto createAndRemember = [&createOutput, &output] {
-        output = createOutput();
-        return output;
+    TempFile* output = nullptr;
+    const auto createAndRemember = [&createOutput, &output]() -> TempFile& {
+        output = &createOutput();
+        return *output;
     };
     try {
         if (!repairInto(input, fixFile, createAndRemember, message, openInput)) {
@@ -97,7 +97,7 @@ int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
         return 1;
     }
     try {
-        verify(output);
+        verify(*output);
     } catch (const Exception& e) {
         message = "Verification of the repaired file failed [" + FullMessage(e) + "]";
         return 2;

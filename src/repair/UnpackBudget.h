@@ -6,14 +6,14 @@
 // together. zlib inflates up to about a thousand times its input, and a compressed presentation
 // holding compressed presentations multiplies that at every level, so a few kilobytes could
 // otherwise fill the disk with temporary files. Real presentations compress far less than the
-// allowance: at least kFloorBytes, else kRatio times the input file.
+// allowance: at least kFloorBytes, else kRatio times the input's Document stream.
 class UnpackBudget {
 public:
     static constexpr std::uint64_t kFloorBytes = 16ull << 20;
     static constexpr std::uint64_t kRatio = 64;
 
-    explicit UnpackBudget(std::uint64_t inputBytes)
-        : remaining_(inputBytes > kFloorBytes / kRatio ? inputBytes * kRatio : kFloorBytes) {}
+    explicit UnpackBudget(std::uint64_t documentBytes)
+        : remaining_(documentBytes > kFloorBytes / kRatio ? documentBytes * kRatio : kFloorBytes) {}
 
     // How much of what is unpacked may be held in memory instead of in temporary files; objects
     // stay open from the scan to their repair, so this bounds the memory they take together.

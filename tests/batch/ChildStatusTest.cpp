@@ -106,20 +106,21 @@ TEST(ChildStartTest, ChildThatCannotStartIsReportedOnceAndGivesErrorLines) {
     }
 }
 
-// What was passed over follows the counts; a run that logged no file says that it wrote no log.
+// What was passed over follows the counts, each kind that occurred; a run that logged no file
+// says that it wrote no log.
 TEST(SummaryLineTest, CountsWhatWasPassedOver) {
     RepairTally tally;
-    tally.add(PassedOver::OtherCaseOfEnding);
-    EXPECT_FALSE(tally.empty());
+    tally.passOver(PassedOver::OtherCaseOfEnding);
     EXPECT_EQ(tally.summaryLine("x.log"),
               "0 files: 0 fixed, 0 ok, 0 failed; passed over: 1 name ending in another case of "
               ".ppt. No log written.");
-    tally.add(PassedOver::OtherCaseOfEnding);
+    tally.passOver(PassedOver::OtherCaseOfEnding);
+    tally.passOver(PassedOver::SymbolicLink);
     tally.add(RepairOutcome::Fixed);
     EXPECT_EQ(tally.summaryLine("x.log"),
-              "1 file: 1 fixed, 0 ok, 0 failed; passed over: 2 names ending in another case of "
-              ".ppt. Log: x.log");
-    EXPECT_TRUE(RepairTally().empty());
+              "1 file: 1 fixed, 0 ok, 0 failed; passed over: 1 symbolic link, 2 names ending in "
+              "another case of .ppt. Log: x.log");
+    EXPECT_EQ(tally.passedOver(), 3u);
 }
 
 }  // namespace

@@ -13,10 +13,13 @@
 
 namespace fixtures {
 
-PassRun::PassRun(const Bytes& file) {
+PassRun::PassRun(const Bytes& file, std::uint64_t length) {
     writeFile(input.path(), file);
+    if (length > file.size()) {
+        std::filesystem::resize_file(input.path(), length);
+    }
     outcome = RunRepairPass(
-        input.path(), fixFile, [this] { return output.path(); }, message);
+        input.path(), fixFile, [this]() -> TempFile& { return output; }, message);
 }
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,

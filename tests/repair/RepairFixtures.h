@@ -12,9 +12,10 @@
 
 namespace fixtures {
 
-// One repair pass over the given file bytes, between two temporary files.
+// One repair pass over the given file bytes, between two temporary files. With `length` above
+// the bytes' size, the input goes on with a hole up to that length.
 struct PassRun {
-    explicit PassRun(const Bytes& file);
+    explicit PassRun(const Bytes& file, std::uint64_t length = 0);
     TempFile input;
     TempFile output;
     FixFile fixFile;
