@@ -9,16 +9,19 @@ boost_source=${BOOST_FILESYSTEM_SOURCE:-$(pwd)/../shared/third_party/boost-files
 # Wine's start; the server ends with the script. (Debian's wine64 puts wine64 and wineserver in
 # /usr/lib/wine, not on the PATH.)
 windows_start_wine() {
-    mkdir -p "$1"
-    WINEPREFIX=$(cd "$1" && pwd)/wine
+    WINEPREFIX=$(realpath -m "$1")/wine
     WINEDEBUG=-all
     export WINEPREFIX WINEDEBUG
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Preparing Wine's Windows folder (about half a minute the first time)..."
-        /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
     fi
+    mkdir -p "$WINEPREFIX"  # the server starts in it
     /usr/lib/wine/wineserver -p
     trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+    # Wine's own processes (services, devices) start with the first program and live as long as
+    # the server, holding that program's standard output and error: they are started here, with
+    # neither a pipe, so that no later program's reader waits for them (test discovery would).
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 }
 
 # windows_build BUILD [TARGET...]: configures the Release build for 64-bit Windows in BUILD and

@@ -18,8 +18,11 @@ different=0
 for file in "$folder"/*.ppt; do
     [ -f "$file" ] || continue
     name=$(basename "$file")
+    # Writable copies: the corpus itself may be read-only, and each system words that refusal
+    # with its own error number.
     cp "$file" "$scratch/linux/$name"
     cp "$file" "$scratch/windows/$name"
+    chmod u+w "$scratch/linux/$name" "$scratch/windows/$name"
     # Run in the file's folder with the bare name, so that both print the same path; the
     # Windows program ends its lines with CR LF.
     linux_line=$(cd "$scratch/linux" && { "$linux" -d "$name" || echo "exit $?"; })
