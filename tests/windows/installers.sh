@@ -1,9 +1,9 @@
 #!/bin/sh
 # The Windows packages under Wine, as an administrator uses them. The zip: its files, README.txt
-# with CR LF line ends, and both programs run from the unzipped folder. The installer: installs
-# into C:\Program Files\Patchdoc\ with the zip's files, registered with name, version and
-# publisher; the installed Patchtree repairs a tree and logs it; a later version replaces it
-# and an earlier one is refused; removal leaves no file, folder or registration.
+# with CR LF line ends, both programs run from the unzipped folder. The installer: puts the zip's
+# files into C:\Program Files\Patchdoc\, registered with name, version and publisher; the
+# installed Patchtree repairs a tree and logs it; removal leaves no file, folder or
+# registration; a later version replaces it, and it then refuses to replace the later one.
 # Usage: installers.sh DIST_FOLDER MAKE_SAMPLE_EXE   (WINEPREFIX set, as scripts/windows.sh does)
 set -eu
 dist=$(realpath "$1")
@@ -48,8 +48,9 @@ registered() {
 msiexec() {
     "$wine" msiexec "$1" "$(windows_path "$2")" /qn && echo 0 || echo "$?"
 }
-files_of() {
-    (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+# The files below a folder with their SHA-256 sums, sorted by name.
+contents_of() {
+    (cd "$1" && find . -type f -exec sha256sum {} + | sed 's| \./| |' | LC_ALL=C sort -k 2)
 }
 # A tree with one flattened presentation; prints its Windows path.
 make_tree() {
@@ -88,34 +89,31 @@ for code in $(installed_products | cut -d ' ' -f 1); do
 done
 
 echo "Checking the zip..."
-expect "SHA256SUMS" "$(cd "$dist" && sha256sum -c --quiet SHA256SUMS && echo good)" good
 unzip -q "$zip" -d "$scratch/unzipped"
-expect "files in the zip" "$(files_of "$scratch/unzipped" | tr '\n' ' ')" \
+unzipped=$(contents_of "$scratch/unzipped")
+expect "files in the zip" "$(echo "$unzipped" | cut -c 67- | tr '\n' ' ')" \
     "Patchdoc.exe Patchtree.exe README.txt licenses/Boost.txt licenses/GCC-runtime.txt \
 licenses/GPL-3.txt licenses/MinGW-w64-runtime.txt licenses/zlib.txt "
 readme=$scratch/unzipped/README.txt
 lines=$(wc -l <"$readme")
-expect "README.txt line ends" "$(tr -cd '\r' <"$readme" | wc -c) $(grep -c "$(printf '\r')\$" "$readme")" \
-    "$lines $lines"
-expect "README.txt version" "$(head -n 1 "$readme" | tr -d '\r')" "Patchdoc $version for 64-bit Windows"
+crs=$(tr -cd '\r' <"$readme" | wc -c)
+expect "README.txt line ends" "$crs $(grep -c "$(printf '\r')\$" "$readme")" "$lines $lines"
 
 tree=$(make_tree "$scratch/zip-tree")
 cp "$scratch/zip-tree/sub/deck.ppt" "$scratch/original.ppt"
-expect "unzipped Patchdoc" "$(run "$scratch/zip-tree/sub" "$scratch/unzipped/Patchdoc.exe" deck.ppt)" \
-    "$(printf '[fixed], deck.ppt\nexit 0')"
+out=$(run "$scratch/zip-tree/sub" "$scratch/unzipped/Patchdoc.exe" deck.ppt)
+expect "unzipped Patchdoc" "$out" "$(printf '[fixed], deck.ppt\nexit 0')"
 expect "its backup" \
     "$(cmp "$scratch/original.ppt" "$scratch/zip-tree/sub/deck (Backup).ppt" && echo same)" same
 mkdir "$scratch/zip-log"
 out=$(run "$scratch" "$scratch/unzipped/Patchtree.exe" -d "-l:$(windows_path "$scratch/zip-log")" \
     "$tree")
-expect_tree_run "unzipped Patchtree" "$out" "$scratch/zip-log" "[ok]" "$tree" "0 fixed, 1 ok, 0 failed"
+expect_tree_run "unzipped Patchtree" "$out" "$scratch/zip-log" "[ok]" "$tree" \
+    "0 fixed, 1 ok, 0 failed"
 
 echo "Installing the MSI..."
 expect "install" "$(msiexec /i "$msi")" 0
-expect "installed files" "$(files_of "$installed")" "$(files_of "$scratch/unzipped")"
-for file in $(files_of "$scratch/unzipped"); do
-    cmp -s "$installed/$file" "$scratch/unzipped/$file" || expect "installed $file" differs same
-done
+expect "installed files" "$(contents_of "$installed")" "$unzipped"
 expect "registration" "$(registered)" "$version Patchdoc maintainers"
 tree=$(make_tree "$scratch/msi-tree")
 mkdir "$scratch/msi-log"
@@ -131,11 +129,12 @@ expect "files left" "$(gone)" gone
 expect "registration left" "$(registered)" ""
 
 echo "Replacing it by a later version ($later), which refuses this one..."
-"$(dirname "$0")/../../packaging/windows/build-msi.sh" "$scratch/unzipped" "$later" "$scratch/later.msi"
+"$(dirname "$0")/../../packaging/windows/build-msi.sh" "$scratch/unzipped" "$later" \
+    "$scratch/later.msi"
 expect "install" "$(msiexec /i "$msi")" 0
 expect "install the later version" "$(msiexec /i "$scratch/later.msi")" 0
 expect "registration" "$(registered)" "$later Patchdoc maintainers"
-expect "installed files" "$(files_of "$installed")" "$(files_of "$scratch/unzipped")"
+expect "installed files" "$(contents_of "$installed")" "$unzipped"
 expect "install this version over the later one" \
     "$(msiexec /i "$msi" | sed 's/^[1-9].*/refused/')" refused
 expect "registration" "$(registered)" "$later Patchdoc maintainers"
