@@ -18,6 +18,8 @@ different=0
 for file in "$folder"/*.ppt; do
     [ -f "$file" ] || continue
     name=$(basename "$file")
+    # Writable copies: the corpus itself may be read-only, and each system words that refusal
+    # with its own error number.
     cp "$file" "$scratch/linux/$name"
     cp "$file" "$scratch/windows/$name"
     chmod u+w "$scratch/linux/$name" "$scratch/windows/$name"
