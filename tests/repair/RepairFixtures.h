@@ -12,7 +12,14 @@
 
 namespace fixtures {
 
-// One repair pass over the given file bytes, between two temporary files.
+// Runs the check pass over `input`, with a temporary folder of its own, and expects what the
+// repair pass gave (`outcome`, `count`, `message`): the same outcome and count, the same message
+// for nothing found and for an error. Expects the temporary folder to stay empty.
+void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
+                       const std::string& message);
+
+// One repair pass over the given file bytes, between two temporary files; the check pass over
+// the same bytes must agree with it.
 struct PassRun {
     explicit PassRun(const Bytes& file);
     TempFile input;
