@@ -23,8 +23,9 @@ void expectCheckAgrees(const std::filesystem::path& input, int outcome, int coun
     if (message.rfind("Verification", 0) == 0) {
         return;  // only a written output can fail that
     }
+    // Any temporary file would fail the pass: the temporary folder does not exist.
     ScratchFolder temp;
-    ScopedTmpdir inTemp(temp.path().string());
+    ScopedTmpdir inTemp((temp / "missing").string());
     FixFile counted;
     std::string checkMessage;
     EXPECT_EQ(RunCheckPass(input, counted, checkMessage), outcome) << checkMessage;

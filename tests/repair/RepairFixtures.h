@@ -12,9 +12,9 @@
 
 namespace fixtures {
 
-// Runs the check pass over `input`, with a temporary folder of its own, and expects what the
-// repair pass gave (`outcome`, `count`, `message`): the same outcome and count, the same message
-// for nothing found and for an error. Expects the temporary folder to stay empty.
+// Runs the check pass over `input`, with a temporary folder that does not exist (so that any
+// temporary file fails the pass), and expects what the repair pass gave (`outcome`, `count`,
+// `message`): the same outcome and count, the same message for nothing found and for an error.
 void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
                        const std::string& message);
 
