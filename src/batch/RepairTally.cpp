@@ -14,8 +14,8 @@ void RepairTally::add(RepairOutcome outcome) {
     }
 }
 
-std::string RepairTally::summaryLine(const std::string& logPath) const {
+std::string RepairTally::summaryLine(const std::string& logPath, const char* fixedWord) const {
     return std::to_string(files()) + (files() == 1 ? " file: " : " files: ") +
-           std::to_string(fixed_) + " fixed, " + std::to_string(ok_) + " ok, " +
+           std::to_string(fixed_) + " " + fixedWord + ", " + std::to_string(ok_) + " ok, " +
            std::to_string(failed_) + " failed. Log: " + logPath;
 }

@@ -16,8 +16,9 @@ public:
     std::uint64_t ok() const { return ok_; }
     std::uint64_t failed() const { return failed_; }
 
-    // "3 files: 1 fixed, 1 ok, 1 failed. Log: " and the log's path ("1 file: " for one file).
-    std::string summaryLine(const std::string& logPath) const;
+    // "3 files: 1 fixed, 1 ok, 1 failed. Log: " and the log's path ("1 file: " for one file);
+    // `fixedWord` names the first count.
+    std::string summaryLine(const std::string& logPath, const char* fixedWord = "fixed") const;
 
 private:
     std::uint64_t fixed_ = 0;

@@ -1,6 +1,7 @@
 // The POSIX implementation of Env and of its file classes.
 #include <fcntl.h>
 #include <pwd.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/Env.h"
+#include "platform/PosixChildProcesses.h"
 #include "platform/PosixFileDescriptor.h"
 #include "platform/PosixFileIO.h"
 #include "platform/PosixPinnedFile.h"
@@ -255,6 +257,18 @@ public:
             result.signal = WTERMSIG(status);
         }
         return result;
+    }
+
+    std::unique_ptr<ChildProcesses> childProcesses() override { return NewPosixChildProcesses(); }
+
+    unsigned processorCount() override {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+            return static_cast<unsigned>(CPU_COUNT(&set));
+        }
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<unsigned>(online) : 1;
     }
 
 private:
