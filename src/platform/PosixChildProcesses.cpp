@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/PosixFileDescriptor.h"
+#include "platform/PosixSpawn.h"
 
 extern char** environ;
 
@@ -28,17 +29,6 @@ void Wake(int signal) {
     const char byte = 0;
     (void)!::write(gWakeFd, &byte, 1);
     errno = saved;
-}
-
-ProcessResult ResultOf(int status) {
-    ProcessResult result;
-    if (WIFEXITED(status)) {
-        result.exited = true;
-        result.exitStatus = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
-    }
-    return result;
 }
 
 class PosixChildProcesses : public ChildProcesses {
@@ -79,13 +69,8 @@ public:
         }
         PosixFileDescriptor readEnd(fds[0]);
         PosixFileDescriptor writeEnd(fds[1]);
-        std::vector<std::string> strings{program.string()};
-        strings.insert(strings.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& s : strings) {
-            argv.push_back(s.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<std::string> strings;
+        std::vector<char*> argv = posixspawn::ArgumentVector(program, arguments, &strings);
 
         posix_spawn_file_actions_t actions;
         posix_spawnattr_t attributes;
@@ -180,7 +165,7 @@ private:
                 event.output = std::move(output);
                 event.ended = ended;
                 if (ended) {
-                    event.result = ResultOf(child.status);
+                    event.result = posixspawn::ResultOf(child.status);
                 }
                 events->push_back(std::move(event));
             }

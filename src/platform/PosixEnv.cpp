@@ -20,6 +20,7 @@
 #include "platform/PosixFileIO.h"
 #include "platform/PosixPinnedFile.h"
 #include "platform/PosixReadableFile.h"
+#include "platform/PosixSpawn.h"
 
 extern char** environ;
 
@@ -228,14 +229,7 @@ public:
                              const std::vector<std::string>& arguments) override {
         ProcessResult result;
         std::vector<std::string> strings;
-        strings.reserve(arguments.size() + 1);
-        strings.push_back(program.string());
-        strings.insert(strings.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& s : strings) {
-            argv.push_back(s.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = posixspawn::ArgumentVector(program, arguments, &strings);
         pid_t pid = 0;
         const int error =
             ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
@@ -250,13 +244,7 @@ public:
                 return result;
             }
         }
-        if (WIFEXITED(status)) {
-            result.exited = true;
-            result.exitStatus = WEXITSTATUS(status);
-        } else if (WIFSIGNALED(status)) {
-            result.signal = WTERMSIG(status);
-        }
-        return result;
+        return posixspawn::ResultOf(status);
     }
 
     std::unique_ptr<ChildProcesses> childProcesses() override { return NewPosixChildProcesses(); }
