@@ -1,7 +1,9 @@
 #include "batch/PatchtreeEntry.h"
 
+#include <algorithm>
 #include <boost/filesystem.hpp>
 #include <iostream>
+#include <memory>
 
 #include "batch/BatchArguments.h"
 #include "batch/DirectoryWalk.h"
