@@ -1,10 +1,11 @@
 // Writes a large presentation for the benchmarks:
-//   make_bench_file OUTPUT SIZE_MIB [SLIDES]
-// About half of the bytes are embedded workbooks (compound files, deflated in ExOleObjStg
-// records), half a "Pictures" stream of incompressible picture data, and the rest a Document
-// stream of many small records: slides with text, pictures and OLE shapes (two in three of them
-// flattened), chains of presentations embedded three deep, and three incremental saves after
-// the full one. Memory stays at a few MiB whatever the size. Prints what it wrote.
+//   make_bench_file OUTPUT SIZE_MIB [SLIDES [WORKBOOK_PERCENT]]
+// About half of the bytes (WORKBOOK_PERCENT when given, at most 90) are embedded workbooks
+// (compound files, deflated in ExOleObjStg records), nearly all the others a "Pictures" stream of
+// incompressible picture data, and the rest a Document stream of many small records: slides with
+// text, pictures and OLE shapes (two in three of them flattened), chains of presentations
+// embedded three deep, and three incremental saves after the full one. Memory stays at a few MiB
+// whatever the size. Prints what it wrote.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -55,7 +56,8 @@ Objects buildObjects() {
     return objects;
 }
 
-Plan makePlan(std::uint64_t target, std::uint32_t slides, const Objects& objects) {
+Plan makePlan(std::uint64_t target, std::uint32_t slides, std::uint64_t workbookPercent,
+              const Objects& objects) {
     Plan plan;
     plan.target = target;
     plan.slides =
@@ -68,7 +70,8 @@ Plan makePlan(std::uint64_t target, std::uint32_t slides, const Objects& objects
         average += record.size() / objects.workbookRecords.size();
     }
     const std::uint64_t chainBytes = plan.chains * objects.chainRecord.size();
-    const std::uint64_t budget = target / 2 > chainBytes ? target / 2 - chainBytes : 0;
+    const std::uint64_t share = target / 100 * workbookPercent;
+    const std::uint64_t budget = share > chainBytes ? share - chainBytes : 0;
     plan.workbooks = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, budget / average));
     return plan;
 }
@@ -132,16 +135,19 @@ Written writeFile(const char* path, const Plan& plan, const Objects& objects) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: make_bench_file OUTPUT SIZE_MIB [SLIDES]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr,
+                     "usage: make_bench_file OUTPUT SIZE_MIB [SLIDES [WORKBOOK_PERCENT]]\n");
         return 1;
     }
     const std::uint64_t target = std::strtoull(argv[2], nullptr, 10) * kMiB;
     const auto slides =
-        static_cast<std::uint32_t>(argc == 4 ? std::strtoul(argv[3], nullptr, 10) : 0);
+        static_cast<std::uint32_t>(argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 0);
+    const std::uint64_t workbookPercent =
+        std::min<std::uint64_t>(argc == 5 ? std::strtoull(argv[4], nullptr, 10) : 50, 90);
     try {
         const Objects objects = buildObjects();
-        const Plan plan = makePlan(target, slides, objects);
+        const Plan plan = makePlan(target, slides, workbookPercent, objects);
         const Written w = writeFile(argv[1], plan, objects);
         struct rusage usage {};
         getrusage(RUSAGE_SELF, &usage);

@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FixFile fixFile;
         std::string message;
         const int outcome = RunRepairPass(
-            input, fixFile, [&output] { return output.path(); }, message);
+            input, fixFile, [&output]() -> TempFile& { return output; }, message);
         // The check examines the same way, from the compressed bytes where the repair unpacked
         // to files: where the repair succeeded, or found nothing, the check must agree. (A
         // repair may fail where the check can't: writing its output, or unpacking to files.)

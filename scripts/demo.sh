@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES
 
 build=${BUILD_DIR:-build-demo}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF -DPATCH_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target Patchdoc Patchtree make_sample >/dev/null
+build "$build" 90 "Patchdoc, Patchtree and the sample maker" -DCMAKE_BUILD_TYPE=Release \
+    -DPATCH_BUILD_TESTS=OFF -DPATCH_BUILD_BENCH=OFF -- Patchdoc Patchtree make_sample
+echo
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/patchdoc-demo.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -54,5 +55,4 @@ printf 'This is not a presentation.\n' > "$scratch/talks/notes.ppt"
 show "$scratch/talks/notes.ppt"
 
 echo "Patchtree over a folder tree:"
-scripts/demo_patchtree.sh "$build" "$scratch" "$scratch/flattened.ppt" \
-    "$scratch/talks/Quarterly review.ppt"
+scripts/demo_patchtree.sh "$build" "$scratch"

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $PACKAGE_PACKAGES
 
 build=${BUILD_DIR:-build-package}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF -DPATCH_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
-(cd "$build" && cpack -G DEB >/dev/null)
+build "$build" 60 "Patchdoc and Patchtree" -DCMAKE_BUILD_TYPE=Release -DPATCH_BUILD_TESTS=OFF \
+    -DPATCH_BUILD_BENCH=OFF
+echo "Making the Debian package with cpack (a few seconds)..."
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; exit 1; }
 ls "$build"/patchdoc_*.deb

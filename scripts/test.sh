@@ -7,7 +7,5 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
-cd "$build"
-ctest --output-on-failure -j"$(nproc)"
+build "$build" 380 "both programs, the tests and the benchmarks" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/run_tests.sh "$build"

@@ -9,13 +9,12 @@ cd "$(dirname "$0")/.."
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 
 build=${SANITIZE_BUILD_DIR:-build-sanitize}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATCH_SANITIZE=ON \
-    -DPATCH_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)"
+build "$build" 780 "everything with the sanitizers" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPATCH_SANITIZE=ON -DPATCH_BUILD_BENCH=OFF
 # A sanitizer finding ends the program with a status of its own, never one Patchdoc uses.
 export ASAN_OPTIONS=detect_leaks=1:exitcode=86
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=87
-(cd "$build" && ctest --output-on-failure -j"$(nproc)")
+scripts/run_tests.sh "$build"
 
 corpus=../shared/corpus
 if [ ! -d "$corpus" ]; then
@@ -27,6 +26,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 passed=0
 failed=0
+echo "Running the sanitized Patchdoc over every corpus file, with and without a backup..."
 for file in "$corpus"/*.ppt "$corpus"/*.doc; do
     [ -f "$file" ] || continue
     name=$(basename "$file")
@@ -48,6 +48,5 @@ for file in "$corpus"/*.ppt "$corpus"/*.doc; do
         fi
     done
 done
-echo "Sanitized Patchdoc over every corpus file, with and without a backup:"
 echo "corpus: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "batch/BackupNames.h"
+#include "batch/FileRepair.h"
 #include "batch/RepairRun.h"
 #include "platform/FolderDescriptor.h"
 #include "platform/TerminalText.h"
@@ -88,8 +89,11 @@ bool WalkOneArgument(const std::string& argument, RepairRun& run) {
         }
         const FolderDescriptor::Entry entry = current.entries[current.next++];
         const bfs::path path = current.path / entry.name;
-        if (IsPresentationName(entry.name) && !IsBackupOfSibling(entry.name, current.folder) &&
-            !run.created(path.string()) && !run.repair(path.string(), current.folder, entry.name)) {
+        if (IsPresentationName(entry.name) && entry.isLink) {
+            PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
+        } else if (IsPresentationName(entry.name) &&
+                   !IsBackupOfSibling(entry.name, current.folder) && !run.created(path.string()) &&
+                   !run.repair(path.string(), current.folder, entry.name)) {
             return false;
         }
         if (entry.isFolder) {

@@ -16,6 +16,7 @@ bool IsPresentationName(const std::string& name);
 // process may hold, not by the length of its paths. An argument that doesn't exist is passed
 // over in silence. A folder that can't be opened or listed, for whatever reason, is reported on
 // standard output and skipped; the walk goes on with the rest. Links to folders inside a tree
-// are not followed. Never handed to the repair: files the run created itself, and backup
-// copies ("X (Backup).ppt", "X (Backup 1).ppt" to "X (Backup 9).ppt") beside their "X.ppt".
+// are not followed. Never handed to the repair: files the run created itself, backup copies
+// ("X (Backup).ppt", "X (Backup 1).ppt" to "X (Backup 9).ppt") beside their "X.ppt", and
+// symbolic links with a presentation name, which are counted as passed over instead.
 void WalkDirectories(const std::vector<std::string>& folders, RepairRun& run);

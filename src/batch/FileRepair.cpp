@@ -9,6 +9,7 @@
 #include "batch/CreatedFiles.h"
 #include "batch/LogWriter.h"
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void ReportStartError(const std::filesystem::path& program, int error) {
     if (program.empty()) {
         std::cerr << kChildProgramName << ": the folder of Patchtree itself is unknown";
     } else {
-        std::cerr << '"' << program.string() << "\": " << Env::Default().errorText(error);
+        std::cerr << StderrText('"' + program.string() + "\": " + Env::Default().errorText(error));
     }
     std::cerr << std::endl;
 }
@@ -88,6 +89,10 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
 
     backups.noteCreated(result, created);
     LogOutcome(path, result, false, std::string());
+}
+
+void PassOver(PassedOver kind) {
+    Tally().passOver(kind);
 }
 
 const RepairTally& RunTally() {

@@ -35,6 +35,9 @@ void ReportStartError(const std::filesystem::path& program, int error);
 // by ReportStartError; the file is logged as an error like any other failure.
 void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& created);
 
+// Counts, in RunTally(), an entry the walk passed over instead of repairing it.
+void PassOver(PassedOver kind);
+
 // The outcomes of every file logged by LogOutcome in this process.
 const RepairTally& RunTally();
 

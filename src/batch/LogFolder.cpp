@@ -49,7 +49,7 @@ bool CreateLogFolder(const std::string& folder) {
         }
         std::cout << kCreateProblem << std::endl;
     } catch (const boost::filesystem::filesystem_error& e) {
-        std::cout << e.what() << std::endl;
+        std::cout << StdoutText(e.what()) << std::endl;
     } catch (const std::exception&) {
         std::cout << kCreateProblem << std::endl;
     }

@@ -8,6 +8,7 @@
 
 #include "batch/Utf16LE.h"
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ void AppendLogLine(const std::string& line) {
     gWarned = true;
     const std::string reason =
         gLogPath.empty() ? "no documents folder for it" : Env::Default().errorText(error);
-    std::cerr << "Warning: cannot write to the log file \"" << gLogPath.string() << "\" (" << reason
-              << "); the results of this run are missing from it." << std::endl;
+    std::cerr << StderrText("Warning: cannot write to the log file \"" + gLogPath.string() +
+                            "\" (" + reason + "); the results of this run are missing from it.")
+              << std::endl;
 }

@@ -15,6 +15,7 @@
 #include "batch/ParallelRun.h"
 #include "batch/SequentialRun.h"
 #include "platform/Env.h"
+#include "platform/TerminalText.h"
 
 namespace {
 
@@ -63,12 +64,12 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
         std::cout.flush();
         std::cerr << "Patchtree: interrupted; no further file was started." << std::endl;
     }
-    // Last on the console, once the last child has ended; a run that met no presentation prints
-    // nothing, as it writes no log.
+    // Last on the console, once the last child has ended; a run that met no presentation name
+    // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
-    if (tally.files() > 0) {
-        std::cout << tally.summaryLine(LogPath().string(),
-                                       settings.checkOnly ? "to repair" : "fixed")
+    if (tally.files() > 0 || tally.passedOver() > 0) {
+        std::cout << StdoutText(tally.summaryLine(LogPath().string(),
+                                                  settings.checkOnly ? "to repair" : "fixed"))
                   << std::endl;
     }
     return run->interrupted() ? 1 : 0;

@@ -1,5 +1,7 @@
 #include "cfb/CompoundFileReader.h"
 
+#include <algorithm>
+
 #include "cfb/Difat.h"
 #include "cfb/Error.h"
 #include "cfb/Header.h"
@@ -42,9 +44,20 @@ std::unique_ptr<CompoundFileReader> CompoundFileReader::open(std::unique_ptr<Rea
                     "a compound file");
     }
     const Header header = Header::parse(bytes);
+    // Sectors are numbered in 32 bits: anything longer than that reaches can't be a compound
+    // file of this sector size, however much of it is a hole.
+    const std::uint64_t longest =
+        header.headerSpan() + ((std::uint64_t{kMaxRegularSector} + 1) << header.sectorShift());
+    if (file->size() > longest) {
+        throw Error(ErrorKind::NotCompoundFile,
+                    "the file has " + std::to_string(file->size()) +
+                        " bytes, more than a compound file of its sector size can hold");
+    }
     auto reader = std::make_shared<SectorReader>(std::move(file), header);
 
-    SectorClaims claims(reader->sectorCount());
+    const std::uint64_t fatCovers =
+        std::uint64_t{header.fatSectorCount} * (header.sectorSize() / 4);
+    SectorClaims claims(std::min(reader->sectorCount(), fatCovers));
     AllocationTable fat = Difat::loadFat(*reader, claims);
     Directory directory = Directory::load(*reader, fat, claims);
     auto miniStream = std::make_shared<const MiniStream>(

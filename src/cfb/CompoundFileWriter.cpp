@@ -39,6 +39,11 @@ std::unique_ptr<CompoundFileWriter> CompoundFileWriter::create(Env& env,
         }
         throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "creating " + path.string());
     }
+    return create(std::move(file), version);
+}
+
+std::unique_ptr<CompoundFileWriter> CompoundFileWriter::create(std::unique_ptr<WritableFile> file,
+                                                               Version version) {
     return std::unique_ptr<CompoundFileWriter>(
         new CompoundFileWriter(std::make_shared<OutputFile>(std::move(file), version)));
 }

@@ -9,6 +9,7 @@
 #include "cfb/Format.h"
 
 class Env;
+class WritableFile;
 
 namespace cfb {
 
@@ -27,6 +28,9 @@ public:
     // held). Throws Error: LockViolation when another process holds the file, and the
     // file-access kinds when the system refuses. Version 4 is for tests.
     static std::unique_ptr<CompoundFileWriter> create(Env& env, const std::filesystem::path& path,
+                                                      Version version = Version::V3);
+    // Writes into a new, empty file already open.
+    static std::unique_ptr<CompoundFileWriter> create(std::unique_ptr<WritableFile> file,
                                                       Version version = Version::V3);
 
     // Closes the file without committing it: what was written is not a compound file.

@@ -31,13 +31,16 @@ public:
     // interrupts them. Throws Error(TooLarge) beyond what the version allows.
     Piece append(Tail& tail, std::uint32_t count);
 
-    // Like append(), for sectors outside any chain that hold `marker` (kFatSector, kDifatSector).
+    // Like append(), for sectors outside any chain that hold `marker` (kFatSector, kDifatSector,
+    // or kFreeSector for sectors left empty).
     Piece appendMarked(std::uint32_t count, std::uint32_t marker);
 
     // Marks every sector of the chain that starts at `first` free.
     void freeChain(std::uint32_t first);
 
     std::uint32_t sectorCount() const { return next_; }
+    // Sectors that can still be handed out before the file reaches what its version allows.
+    std::uint64_t room() const { return sectorLimit_ - next_; }
 
     // Writes the FAT entries `first` .. `first + count - 1` (free beyond the last sector).
     void fill(std::uint64_t first, std::uint32_t count, std::uint8_t* out) const;

@@ -7,8 +7,16 @@
 
 namespace cfb {
 
+namespace {
+
+// Runs shorter than this many blocks are copied where they fall: the free sectors that would
+// align them could take up to a sixteenth of their size.
+constexpr std::uint64_t kAlignedRunBlocks = 16;
+
+}  // namespace
+
 OutputFile::OutputFile(std::unique_ptr<WritableFile> file, Version version)
-    : file_(std::move(file)), header_(version), fat_(version) {}
+    : file_(std::move(file)), blockSize_(file_->blockSize()), header_(version), fat_(version) {}
 
 OutputFile::~OutputFile() {
     abandon();
@@ -56,20 +64,58 @@ void OutputFile::appendSectors(FatBuilder::Tail& tail, const std::uint8_t* data,
 void OutputFile::copySectors(FatBuilder::Tail& tail, ReadableFile& source, std::uint64_t offset,
                              std::uint64_t count, const std::string& what) {
     guarded([&] {
+        padBeforeCopyOf(offset, count);
         const std::uint32_t shift = header_.sectorShift();
         while (count > 0) {
             const std::uint64_t wanted = (count + header_.sectorSize() - 1) >> shift;
             const FatBuilder::Piece piece = fat_.append(
                 tail, static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, UINT32_MAX)));
             const std::uint64_t bytes = std::min(count, std::uint64_t{piece.count} << shift);
-            if (const int error =
-                    file_->copyFrom(source, offset, header_.sectorOffset(piece.first), bytes)) {
-                throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "copying " + what);
-            }
+            copyInBlocks(source, offset, header_.sectorOffset(piece.first), bytes, what);
             offset += bytes;
             count -= bytes;
         }
     });
+}
+
+void OutputFile::padBeforeCopyOf(std::uint64_t sourceOffset, std::uint64_t count) {
+    if (count < kAlignedRunBlocks * blockSize_) {
+        return;
+    }
+    const std::uint64_t gap =
+        (sourceOffset - header_.sectorOffset(fat_.sectorCount())) & (blockSize_ - 1);
+    const std::uint32_t shift = header_.sectorShift();
+    if ((gap & (header_.sectorSize() - 1)) != 0) {
+        return;  // a source with smaller sectors than ours: none of our sectors starts there
+    }
+    std::uint64_t free = gap >> shift;
+    const std::uint64_t needed = (count + header_.sectorSize() - 1) >> shift;
+    // A gap never takes a run past the size its version allows.
+    if (free == 0 || free + needed > fat_.room()) {
+        return;
+    }
+    while (free > 0) {
+        free -= fat_.appendMarked(static_cast<std::uint32_t>(free), kFreeSector).count;
+    }
+}
+
+void OutputFile::copyInBlocks(ReadableFile& source, std::uint64_t from, std::uint64_t to,
+                              std::uint64_t count, const std::string& what) {
+    // The bytes before the output's first block boundary, the whole blocks, the rest: where the
+    // offsets are congruent, the middle copy moves whole blocks on both sides.
+    const std::uint64_t mask = blockSize_ - 1;
+    const std::uint64_t head = std::min(count, (blockSize_ - (to & mask)) & mask);
+    const std::uint64_t whole = (count - head) & ~mask;
+    for (const std::uint64_t part : {head, whole, count - head - whole}) {
+        if (part == 0) {
+            continue;
+        }
+        if (const int error = file_->copyFrom(source, from, to, part)) {
+            throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "copying " + what);
+        }
+        from += part;
+        to += part;
+    }
 }
 
 std::vector<std::uint32_t> OutputFile::appendMarked(std::uint32_t count, std::uint32_t marker) {

@@ -38,8 +38,11 @@ public:
     void appendSectors(FatBuilder::Tail& tail, const std::uint8_t* data, std::size_t count,
                        const std::string& what);
 
-    // Copies `count` bytes of `source` into new sectors at the end of the chain, in the kernel
-    // where the system allows.
+    // Copies `count` bytes of `source` from `offset` on into new sectors at the end of the
+    // chain, in the kernel where the system allows. A large run lands at an offset congruent to
+    // `offset` modulo the file's block size, after free sectors where needed (less than a block),
+    // and its whole blocks are copied as such: a file system that shares blocks between files
+    // then shares them with the source instead of writing them again.
     void copySectors(FatBuilder::Tail& tail, ReadableFile& source, std::uint64_t offset,
                      std::uint64_t count, const std::string& what);
 
@@ -71,8 +74,12 @@ public:
 private:
     template <typename Operation>
     void guarded(Operation operation);
+    void padBeforeCopyOf(std::uint64_t sourceOffset, std::uint64_t count);
+    void copyInBlocks(ReadableFile& source, std::uint64_t from, std::uint64_t to,
+                      std::uint64_t count, const std::string& what);
 
     std::unique_ptr<WritableFile> file_;
+    std::uint64_t blockSize_;
     Header header_;
     FatBuilder fat_;
     DirectoryBuilder directory_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ChildProcesses.h"
+#include "platform/CreatedFile.h"
 #include "platform/PinnedFile.h"
 #include "platform/ProcessResult.h"
 #include "platform/ReadableFile.h"
@@ -37,11 +38,9 @@ public:
     virtual std::filesystem::path tempFolder() = 0;
 
     // Atomically creates a new, empty file named `prefix`, some unique characters and ".tmp" in
-    // `folder`, readable and writable by the owner only.
-    virtual int createUniqueFile(const std::filesystem::path& folder, const std::string& prefix,
-                                 std::filesystem::path* created) = 0;
-
-    virtual int deleteFile(const std::filesystem::path& path) = 0;
+    // `folder`, readable and writable by the owner only, and holds it open (see CreatedFile).
+    virtual int createFile(const std::filesystem::path& folder, const std::string& prefix,
+                           std::unique_ptr<CreatedFile>* file) = 0;
 
     // The system's description of an error number.
     virtual std::string errorText(int errorNumber) = 0;

@@ -83,12 +83,14 @@ int FolderDescriptor::list(std::vector<Entry>* entries) const {
             continue;
         }
         bool isFolder = entry->d_type == DT_DIR;
+        bool isLink = entry->d_type == DT_LNK;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            isFolder =
-                ::fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            const bool known = ::fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            isFolder = known && S_ISDIR(st.st_mode);
+            isLink = known && S_ISLNK(st.st_mode);
         }
-        entries->push_back({entry->d_name, isFolder});
+        entries->push_back({entry->d_name, isFolder, isLink});
     }
 }
 

@@ -13,6 +13,7 @@ public:
     struct Entry {
         std::string name;
         bool isFolder;  // a real folder: a link to one is not
+        bool isLink;    // a symbolic link, whatever it leads to
     };
 
     FolderDescriptor() = default;

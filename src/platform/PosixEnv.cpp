@@ -16,11 +16,13 @@
 
 #include "platform/Env.h"
 #include "platform/PosixChildProcesses.h"
+#include "platform/PosixCreatedFile.h"
 #include "platform/PosixFileDescriptor.h"
 #include "platform/PosixFileIO.h"
 #include "platform/PosixPinnedFile.h"
 #include "platform/PosixReadableFile.h"
 #include "platform/PosixSpawn.h"
+#include "platform/PosixWritableFile.h"
 
 extern char** environ;
 
@@ -28,68 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kCopyChunk = 1 << 20;
-
 using FileDescriptor = PosixFileDescriptor;
-using posixio::copyRange;
-using posixio::readFully;
-using posixio::writeFully;
-
-class PosixWritableFile : public WritableFile {
-public:
-    explicit PosixWritableFile(int fd) : fd_(fd) {}
-
-    int writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
-        if (!fd_.valid()) {
-            return EBADF;
-        }
-        return writeFully(fd_.get(), offset, buffer, count);
-    }
-    int copyFrom(ReadableFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
-                 std::uint64_t count) override {
-        if (!fd_.valid()) {
-            return EBADF;
-        }
-        if (auto* posix = dynamic_cast<PosixReadableFile*>(&source)) {
-            return copyRange(posix->descriptor(), sourceOffset, fd_.get(), offset, count);
-        }
-        std::vector<unsigned char> buffer(std::min<std::uint64_t>(count, kCopyChunk));
-        while (count > 0) {
-            const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
-            std::size_t got = 0;
-            if (const int error = source.readAt(sourceOffset, buffer.data(), chunk, &got)) {
-                return error;
-            }
-            if (got < chunk) {
-                return EIO;
-            }
-            if (const int error = writeFully(fd_.get(), offset, buffer.data(), chunk)) {
-                return error;
-            }
-            sourceOffset += chunk;
-            offset += chunk;
-            count -= chunk;
-        }
-        return 0;
-    }
-    int truncate(std::uint64_t size) override {
-        if (!fd_.valid()) {
-            return EBADF;
-        }
-        return ::ftruncate(fd_.get(), static_cast<off_t>(size)) == 0 ? 0 : errno;
-    }
-    int sync() override {
-        if (!fd_.valid()) {
-            return EBADF;
-        }
-        return ::fdatasync(fd_.get()) == 0 ? 0 : errno;
-    }
-    int close() override { return fd_.reset(); }
-
-private:
-    FileDescriptor fd_;
-};
 
 class PosixEnv : public Env {
 public:
@@ -118,20 +59,13 @@ public:
         return fs::path(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp");
     }
 
-    int createUniqueFile(const fs::path& folder, const std::string& prefix,
-                         fs::path* created) override {
-        FileDescriptor file;
-        std::string name;
-        if (const int error =
-                posixio::createUnique(AT_FDCWD, folder.string(), prefix, &file, &name)) {
-            return error;
+    int createFile(const fs::path& folder, const std::string& prefix,
+                   std::unique_ptr<CreatedFile>* file) override {
+        FileDescriptor held = posixio::openFolder(folder);
+        if (!held.valid()) {
+            return errno;
         }
-        *created = folder / name;
-        return file.reset();
-    }
-
-    int deleteFile(const fs::path& path) override {
-        return ::unlink(path.c_str()) == 0 ? 0 : errno;
+        return PosixCreatedFile::create(std::move(held), folder, prefix, file);
     }
 
     std::string errorText(int errorNumber) override {

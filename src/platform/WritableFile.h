@@ -18,6 +18,12 @@ public:
     virtual int copyFrom(ReadableFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
                          std::uint64_t count) = 0;
 
+    // The file system's block size for this file: a power of two from 4096 to 65536 (4096 where
+    // the system reports nothing in that range). A copyFrom whose offsets and length are all
+    // multiples of it moves whole blocks, which a file system that can share blocks between
+    // files (block cloning) shares instead of writing them again; elsewhere it is a plain copy.
+    virtual std::uint32_t blockSize() const = 0;
+
     virtual int truncate(std::uint64_t size) = 0;
 
     // Flushes the file's data to the disk.

@@ -68,8 +68,8 @@ TempFile& Record::tempFile() {
 bool Record::compress() {
     auto packed = std::make_unique<TempFile>();
     try {
-        FileInputStream in(tempBody_->path());
-        FileOutputStream file(packed->path(), false);
+        FileInputStream in(tempBody_->openReader());
+        FileOutputStream file(packed->openWriter());
         ZlibOutputStream zlib(file);
         CRCOutputStream crc(zlib);
         copyStream(in, crc);

@@ -173,8 +173,7 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, OLEStorage& s
             budget_.spend(headBytes);
             head.resize(headBytes);
             object.presentation = std::make_unique<PowerPointPresentation>(
-                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object",
-                std::filesystem::path());
+                std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object");
             return true;
         }
         if (!budget_.toFiles()) {
@@ -182,7 +181,7 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, OLEStorage& s
             return true;
         }
         object.unpacked = std::make_unique<TempFile>();
-        FileOutputStream out(object.unpacked->path(), false);
+        FileOutputStream out(object.unpacked->openWriter());
         out.write(head.data(), headBytes);
         std::uint64_t unpacked = headBytes;
         if (headBytes == head.size()) {
@@ -194,8 +193,8 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, OLEStorage& s
         out.close();
     }
     // The output, the record's replacement body, is only made when the presentation is saved.
-    object.presentation =
-        std::make_unique<PowerPointPresentation>(object.unpacked->path(), std::filesystem::path());
+    object.presentation = std::make_unique<PowerPointPresentation>(object.unpacked->openReader(),
+                                                                   object.unpacked->path());
     return true;
 }
 
@@ -214,8 +213,8 @@ void EmbeddedPPT::openInflated(EmbeddedObject& object, Document& document, OLESt
         throw Exception(std::make_unique<StringErrorDetail>("Embedded object too large"));
     }
     object.inflated = inflated.get();
-    object.presentation = std::make_unique<PowerPointPresentation>(
-        std::move(inflated), "embedded object", std::filesystem::path());
+    object.presentation =
+        std::make_unique<PowerPointPresentation>(std::move(inflated), "embedded object");
 }
 
 void EmbeddedPPT::fixShapes() {
@@ -237,7 +236,7 @@ void EmbeddedPPT::repair() {
             record.discardTempFile();
             continue;
         }
-        object.presentation->setOutputPath(record.tempFile().path());
+        object.presentation->setOutput(record.tempFile());
         object.presentation->save();
         object.presentation->commit();
         object.presentation.reset();

@@ -1,20 +1,21 @@
 #include "repair/PowerPointPresentation.h"
 
+#include "errors/Exception.h"
+#include "errors/StringErrorDetail.h"
 #include "platform/ReadableFile.h"
 #include "pptformat/OldVersion.h"
 #include "repair/EmbeddedPPT.h"
+#include "streams/TempFile.h"
 
 PowerPointPresentation::PowerPointPresentation(std::filesystem::path inputPath,
-                                               std::filesystem::path outputPath,
                                                const ReadableFileOpener& openInput)
-    : CompoundFile(std::move(inputPath), std::move(outputPath), openInput) {
+    : CompoundFile(std::move(inputPath), openInput) {
     examine();
 }
 
 PowerPointPresentation::PowerPointPresentation(std::unique_ptr<ReadableFile> input,
-                                               std::filesystem::path inputName,
-                                               std::filesystem::path outputPath)
-    : CompoundFile(std::move(input), std::move(inputName), std::move(outputPath)) {
+                                               std::filesystem::path inputName)
+    : CompoundFile(std::move(input), std::move(inputName)) {
     examine();
 }
 
@@ -57,7 +58,10 @@ bool PowerPointPresentation::fixOleShapes(Progress& progress) {
 
 void PowerPointPresentation::save() {
     try {
-        storage().create(outputPath());
+        if (output() == nullptr) {
+            throw Exception(std::make_unique<StringErrorDetail>("No output file"));
+        }
+        storage().create(output()->openWriter(), output()->path());
         currentUser_->setOffsetToCurrentEdit(document_->persistedSize());
         currentUser_->save(storage());
         document_->save(storage());

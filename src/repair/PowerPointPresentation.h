@@ -13,19 +13,18 @@
 class EmbeddedPPT;
 using EmbeddedPPTList = std::vector<std::unique_ptr<EmbeddedPPT>>;
 
-// One presentation opened for repair: the input compound file, read only, and the path of the
-// compound file the repaired presentation is written to. The input is never written.
+// One presentation opened for repair: the input compound file, read only, and the temporary
+// file the repaired presentation is written to (setOutput()). The input is never written.
 class PowerPointPresentation : public CompoundFile {
 public:
     // Opens the input, refuses files of older PowerPoint versions, reads the Current User atom,
     // tells plain, encrypted and non-PowerPoint files apart and loads a plain presentation's
     // document. Throws on every failure.
     // With `openInput` the input is opened through it instead of by its path.
-    PowerPointPresentation(std::filesystem::path inputPath, std::filesystem::path outputPath,
-                           const ReadableFileOpener& openInput = {});
+    explicit PowerPointPresentation(std::filesystem::path inputPath,
+                                    const ReadableFileOpener& openInput = {});
     // The same for an input already at hand; `inputName` stands for it in messages.
-    PowerPointPresentation(std::unique_ptr<ReadableFile> input, std::filesystem::path inputName,
-                           std::filesystem::path outputPath);
+    PowerPointPresentation(std::unique_ptr<ReadableFile> input, std::filesystem::path inputName);
     ~PowerPointPresentation() override;
 
     bool isPowerPoint() const { return isPowerPoint_; }
@@ -42,7 +41,7 @@ public:
     // The OLE shape fix of the document; always true.
     bool fixOleShapes(Progress& progress);
 
-    // Writes the whole presentation to the output path: the two presentation streams rewritten,
+    // Writes the whole presentation to the output file: the two presentation streams rewritten,
     // every other element of the input copied.
     void save();
 

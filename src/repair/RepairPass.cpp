@@ -2,13 +2,13 @@
 
 #include <functional>
 #include <memory>
-#include <system_error>
 
 #include "errors/FullMessage.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/StringErrorDetail.h"
 #include "repair/EmbeddedPPT.h"
 #include "repair/PowerPointPresentation.h"
+#include "streams/TempFile.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ const char* const kNothingFound = "No problems found.";
 // first; the output is created and written only when that count is above 0. Without
 // `createOutput` the shapes are only counted and nothing at all is written.
 bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
-                const std::function<std::filesystem::path()>* createOutput, std::string& message,
+                const std::function<TempFile&()>* createOutput, std::string& message,
                 const ReadableFileOpener& openInput) {
-    PowerPointPresentation presentation(input, std::filesystem::path(), openInput);
+    PowerPointPresentation presentation(input, openInput);
     if (!presentation.isPowerPoint()) {
         message = kNotPowerPoint;
         return false;
@@ -35,9 +35,9 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         return false;
     }
     EmbeddedPPTList list;
-    std::error_code sizeError;
-    const std::uintmax_t inputBytes = std::filesystem::file_size(input, sizeError);
-    UnpackBudget budget(sizeError ? 0 : inputBytes, createOutput != nullptr);
+    // Measured by the stream that holds the embedded objects, not by the file's length, which
+    // a hole can make as large as anyone likes.
+    UnpackBudget budget(presentation.document().oleStream().size(), createOutput != nullptr);
     presentation.collectEmbeddedPresentations(fixFile, budget, list);
     for (const std::unique_ptr<EmbeddedPPT>& embedded : list) {
         embedded->fixShapes();
@@ -53,7 +53,7 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
         list.pop_back();
     }
     if (createOutput != nullptr && fixFile.fixedCount() > 0) {
-        presentation.setOutputPath((*createOutput)());
+        presentation.setOutput((*createOutput)());
         presentation.save();
         presentation.commit();
     }
@@ -62,8 +62,8 @@ bool repairInto(const std::filesystem::path& input, FixFile& fixFile,
 
 // Reads the written output back as a presentation, so that a defective output never replaces
 // the original. Throws what the reading throws.
-void verify(const std::filesystem::path& output) {
-    PowerPointPresentation written(output, std::filesystem::path());
+void verify(const TempFile& output) {
+    PowerPointPresentation written(output.openReader(), output.path());
     if (!written.isPowerPoint() || written.isEncrypted()) {
         throw Exception(std::make_unique<StringErrorDetail>("Not a PowerPoint presentation"));
     }
@@ -72,7 +72,7 @@ void verify(const std::filesystem::path& output) {
 // Runs repairInto and turns what it throws into outcome 2 and a message, and a count of 0 into
 // outcome 1; -1 when it found objects to repair.
 int runGuarded(const std::filesystem::path& input, FixFile& fixFile,
-               const std::function<std::filesystem::path()>* createOutput, std::string& message,
+               const std::function<TempFile&()>* createOutput, std::string& message,
                const ReadableFileOpener& openInput) {
     fixFile.reset();
     try {
@@ -99,19 +99,19 @@ int runGuarded(const std::filesystem::path& input, FixFile& fixFile,
 }  // namespace
 
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
-                  const std::function<std::filesystem::path()>& createOutput, std::string& message,
+                  const std::function<TempFile&()>& createOutput, std::string& message,
                   const ReadableFileOpener& openInput) {
-    std::filesystem::path output;
-    const std::function<std::filesystem::path()> createAndRemember = [&createOutput, &output] {
-        output = createOutput();
-        return output;
+    TempFile* output = nullptr;
+    const std::function<TempFile&()> createAndRemember = [&createOutput, &output]() -> TempFile& {
+        output = &createOutput();
+        return *output;
     };
     if (const int outcome = runGuarded(input, fixFile, &createAndRemember, message, openInput);
         outcome >= 0) {
         return outcome;
     }
     try {
-        verify(output);
+        verify(*output);
     } catch (const Exception& e) {
         message = "Verification of the repaired file failed [" + FullMessage(e) + "]";
         return 2;

@@ -7,7 +7,7 @@
 // thousand times its input, and a compressed presentation holding compressed presentations
 // multiplies that at every level, so a few kilobytes could otherwise fill the disk with temporary
 // files. Real presentations compress far less than the allowance: at least kFloorBytes, else kRatio
-// times the input file.
+// times the input's Document stream.
 class UnpackBudget {
 public:
     static constexpr std::uint64_t kFloorBytes = 16ull << 20;
@@ -15,8 +15,8 @@ public:
 
     // With `toFiles` false nothing is ever written: objects too large for memory are inflated
     // again from their stored bytes whenever they are read (see ZlibReadableFile).
-    explicit UnpackBudget(std::uint64_t inputBytes, bool toFiles = true)
-        : remaining_(inputBytes > kFloorBytes / kRatio ? inputBytes * kRatio : kFloorBytes),
+    explicit UnpackBudget(std::uint64_t documentBytes, bool toFiles = true)
+        : remaining_(documentBytes > kFloorBytes / kRatio ? documentBytes * kRatio : kFloorBytes),
           toFiles_(toFiles) {}
 
     bool toFiles() const { return toFiles_; }

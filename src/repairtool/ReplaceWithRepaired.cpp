@@ -1,12 +1,12 @@
 #include "repairtool/ReplaceWithRepaired.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "platform/Env.h"
-#include "platform/TerminalText.h"
-#include "repairtool/KeptOriginalName.h"
+#include "platform/ReadableFile.h"
+#include "repairtool/FileContent.h"
+#include "repairtool/KeptOriginalNames.h"
 #include "repairtool/MakeBackupName.h"
 
 namespace fs = std::filesystem;
@@ -17,6 +17,13 @@ std::string Failed(int error) {
     if (error == PinnedFile::kChanged) {
         return "The file was changed by another program while it was being repaired. Your file "
                "has not been modified.\n";
+    }
+    if (error == PinnedFile::kInUse) {
+        return "The file is in use by another program. Your file has not been modified.\n";
+    }
+    if (error == CreatedFile::kNameTaken) {
+        return "Another program put a file in the place of the repaired one while the file was "
+               "being repaired. Your file has not been modified.\n";
     }
     return "Backup failed with error code " + std::to_string(error) +
            ". Your file has not been modified.\n";
@@ -38,7 +45,35 @@ std::vector<fs::path> BackupNamesOfItself(const fs::path& file, PinnedFile& pinn
     return names;
 }
 
-// The content is overwritten in place; a complete copy of the old bytes is on disk first.
+// Without a backup, a copy of the original kept for the time of the overwrite: beside the file,
+// else under the first free name in the temporary folder (a taken one may be the copy of another
+// file of the same name). On failure returns the first error.
+int KeepOriginal(PinnedFile& pinned, const std::string& note, PinnedFile::MarkedCopy* copy) {
+    const std::vector<fs::path> names =
+        KeptOriginalNames(pinned.realPath(), Env::Default().tempFolder());
+    int firstError = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (Env::Default().pathExists(names[i])) {
+            continue;
+        }
+        const int error = pinned.keepCopy(names[i], PinnedFile::CopyKind::Kept, note);
+        if (error == 0) {
+            copy->path = names[i];
+            return 0;
+        }
+        firstError = firstError != 0 ? firstError : error;
+        if (i > 0) {
+            break;  // the temporary folder takes none either
+        }
+    }
+    // With every name taken, the system's own refusal (made before anything is copied).
+    return firstError != 0 ? firstError
+                           : pinned.keepCopy(names.front(), PinnedFile::CopyKind::Kept, note);
+}
+
+// The content is overwritten in place; a complete copy of the old bytes, marked as the file's,
+// is on disk first and stays there whenever the overwrite was cut short or another program
+// opened the file meanwhile.
 bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& backup,
                       const std::vector<fs::path>& backupsOfItself, std::string& message) {
     // A backup that is a second name of the file would be overwritten with it: it gets its own
@@ -49,39 +84,52 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
             return false;
         }
     }
-    fs::path kept = backup;
-    if (backup.empty()) {
-        // Next to the file, or in the temporary folder when its folder takes no new file.
-        kept = KeptOriginalName(pinned.realPath());
-        int error = pinned.copyTo(kept, false);
-        if (error != 0 && error != EEXIST) {
-            kept = Env::Default().tempFolder() / KeptOriginalName(pinned.realPath()).filename();
-            error = pinned.copyTo(kept, false);
-        }
-        if (error != 0) {
-            message = Failed(error);
-            return false;
-        }
-    } else if (const int error = pinned.copyTo(backup, false)) {
+    // What the file holds once the overwrite is complete, for a later run to recognise.
+    const std::string note = ContentDigest(*repaired.openReader());
+    PinnedFile::MarkedCopy copy;
+    copy.path = backup;
+    copy.kind = backup.empty() ? PinnedFile::CopyKind::Kept : PinnedFile::CopyKind::Backup;
+    int error = backup.empty() ? KeepOriginal(pinned, note, &copy)
+                               : pinned.keepCopy(backup, copy.kind, note);
+    if (error != 0) {
         message = Failed(error);
         return false;
     }
-    int error = pinned.checkUnchanged();
+    error = pinned.checkUnchanged();
     bool touched = false;
     if (error == 0) {
-        error = pinned.overwriteWith(repaired.path(), &touched);
+        error = pinned.overwriteWith(repaired.file(), &touched);
     }
-    if (backup.empty() && (error == 0 || !touched)) {
-        Env::Default().deleteFile(kept);
+    if (error == 0 && pinned.openedMeanwhile()) {
+        message =
+            "Another program opened the file while it was being overwritten and may have "
+            "changed it. Its original content is in " +
+            copy.path.string() + "\n";
+        return false;
+    }
+    if (error == 0 || !touched) {
+        pinned.forgetCopy(copy);
     }
     if (error == 0) {
         return true;
     }
     message = touched ? "Replacing the file failed with error code " + std::to_string(error) +
-                            ". Its original content is in " + StdoutText(kept.string()) + "\n"
+                            ". Its original content is in " + copy.path.string() + "\n"
                       : Failed(error);
     return false;
 }
+
+// Ends the hold on the file on every way out of the replacement.
+class HoldRelease {
+public:
+    explicit HoldRelease(PinnedFile& pinned) : pinned_(pinned) {}
+    HoldRelease(const HoldRelease&) = delete;
+    HoldRelease& operator=(const HoldRelease&) = delete;
+    ~HoldRelease() { pinned_.letGo(); }
+
+private:
+    PinnedFile& pinned_;
+};
 
 }  // namespace
 
@@ -89,10 +137,15 @@ bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& rep
                          bool createBackup, std::string& message) {
     const std::vector<fs::path> backupsOfItself = BackupNamesOfItself(file, pinned);
     const bool otherNames = pinned.nameCount() > 1 + backupsOfItself.size();
-    const bool byRename = !otherNames &&
-                          repaired.path().parent_path() == pinned.realPath().parent_path() &&
-                          pinned.prepareReplacement(repaired.path()) == 0;
-    if (const int error = pinned.checkUnchanged()) {
+    const bool byRename = !otherNames && pinned.prepareReplacement(repaired.file()) == 0;
+    // From here to the end no other program gets at the file; one that has it open now makes it
+    // "in use", and nothing is replaced.
+    const HoldRelease release(pinned);
+    int error = pinned.holdExclusively();
+    if (error == 0) {
+        error = pinned.checkUnchanged();
+    }
+    if (error != 0) {
         message = Failed(error);
         return false;
     }
@@ -107,14 +160,15 @@ bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& rep
         }
     }
     if (!byRename) {
-        if (const int error = pinned.checkWritable()) {
+        error = pinned.checkWritable();
+        if (error != 0) {
             message = Failed(error);
             return false;
         }
         return OverwriteInPlace(pinned, repaired, backup, backupsOfItself, message);
     }
     if (createBackup) {
-        int error = pinned.addName(backup);
+        error = pinned.addName(backup);
         if (error == PinnedFile::kNoLink) {
             error = pinned.copyTo(backup, false);
         }
@@ -123,9 +177,9 @@ bool ReplaceWithRepaired(const fs::path& file, PinnedFile& pinned, TempFile& rep
             return false;
         }
     }
-    int error = pinned.checkWritable();
+    error = pinned.checkWritable();
     if (error == 0) {
-        error = pinned.renameOver(repaired.path());
+        error = pinned.renameOver(repaired.file());
     }
     if (error != 0) {
         message = Failed(error);

@@ -1,75 +1,28 @@
 #include "streams/FileInputStream.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <memory>
 
-#include "errors/DualErrorDetail.h"
 #include "errors/ErrnoErrorDetail.h"
-#include "errors/FileNotFoundException.h"
 #include "errors/IOException.h"
 #include "errors/StringErrorDetail.h"
-#include "streams/LastErrorNumber.h"
 
-FileInputStream::FileInputStream(std::filesystem::path path) : path_(std::move(path)) {
-    open();
-}
-
-FileInputStream::~FileInputStream() {
-    close();
-}
+FileInputStream::FileInputStream(std::unique_ptr<ReadableFile> file) : file_(std::move(file)) {}
 
 void FileInputStream::close() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
-}
-
-void FileInputStream::open() {
-    if (file_ != nullptr) {
-        return;
-    }
-    errno = 0;
-    std::FILE* file = std::fopen(path_.c_str(), "rb");
-    int error = file == nullptr ? LastErrorNumber() : 0;
-    if (file != nullptr) {
-        // The runtime opens a folder for reading; only regular data is a file here.
-        struct stat status;
-        if (::fstat(::fileno(file), &status) != 0) {
-            error = LastErrorNumber();
-        } else if (S_ISDIR(status.st_mode)) {
-            error = EISDIR;
-        }
-        if (error != 0) {
-            std::fclose(file);
-        }
-    }
-    if (error != 0) {
-        throw FileNotFoundException(
-            std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error),
-                                              std::make_unique<StringErrorDetail>(path_.string())));
-    }
-    file_ = file;
-}
-
-std::FILE* FileInputStream::openFile() {
-    if (file_ == nullptr) {
-        throw IOException(std::make_unique<ErrnoErrorDetail>(EBADF));
-    }
-    return file_;
+    file_.reset();
 }
 
 std::size_t FileInputStream::read(std::uint8_t* buffer, std::size_t count) {
-    std::FILE* file = openFile();
-    errno = 0;
-    const std::size_t got = count == 0 ? 0 : std::fread(buffer, 1, count, file);
-    if (got < count && std::ferror(file)) {
-        const int error = LastErrorNumber();
-        std::clearerr(file);
+    if (file_ == nullptr) {
+        throw IOException(std::make_unique<ErrnoErrorDetail>(EBADF));
+    }
+    std::size_t got = 0;
+    if (const int error =
+            file_->readAt(static_cast<std::uint64_t>(position_), buffer, count, &got)) {
         throw IOException(std::make_unique<ErrnoErrorDetail>(error));
     }
+    position_ += static_cast<std::int64_t>(got);
     return got;
 }
 
@@ -79,14 +32,16 @@ int FileInputStream::readByte() {
 }
 
 void FileInputStream::seek(std::int64_t offset, SeekOrigin origin) {
-    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
-                       : origin == SeekOrigin::Current ? SEEK_CUR
-                                                       : SEEK_END;
-    if (::fseeko(openFile(), static_cast<off_t>(offset), whence) != 0) {
+    const std::int64_t base = origin == SeekOrigin::Begin     ? 0
+                              : origin == SeekOrigin::Current ? position_
+                              : file_ != nullptr ? static_cast<std::int64_t>(file_->size())
+                                                 : -1;
+    if (base < 0 || base + offset < 0) {
         throw IOException(std::make_unique<StringErrorDetail>("Error setting the seek pointer"));
     }
+    position_ = base + offset;
 }
 
 std::int64_t FileInputStream::tell() {
-    return file_ == nullptr ? -1 : static_cast<std::int64_t>(::ftello(file_));
+    return file_ == nullptr ? -1 : position_;
 }

@@ -1,34 +1,25 @@
 #pragma once
 
-#include <cstdio>
-#include <filesystem>
+#include <memory>
 
+#include "platform/WritableFile.h"
 #include "streams/OutputStream.h"
 
-// Writes a disk file through the C runtime's buffered file functions.
+// Writes an open disk file from its start, each write passed on as it comes.
 class FileOutputStream : public OutputStream {
 public:
-    // append false empties an existing file; both modes create a missing one. Throws
-    // FileCreateException with an ErrnoErrorDetail when the file cannot be opened.
-    FileOutputStream(const std::filesystem::path& path, bool append);
-    // Closes the file; a failure there can only be reported by an explicit close().
-    ~FileOutputStream() override;
+    explicit FileOutputStream(std::unique_ptr<WritableFile> file);
 
-    // Throws IOException with an ErrnoErrorDetail when buffered bytes cannot be written (a full
-    // disk, for instance).
-    void flush() override;
-    // Throw IOException with an ErrnoErrorDetail when the bytes cannot be stored, and after
-    // close().
+    // Throw IOException with an ErrnoErrorDetail when the bytes cannot be stored (a full disk,
+    // for instance), and after close().
     void writeByte(std::uint8_t byte) override;
     void write(const std::uint8_t* buffer, std::size_t count) override;
 
-    // Writes out what is buffered and closes the file, throwing IOException with an
-    // ErrnoErrorDetail on failure (the file is closed all the same). Later writes throw;
-    // a second close() does nothing.
+    // Closes the file, throwing IOException with an ErrnoErrorDetail when the system reports
+    // a failure only then. Later writes throw; a second close() does nothing.
     void close();
 
 private:
-    std::FILE* openFile();
-
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<WritableFile> file_;
+    std::uint64_t position_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "errors/StringErrorDetail.h"
 #include "platform/Env.h"
 #include "platform/ReadableFile.h"
+#include "platform/WritableFile.h"
 
 namespace {
 
@@ -77,11 +78,21 @@ void OLEStorage::openWith(const std::function<std::unique_ptr<cfb::CompoundFileR
 }
 
 void OLEStorage::create(const std::filesystem::path& path) {
+    createWith([&path] { return cfb::CompoundFileWriter::create(Env::Default(), path); }, path);
+}
+
+void OLEStorage::create(std::unique_ptr<WritableFile> file, const std::filesystem::path& name) {
+    createWith([&file] { return cfb::CompoundFileWriter::create(std::move(file)); }, name);
+}
+
+void OLEStorage::createWith(
+    const std::function<std::unique_ptr<cfb::CompoundFileWriter>()>& creator,
+    const std::filesystem::path& path) {
     writeHandle_.reset();
     committed_ = false;
     outputPath_ = path;
     try {
-        writeHandle_ = cfb::CompoundFileWriter::create(Env::Default(), path);
+        writeHandle_ = creator();
     } catch (const cfb::Error& error) {
         if (error.resultCode() == kShareViolation || error.resultCode() == kLockViolation) {
             throw OLEStorageSharingException();

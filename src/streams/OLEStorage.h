@@ -8,6 +8,7 @@
 #include "platform/ReadableFile.h"
 
 class ReadableFile;
+class WritableFile;
 
 namespace cfb {
 class CompoundFileReader;
@@ -38,6 +39,8 @@ public:
     // OLEStorageSharingException on a sharing or lock conflict and Exception with an
     // HRESULTErrorDetail "creating storage [path]" otherwise.
     void create(const std::filesystem::path& path);
+    // The same for a new, empty file already open; `name` stands for it in messages.
+    void create(std::unique_ptr<WritableFile> file, const std::filesystem::path& name);
 
     // Throw Exception "Invalid read stream handle" / "Invalid write stream handle" when absent.
     cfb::CompoundFileReader& readStorage();
@@ -69,6 +72,8 @@ public:
 private:
     void openWith(const std::function<std::unique_ptr<cfb::CompoundFileReader>()>& opener,
                   const std::filesystem::path& path);
+    void createWith(const std::function<std::unique_ptr<cfb::CompoundFileWriter>()>& creator,
+                    const std::filesystem::path& path);
 
     std::unique_ptr<cfb::CompoundFileReader> readHandle_;
     std::unique_ptr<cfb::CompoundFileWriter> writeHandle_;

@@ -1,10 +1,10 @@
 #include "streams/TempFile.h"
 
 #include <memory>
-#include <system_error>
 
 #include "errors/DualErrorDetail.h"
 #include "errors/ErrnoErrorDetail.h"
+#include "errors/FileCreateException.h"
 #include "errors/FileNotFoundException.h"
 #include "errors/HRESULTErrorDetail.h"
 #include "errors/StringErrorDetail.h"
@@ -12,32 +12,57 @@
 #include "platform/Env.h"
 
 namespace {
-constexpr const char* kPrefix = "kvf";
+
+std::unique_ptr<CreatedFile> Create(const std::filesystem::path& folder) {
+    std::unique_ptr<CreatedFile> file;
+    if (const int error = Env::Default().createFile(folder, TempFile::kPrefix, &file)) {
+        throw TempFileCreationException(
+            std::make_unique<HRESULTErrorDetail>(HRESULTErrorDetail::fromErrorNumber(error), ""));
+    }
+    return file;
+}
+
+[[noreturn]] void ThrowNotFound(int error, const std::filesystem::path& path) {
+    throw FileNotFoundException(
+        std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error),
+                                          std::make_unique<StringErrorDetail>(path.string())));
+}
+
 }  // namespace
 
 TempFile::TempFile() : TempFile(Env::Default().tempFolder()) {}
 
-TempFile::TempFile(const std::filesystem::path& folder) {
-    if (const int error = Env::Default().createUniqueFile(folder, kPrefix, &path_)) {
-        path_.clear();
-        throw TempFileCreationException(
-            std::make_unique<HRESULTErrorDetail>(HRESULTErrorDetail::fromErrorNumber(error), ""));
-    }
-}
+TempFile::TempFile(const std::filesystem::path& folder) : TempFile(Create(folder)) {}
+
+TempFile::TempFile(std::unique_ptr<CreatedFile> file)
+    : file_(std::move(file)), path_(file_->path()) {}
 
 TempFile::~TempFile() {
     if (!path_.empty()) {
-        Env::Default().deleteFile(path_);
+        file_->remove();
     }
 }
 
 std::uint64_t TempFile::size() const {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path_, error);
-    if (error) {
-        throw FileNotFoundException(
-            std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error.value()),
-                                              std::make_unique<StringErrorDetail>(path_.string())));
+    std::uint64_t bytes = 0;
+    if (const int error = file_->size(&bytes)) {
+        ThrowNotFound(error, file_->path());
     }
-    return size;
+    return bytes;
+}
+
+std::unique_ptr<ReadableFile> TempFile::openReader() const {
+    std::unique_ptr<ReadableFile> reader;
+    if (const int error = file_->openReader(&reader)) {
+        ThrowNotFound(error, file_->path());
+    }
+    return reader;
+}
+
+std::unique_ptr<WritableFile> TempFile::openWriter() const {
+    std::unique_ptr<WritableFile> writer;
+    if (const int error = file_->openWriter(&writer)) {
+        throw FileCreateException(std::make_unique<ErrnoErrorDetail>(error));
+    }
+    return writer;
 }

@@ -124,7 +124,8 @@ std::string WithoutSummary(const std::string& out) {
     const std::size_t previous = end == 0 ? std::string::npos : out.rfind('\n', end - 1);
     const std::size_t start = previous == std::string::npos ? 0 : previous + 1;
     const std::string last = out.substr(start);
-    if (out.empty() || out.back() != '\n' || last.find(" failed. Log: ") == std::string::npos) {
+    if (out.empty() || out.back() != '\n' || last.find(" failed") == std::string::npos ||
+        last.find(". Log: ") == std::string::npos) {
         ADD_FAILURE() << "no summary line at the end of: " << out;
         return out;
     }

@@ -300,6 +300,35 @@ TEST_F(WalkTest, UnreadableSubfolderIsReportedAndSkipped) {
                       (tree / "open/d.ppt").string(), (scratch / "tree2/e.ppt").string()}));
 }
 
+// A symbolic link in the place of a presentation could hand the repair (and its backup) a file
+// in a folder the batch's user never meant to touch: it is passed over and counted, whether it
+// leads to a file, to nowhere or to a folder.
+TEST_F(WalkTest, LinksWithAPresentationNameArePassedOverAndCounted) {
+    fs::create_directories(scratch / "private");
+    WriteFile(scratch / "private/deck.ppt", "exit 0");
+    WriteFile(tree / "real.ppt", "exit 2");
+    fs::create_symlink(scratch / "private/deck.ppt", tree / "file-link.ppt");
+    fs::create_symlink(scratch / "nowhere", tree / "dangling.ppt");
+    fs::create_directory(scratch / "other");
+    fs::create_symlink(scratch / "other", tree / "folder-link.ppt");
+    const RunOutput result = patchtree.run({logOption(), tree.string()});
+    EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{(tree / "real.ppt").string()});
+    ASSERT_EQ(LogFiles(logs).size(), 1u);
+    EXPECT_EQ(result.out, "1 file: 0 fixed, 1 ok, 0 failed; passed over: 3 symbolic links. Log: " +
+                              LogFiles(logs)[0].string() + "\n");
+
+    fs::remove(tree / "real.ppt");
+    fs::remove(tree / "dangling.ppt");
+    fs::remove(tree / "folder-link.ppt");
+    const fs::path otherLogs = scratch / "logs2";
+    const RunOutput onlyLink = patchtree.run({"-l:" + otherLogs.string(), tree.string()});
+    const std::string expected =
+        "0 files: 0 fixed, 0 ok, 0 failed; passed over: 1 symbolic link. Log: " +
+        otherLogs.string() + "/";
+    EXPECT_EQ(onlyLink.out.substr(0, expected.size()), expected);
+    EXPECT_TRUE(LogFiles(otherLogs).empty());
+}
+
 // The stand-in child makes a backup the way Patchdoc does. No run may hand a backup it made to
 // the repair: not while the folder is being walked, and not when the folder is walked again.
 TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {

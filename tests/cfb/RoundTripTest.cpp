@@ -5,9 +5,9 @@
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/Error.h"
+#include "cfb/RecordingEnv.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
-#include "cfb/SyncCountingEnv.h"
 #include "platform/Env.h"
 #include "support/PresentationBuilder.h"
 
@@ -247,7 +247,7 @@ TEST(CommitFlushTest, FlushesToDiskUnlessToldToSkipWithIdenticalBytes) {
     const CompoundFileWriter::Flush modes[] = {CompoundFileWriter::Flush::ToDisk,
                                                CompoundFileWriter::Flush::Skip};
     for (int i = 0; i < 2; ++i) {
-        SyncCountingEnv env;
+        RecordingEnv env;
         const std::filesystem::path path = folder / ("flush" + std::to_string(i) + ".cfb");
         auto writer = CompoundFileWriter::create(env, path);
         writeStream(*writer, kRoot, u"big", pattern(100000, 1), 3000);

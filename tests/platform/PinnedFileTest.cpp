@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <memory>
 
 #include "FileSizeCap.h"
@@ -12,6 +13,7 @@
 #include "platform/Env.h"
 #include "platform/PinnedFile.h"
 #include "platform/ReadableFile.h"
+#include "platform/WritableFile.h"
 
 namespace {
 
@@ -32,6 +34,16 @@ std::string Attribute(const fs::path& path, const char* name) {
 
 class PinnedFileTest : public ::testing::Test {
 protected:
+    // A new file holding `bytes`, made beside the file.
+    std::unique_ptr<CreatedFile> created(const std::string& bytes) {
+        std::unique_ptr<CreatedFile> file;
+        std::unique_ptr<WritableFile> writer;
+        EXPECT_EQ(pinned_->createBeside("kvf", &file), 0);
+        EXPECT_EQ(file->openWriter(&writer), 0);
+        EXPECT_EQ(writer->writeAt(0, bytes.data(), bytes.size()), 0);
+        return file;
+    }
+
     void SetUp() override {
         WriteFileBytes(file_, "original bytes");
         pinned_ = Env::Default().pinFile(file_);
@@ -128,18 +140,36 @@ TEST_F(PinnedFileTest, CopiesAreWholeOrAbsentAndKeepTimesModeAndAttributes) {
     EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
 }
 
+// A copy of a sparse file takes no more room than the file does.
+TEST_F(PinnedFileTest, CopiesKeepHoles) {
+    const off_t length = 256 << 20;
+    WriteFileBytes(file_, "start");
+    ASSERT_EQ(::truncate(file_.c_str(), length - 3), 0);
+    std::ofstream(file_, std::ios::app) << "end";
+    ASSERT_EQ(Env::Default().pinFile(file_)->copyTo(scratch_ / "copy", false), 0);
+    const struct stat copy = Status(scratch_ / "copy");
+    EXPECT_EQ(copy.st_size, length);
+    EXPECT_LE(copy.st_blocks, Status(file_).st_blocks + 64);
+    std::ifstream in(scratch_ / "copy", std::ios::binary);
+    std::string start(5, '\0');
+    std::string end(3, '\0');
+    in.read(start.data(), 5);
+    in.seekg(length - 3);
+    in.read(end.data(), 3);
+    EXPECT_EQ(start + end, "startend");
+}
+
 TEST_F(PinnedFileTest, OverwriteThatDoesNotFitLeavesTheFile) {
-    WriteFileBytes(scratch_ / "big", std::string(64 * 1024, 'n'));
+    const std::unique_ptr<CreatedFile> big = created(std::string(64 * 1024, 'n'));
     bool touched = true;
     {
         const FileSizeCap cap(32 * 1024);
-        EXPECT_EQ(pinned_->overwriteWith(scratch_ / "big", &touched), EFBIG);
+        EXPECT_EQ(pinned_->overwriteWith(*big, &touched), EFBIG);
     }
     EXPECT_FALSE(touched);
     EXPECT_EQ(ReadFileBytes(file_), "original bytes");
-    WriteFileBytes(scratch_ / "small", "short");
     fs::create_hard_link(file_, scratch_ / "other name");
-    ASSERT_EQ(pinned_->overwriteWith(scratch_ / "small", &touched), 0);
+    ASSERT_EQ(pinned_->overwriteWith(*created("short"), &touched), 0);
     EXPECT_EQ(ReadFileBytes(scratch_ / "other name"), "short");
 }
 
@@ -149,8 +179,8 @@ TEST_F(PinnedFileTest, WritableNeedsAWriteBitEvenForRoot) {
     EXPECT_EQ(Env::Default().pinFile(file_)->checkWritable(), EACCES);
 }
 
-// The replacement takes mode, set-id bits, owner, group and attributes; a refused one leaves
-// the file's name as it was.
+// The replacement takes mode, set-id bits, owner, group and attributes; one whose name was taken
+// by another file, or that lies in another folder, leaves the file's name as it was.
 TEST_F(PinnedFileTest, ReplacementKeepsEverythingOfTheOriginal) {
     const bool root = ::geteuid() == 0;
     ::chmod(file_.c_str(), root ? 06775 : 0664);
@@ -160,13 +190,22 @@ TEST_F(PinnedFileTest, ReplacementKeepsEverythingOfTheOriginal) {
     }
     const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
     const struct stat before = Status(file_);
-    const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
-    EXPECT_NE(pinned->renameOver(scratch_ / "missing"), 0);
+    pinned_ = Env::Default().pinFile(file_);
+    const std::unique_ptr<CreatedFile> swapped = created("mine");
+    fs::rename(swapped->path(), scratch_ / "aside");
+    WriteFileBytes(swapped->path(), "planted");
+    EXPECT_EQ(pinned_->renameOver(*swapped), CreatedFile::kNameTaken);
+    std::unique_ptr<CreatedFile> elsewhere;
+    ASSERT_EQ(Env::Default().createFile(Env::Default().tempFolder(), "kvf", &elsewhere), 0);
+    EXPECT_EQ(pinned_->prepareReplacement(*elsewhere), EXDEV);
+    elsewhere->remove();
     EXPECT_EQ(ReadFileBytes(file_), "original bytes");
+    fs::remove(swapped->path());
+    fs::remove(scratch_ / "aside");
 
-    WriteFileBytes(scratch_ / "repaired", "repaired bytes");
-    ASSERT_EQ(pinned->prepareReplacement(scratch_ / "repaired"), 0);
-    ASSERT_EQ(pinned->renameOver(scratch_ / "repaired"), 0);
+    const std::unique_ptr<CreatedFile> repaired = created("repaired bytes");
+    ASSERT_EQ(pinned_->prepareReplacement(*repaired), 0);
+    ASSERT_EQ(pinned_->renameOver(*repaired), 0);
     EXPECT_EQ(ReadFileBytes(file_), "repaired bytes");
     const struct stat after = Status(file_);
     EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
@@ -175,11 +214,7 @@ TEST_F(PinnedFileTest, ReplacementKeepsEverythingOfTheOriginal) {
     if (attributes) {
         EXPECT_EQ(Attribute(file_, "user.note"), "kept");
     }
-    EXPECT_FALSE(fs::exists(scratch_ / "repaired"));
-
-    // A second name of another file is not a replacement this run wrote.
-    fs::create_hard_link(scratch_ / "talk.ppt", scratch_ / "planted");
-    EXPECT_EQ(Env::Default().pinFile(file_)->prepareReplacement(scratch_ / "planted"), EPERM);
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "FileSizeCap.h"
 #include "errors/FullMessage.h"
 #include "errors/IOException.h"
 #include "pptformat/Record.h"
@@ -34,7 +35,7 @@ RecordList readTree(const Bytes& stream) {
 }
 
 void fillFile(const TempFile& file, const Bytes& data) {
-    FileOutputStream out(file.path(), false);
+    FileOutputStream out(file.openWriter());
     out.write(data.data(), data.size());
     out.close();
 }
@@ -135,10 +136,14 @@ TEST(RecordTest, CompressWritesACompleteZlibStream) {
 
 TEST(RecordTest, CompressFailureKeepsTheOldBody) {
     Record record({0x0000, 0x1011, 0}, 0);
+    fillFile(record.tempFile(), text("the old body"));
     const std::filesystem::path old = record.tempFile().path();
-    std::filesystem::remove(old);  // nothing left to read
-    EXPECT_FALSE(record.compress());
+    {
+        const FileSizeCap cap(4);  // no room for the packed body
+        EXPECT_FALSE(record.compress());
+    }
     EXPECT_EQ(record.tempFile().path(), old);
+    EXPECT_EQ(readFile(old), text("the old body"));
 }
 
 TEST(RecordTreeTest, SingleAtomObjectYieldsOneRecordAndSkipsItsBody) {

@@ -60,7 +60,7 @@ TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
         FixFile fixFile;
         std::string message;
         EXPECT_EQ(RunRepairPass(
-                      input, fixFile, [&output] { return output.path(); }, message),
+                      input, fixFile, [&output]() -> TempFile& { return output; }, message),
                   expected.outcome);
         EXPECT_EQ(fixFile.fixedCount(), expected.count);
         EXPECT_EQ(message, expected.message);
@@ -82,7 +82,7 @@ TEST(CorpusRepairTest, FilesMadeByAFuzzerEndInAClearError) {
         FixFile fixFile;
         std::string message;
         EXPECT_EQ(RunRepairPass(
-                      entry.path(), fixFile, [&output] { return output.path(); }, message),
+                      entry.path(), fixFile, [&output]() -> TempFile& { return output; }, message),
                   2);
         EXPECT_FALSE(message.empty());
         EXPECT_NE(message, "An unexpected error occurred.");

@@ -35,15 +35,31 @@ TEST(UnpackBudgetTest, AllowanceIsAFloorOrARatioOfTheInput) {
 }
 
 // A small file whose embedded presentation unpacks to more than the allowance: the object is
-// passed over like a damaged one and keeps its stored bytes; the rest is repaired.
+// passed over like a damaged one and keeps its stored bytes; the rest is repaired. A hole that
+// makes the file look a thousand times larger gives no larger allowance.
 TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
     const Bytes bomb = exOleObjStg(paddedPresentation(UnpackBudget::kFloorBytes));
     const Bytes outer = presentationFile({{oleShape(1025, 1, true)}}, {bomb});
     ASSERT_LT(outer.size() * UnpackBudget::kRatio, UnpackBudget::kFloorBytes);
-    PassRun run(outer);
-    ASSERT_EQ(run.outcome, 0) << run.message;
-    EXPECT_EQ(run.fixFile.fixedCount(), 1);
-    EXPECT_EQ(storedObject(run.output.path(), kStorageId).whole(), bomb);
+    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{1} << 30}) {
+        PassRun run(outer, length);
+        ASSERT_EQ(run.outcome, 0) << run.message;
+        EXPECT_EQ(run.fixFile.fixedCount(), 1);
+        EXPECT_EQ(storedObject(run.output.path(), kStorageId).whole(), bomb);
+    }
+}
+
+// Sector numbers have 32 bits: a file longer than they reach can't be a presentation, however
+// small the presentation at its start.
+TEST(HostileInputTest, FileLongerThanACompoundFileCanBeIsRefused) {
+    const Bytes file = presentationFile({{oleShape(1025, 1, true)}});
+    const std::uint64_t longest = 512 + (std::uint64_t{0xFFFFFFFB} << 9);
+    EXPECT_EQ(PassRun(file, longest).outcome, 0);
+    const PassRun tooLong(file, longest + 1);
+    EXPECT_EQ(tooLong.outcome, 2);
+    EXPECT_EQ(tooLong.message,
+              "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair "
+              "PPT files.");
 }
 
 // Each level fits on its own, so the middle one is repaired, but the allowance is shared by all

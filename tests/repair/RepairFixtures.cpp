@@ -36,10 +36,13 @@ void expectCheckAgrees(const std::filesystem::path& input, int outcome, int coun
     EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }
 
-PassRun::PassRun(const Bytes& file) {
+PassRun::PassRun(const Bytes& file, std::uint64_t length) {
     writeFile(input.path(), file);
+    if (length > file.size()) {
+        std::filesystem::resize_file(input.path(), length);
+    }
     outcome = RunRepairPass(
-        input.path(), fixFile, [this] { return output.path(); }, message);
+        input.path(), fixFile, [this]() -> TempFile& { return output; }, message);
     expectCheckAgrees(input.path(), outcome, fixFile.fixedCount(), message);
 }
 

@@ -19,9 +19,10 @@ void expectCheckAgrees(const std::filesystem::path& input, int outcome, int coun
                        const std::string& message);
 
 // One repair pass over the given file bytes, between two temporary files; the check pass over
-// the same bytes must agree with it.
+// the same bytes must agree with it. With `length` above the bytes' size, the input goes on with
+// a hole up to that length.
 struct PassRun {
-    explicit PassRun(const Bytes& file);
+    explicit PassRun(const Bytes& file, std::uint64_t length = 0);
     TempFile input;
     TempFile output;
     FixFile fixFile;

@@ -7,6 +7,7 @@
 #include "errors/TempFileCreationException.h"
 #include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
+#include "streams/TempFile.h"
 #include "support/Records.h"
 
 using namespace fixtures;
@@ -24,15 +25,15 @@ class RepairPassTest : public ::testing::Test {
 protected:
     int run(const Bytes& file) {
         writeFile(input_, file);
-        fs::remove(output_);
+        output_.reset();
         outputRequests = 0;
         FixFile fixFile;
         const int outcome = RunRepairPass(
             input_, fixFile,
-            [this] {
+            [this]() -> TempFile& {
                 ++outputRequests;
-                writeFile(output_, {});
-                return output_;
+                output_ = std::make_unique<TempFile>();
+                return *output_;
             },
             message);
         count = fixFile.fixedCount();
@@ -43,7 +44,7 @@ protected:
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
         for (const fs::directory_entry& e : fs::directory_iterator(temp_.path())) {
-            if (e.path() != input_ && e.path() != output_) {
+            if (e.path() != input_ && (!output_ || e.path() != output_->path())) {
                 names.push_back(e.path().filename().string());
             }
         }
@@ -53,7 +54,7 @@ protected:
     ScratchFolder temp_;
     ScopedTmpdir tmpdir_{temp_.path().string()};
     const fs::path input_ = temp_ / "input.ppt";
-    const fs::path output_ = temp_ / "output.ppt";
+    std::unique_ptr<TempFile> output_;
     std::string message;
     int count = -1;
     int outputRequests = 0;
@@ -67,7 +68,7 @@ TEST_F(RepairPassTest, FlattenedShapesInThePresentationAndInAnEmbeddedOneAreCoun
     EXPECT_EQ(run(file), 0);
     EXPECT_EQ(message, "Successfully fixed 3 flattened embedded objects.");
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(flattenedShapes(output_), 0);
+    EXPECT_EQ(flattenedShapes(output_->path()), 0);
     EXPECT_EQ(readFile(input_), file);
     EXPECT_TRUE(leftovers().empty());
 }
@@ -79,7 +80,7 @@ TEST_F(RepairPassTest, NothingToRepairCreatesNoOutput) {
     EXPECT_EQ(message, "No problems found.");
     EXPECT_EQ(count, 0);
     EXPECT_EQ(outputRequests, 0);
-    EXPECT_FALSE(fs::exists(output_));
+    EXPECT_EQ(output_, nullptr);
     EXPECT_EQ(readFile(input_), file);
     EXPECT_TRUE(leftovers().empty());
 }
@@ -94,7 +95,7 @@ TEST_F(RepairPassTest, FlattenedShapeThreeLevelsDeepIsRepairedAndCounted) {
     EXPECT_EQ(run(file), 0) << message;
     EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
     EXPECT_EQ(outputRequests, 1);
-    const Bytes firstOut = embeddedFile(storedObject(output_, objectPersistId(1, 0)));
+    const Bytes firstOut = embeddedFile(storedObject(output_->path(), objectPersistId(1, 0)));
     const Bytes secondOut = embeddedFile(storedObject(firstOut, objectPersistId(1, 0)));
     const Bytes thirdOut = embeddedFile(storedObject(secondOut, objectPersistId(1, 0)));
     EXPECT_EQ(flattenedShapes(third), 1);
@@ -110,7 +111,7 @@ TEST_F(RepairPassTest, OutputThatCannotBeCreatedFailsThePass) {
     FixFile fixFile;
     const int outcome = RunRepairPass(
         input_, fixFile,
-        []() -> fs::path {
+        []() -> TempFile& {
             throw TempFileCreationException(std::make_unique<StringErrorDetail>("no room"));
         },
         message);

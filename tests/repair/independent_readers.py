@@ -109,6 +109,8 @@ def main():
         if not present:
             print(f"SKIP {tool} checks: not installed")
 
+    print(f"Repairing {len(files)} files and reading them back with independent readers,"
+          " about a minute")
     with tempfile.TemporaryDirectory() as work:
         classpath = ":".join(jars)
         if have_poi:

@@ -1,7 +1,10 @@
 // Writes a flattened presentation large enough that a run of Patchdoc over it takes a while, for
 // the fault-injection tests: flattened shapes on several slides, an embedded presentation with
-// a flattened shape of its own, and a "Pictures" stream of incompressible bytes.
-//   make_fault_input <output.ppt> <picture bytes>
+// a flattened shape of its own, and a "Pictures" stream of incompressible bytes. With
+// "incremental", an incremental save after the full one stores the document and the first slide
+// again, so that the repaired file's Document stream (one full save) is shorter than the
+// original's.
+//   make_fault_input <output.ppt> <picture bytes> [incremental]
 #include <cstdlib>
 #include <iostream>
 #include <random>
@@ -26,8 +29,8 @@ Bytes noise(std::size_t count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_fault_input <output.ppt> <picture bytes>\n";
+    if (argc < 3 || argc > 4 || (argc == 4 && std::string(argv[3]) != "incremental")) {
+        std::cerr << "usage: make_fault_input <output.ppt> <picture bytes> [incremental]\n";
         return 1;
     }
     const std::size_t pictureBytes = std::strtoull(argv[2], nullptr, 10);
@@ -38,12 +41,18 @@ int main(int argc, char** argv) {
     inner.addStream("Pictures", noise(pictureBytes / 4));
 
     PresentationBuilder b;
-    b.add(documentContainer({exObjList({exEmbed(1, 6)})}));
+    const Bytes document = documentContainer({exObjList({exEmbed(1, 6)})});
+    b.add(document);
     b.add(slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));
     b.add(slide({oleShape(2049, 1, true)}, 2));
     b.add(slide({oleShape(3073, 1, false)}, 3));
     b.add(slide({oleShape(4097, 1, true)}, 4));
     b.add(exOleObjStg(inner.compoundFile()));
+    if (argc == 4) {
+        b.beginEdit();
+        b.set(1, document);
+        b.set(2, slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));
+    }
     b.addStream("Pictures", noise(pictureBytes));
     b.writeTo(argv[1]);
     return 0;

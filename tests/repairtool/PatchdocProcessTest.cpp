@@ -113,6 +113,16 @@ TEST_F(PatchdocTest, PathsAreSafeOnATerminal) {
     EXPECT_EQ(terminal.out,
               "[err], " + kNotPowerPoint + (scratch_ / "talks/a?b?.ppt").string() + "\n");
     EXPECT_EQ(terminal.exitCode, 1);
+
+    // A damaged compound file: the message quotes the path too, and a C1 control counts.
+    const fs::path damaged = scratch_ /
+                             "cf\x1b[2J\xC2\x9B"
+                             "2Jx.ppt";
+    WriteFileBytes(damaged, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + std::string(600, '\x01'));
+    const std::string shownPath = (scratch_ / "cf?[2J?2Jx.ppt").string();
+    EXPECT_EQ(run({damaged}, {}, fixtures::StandardOutput::Terminal).out,
+              "[err], General exception [HRESULT(80030109) - opening storage [" + shownPath + "]]" +
+                  shownPath + "\n");
 }
 
 // A console that went away changes nothing: the file is repaired and replaced, the backup made,

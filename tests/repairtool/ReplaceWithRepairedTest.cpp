@@ -68,6 +68,8 @@ struct stat Status(const fs::path& path) {
 }
 
 const std::string kRefused = "Backup failed with error code ";
+const std::string kInUse =
+    "The file is in use by another program. Your file has not been modified.\n";
 const std::string kChanged =
     "The file was changed by another program while it was being repaired. Your file has not "
     "been modified.\n";
@@ -161,6 +163,31 @@ TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefused) {
     }
 }
 
+// A name that leaves no room for its backup or kept-copy name is refused with the system's own
+// reason, renamed or overwritten in place (a second name), with a backup or without.
+TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
+    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            if (!linked && !backup) {
+                continue;  // renamed over without any further name
+            }
+            WriteFileBytes(file, "old");
+            if (linked) {
+                fs::create_hard_link(file, scratch_ / "other.ppt");
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file, *repaired, backup));
+            EXPECT_EQ(message_, kRefused + std::to_string(ENAMETOOLONG) +
+                                    ". Your file has not been modified.\n");
+            EXPECT_EQ(ReadFileBytes(file), "old");
+            repaired.reset();
+            fs::remove(scratch_ / "other.ppt");
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{file.filename().string()});
+        }
+    }
+}
+
 // The file's folder takes no new name; the repaired file waits in the temporary folder.
 class ReadOnlyFolderTest : public ReplaceWithRepairedTest {
 protected:
@@ -223,7 +250,7 @@ TEST_F(ReplaceWithRepairedTest, SymbolicLinkLeadsToTheRealFile) {
 }
 
 // A reader that opens the file again and again while it is replaced must find either the whole
-// old content or the whole new one.
+// old content or the whole new one. A round that finds the file open is refused as in use.
 TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
     const std::size_t size = 1 << 20;
     WriteFileBytes(file_, std::string(size, 'A'));
@@ -240,10 +267,17 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
             ++reads;
         }
     });
+    int replaced = 0;
     for (int round = 0; round < 60; ++round) {
-        auto repaired = Repaired(scratch_.path(), std::string(size, round % 2 == 0 ? 'B' : 'A'));
-        ASSERT_TRUE(replace(file_, *repaired, false)) << message_;
+        const char next = ReadFileBytes(file_)[0] == 'A' ? 'B' : 'A';
+        auto repaired = Repaired(scratch_.path(), std::string(size, next));
+        if (replace(file_, *repaired, false)) {
+            ++replaced;
+        } else {
+            EXPECT_EQ(message_, kInUse);
+        }
     }
+    EXPECT_GT(replaced, 0);
     while (reads < 20) {
         std::this_thread::yield();
     }
@@ -357,6 +391,39 @@ TEST_F(ReplaceWithRepairedTest, ASaveByAnotherProgramIsNeverLost) {
             EXPECT_EQ(message_, kChanged);
             EXPECT_EQ(ReadFileBytes(file_), byRename ? "saved" : "old appended");
             repaired.reset();
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        }
+    }
+}
+
+// True when the system grants this process a write lease on the file at `path`.
+bool LeasesGranted(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const bool granted = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    ::close(fd);
+    return granted;
+}
+
+// Another program holds the file open (a viewer, an editor that will save over it): nothing is
+// replaced, renamed or overwritten in place, with a backup or without, and no backup is left.
+TEST_F(ReplaceWithRepairedTest, AFileOpenElsewhereIsInUse) {
+    WriteFileBytes(file_, "old");
+    if (!LeasesGranted(file_)) {
+        GTEST_SKIP() << "no write leases on this file system";
+    }
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            if (linked) {
+                fs::create_hard_link(file_, scratch_ / "other.ppt");
+            }
+            const int elsewhere = ::open(file_.c_str(), O_RDONLY);
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *repaired, backup));
+            ::close(elsewhere);
+            EXPECT_EQ(message_, kInUse);
+            EXPECT_EQ(ReadFileBytes(file_), "old");
+            repaired.reset();
+            fs::remove(scratch_ / "other.ppt");
             EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
         }
     }

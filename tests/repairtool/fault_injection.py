@@ -333,12 +333,88 @@ def killed_at_random_points(lab, rows):
                      "kill after uniform random delay", summary))
 
 
-def killed_during_in_place_overwrite(lab, rows):
-    """SIGKILL at random points of runs that overwrite a hard-linked original in place: whenever
-    the file is neither old nor repaired, a complete copy of its old bytes is on disk (the backup,
-    or with -d the kept original), and the next run says what to do about a kept original."""
+# Waits for the content of a file to change COUNT times, then either appends TEXT to it or,
+# given "-9", kills the process whose id comes on standard input; says so on standard output.
+#   python3 -c WATCHER FILE COUNT TEXT|-9
+WATCHER = r"""
+import ctypes, os, signal, sys
+libc = ctypes.CDLL(None, use_errno=True)
+watch = libc.inotify_init1(0)
+if watch < 0 or libc.inotify_add_watch(watch, sys.argv[1].encode(), 0x2) < 0:  # IN_MODIFY
+    sys.exit(1)
+print("watching", flush=True)
+pid = int(sys.stdin.readline())
+for _ in range(int(sys.argv[2])):
+    os.read(watch, 4096)
+if sys.argv[3] == "-9":
+    os.kill(pid, signal.SIGKILL)
+else:
+    with open(sys.argv[1], "ab") as f:
+        f.write(sys.argv[3].encode())
+print("done", flush=True)
+"""
+
+
+def run_watched(lab, target, backup, changes, action):
+    """Runs Patchdoc on target while the watcher acts after `changes` changes of its content."""
+    watcher = subprocess.Popen([sys.executable, "-c", WATCHER, target, str(changes), action],
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        if watcher.stdout.readline().strip() != "watching":
+            raise Failure("the watcher did not start")
+        process = lab.start(target, backup)
+        watcher.stdin.write("%d\n" % process.pid)
+        watcher.stdin.flush()
+        out, _ = process.communicate(timeout=300)
+        if watcher.stdout.readline().strip() != "done":
+            raise Failure("the watcher never acted")
+    finally:
+        watcher.kill()
+        watcher.wait()
+    return process.returncode, out
+
+
+def hard_linked_copy(lab):
     target = lab.copy(lab.large, "inplace")
-    os.link(target, os.path.join(os.path.dirname(target), "other name.ppt"))
+    other = os.path.join(os.path.dirname(target), "other name.ppt")
+    os.link(target, other)
+    return target, other
+
+
+def after_kill_during_overwrite(lab, target, other, backup, result):
+    """Whatever a killed in-place overwrite left, the original's bytes are on disk, a damaged file
+    is reported on either of its names with the place of its copy, and once the copy is put back
+    (as the message asks) the next run repairs the file and clears the kept copy away."""
+    kept = target + ".patchdoc-original"
+    copy = os.path.splitext(target)[0] + " (Backup).ppt" if backup else kept
+    for path in result.leftovers:
+        os.remove(path)
+    if result.backup == "partial":
+        raise Failure("a killed run left a partial copy under the backup name")
+    if os.path.exists(kept) and read(kept) != lab.old[lab.large]:
+        raise Failure("a killed run left a partial kept original")
+    if result.original == "CORRUPT":
+        if not os.path.exists(copy) or read(copy) != lab.old[lab.large]:
+            raise Failure("damaged original with no complete copy of its old bytes")
+        expected = ("[err], An earlier repair of this file was interrupted; its original content "
+                    "is in %s." % copy)
+        for name in (other, target):
+            again = lab.run(lab.large, name, False)
+            if again.code != 1 or not again.out.startswith(expected):
+                raise Failure("run on %s after an interrupted overwrite: exit %d, %r"
+                              % (os.path.basename(name), again.code, again.out))
+        shutil.copyfile(copy, target)
+    again = lab.run(lab.large, target, False)
+    if again.original != "repaired" or again.code not in (0, 2):
+        raise Failure("run after a kill: exit %d, original %s" % (again.code, again.original))
+    if os.path.exists(kept):
+        raise Failure("the kept original outlived the run after the kill")
+
+
+def killed_during_in_place_overwrite(lab, rows):
+    """SIGKILL at random points of runs that overwrite a hard-linked original in place, and once
+    just after the overwrite has begun (timed by the file's own change events)."""
+    target, _ = hard_linked_copy(lab)
     started = time.monotonic()
     lab.run(lab.large, target, False)
     duration = time.monotonic() - started
@@ -346,41 +422,51 @@ def killed_during_in_place_overwrite(lab, rows):
     for backup in (False, True):
         outcomes = {"old": 0, "repaired": 0, "CORRUPT": 0}
         for _ in range(KILLS_PER_MODE):
-            target = lab.copy(lab.large, "inplace")
-            os.link(target, os.path.join(os.path.dirname(target), "other name.ppt"))
-            kept = target + ".patchdoc-original"
+            target, other = hard_linked_copy(lab)
             process = lab.start(target, backup)
             time.sleep(generator.uniform(0, duration * 1.1))
             process.kill()
             process.communicate()
             result = lab.examine(lab.large, target, process.returncode, "")
             outcomes[result.original] += 1
-            for path in result.leftovers:
-                os.remove(path)
-            if result.backup == "partial":
-                raise Failure("a killed run left a partial copy under the backup name")
-            has_kept = os.path.exists(kept)
-            if has_kept and read(kept) != lab.old[lab.large]:
-                raise Failure("a killed run left a partial kept original")
-            if result.original == "CORRUPT" and not (has_kept or result.backup == "old"):
-                raise Failure("damaged original with no complete copy of its old bytes")
-            if has_kept:
-                again = lab.run(lab.large, target, False)
-                if again.code != 1 or "An earlier repair of this file was interrupted" not in again.out:
-                    raise Failure("run after an interrupted overwrite: exit %d, %r"
-                                  % (again.code, again.out))
-                os.replace(kept, target)  # what the message asks for
-            elif result.original == "CORRUPT":
-                # What a user does with a damaged file: take the backup back.
-                shutil.copyfile(os.path.splitext(target)[0] + " (Backup).ppt", target)
-            again = lab.run(lab.large, target, False)
-            if again.original != "repaired" or again.code not in (0, 2):
-                raise Failure("run after a kill: exit %d, original %s" % (again.code, again.original))
+            after_kill_during_overwrite(lab, target, other, backup, result)
         summary = Result("-9", "", "old %d, repaired %d, damaged %d (copy on disk)"
                          % (outcomes["old"], outcomes["repaired"], outcomes["CORRUPT"]), [],
                          "never partial" if backup else "n/a")
         rows.append(("hard-linked original, SIGKILL x%d%s" % (KILLS_PER_MODE, mode(backup)),
                      "kill during an in-place overwrite", summary))
+        # The first change is the space taken for the new content, the second its first bytes.
+        target, other = hard_linked_copy(lab)
+        code, out = run_watched(lab, target, backup, 2, "-9")
+        result = lab.examine(lab.large, target, code, out)
+        if result.original != "CORRUPT":
+            raise Skip("the overwrite ended before the kill arrived")
+        after_kill_during_overwrite(lab, target, other, backup, result)
+        result.code, result.out = "-9", "next run, either name: interrupted, copy named"
+        rows.append(("hard-linked original, SIGKILL once the overwrite began" + mode(backup),
+                     "kill at the second content change", result))
+
+
+def concurrent_writer_during_in_place_overwrite(lab, rows):
+    """Another program appends to a hard-linked original the moment its in-place overwrite
+    begins. The run holds a write lease (root or the owner may take one), so the program's open
+    waits and its save lands after the complete repair: the file ends as the repair followed by
+    the save, never a mix, and a backup holds the old bytes."""
+    saved = "saved by another program"
+    for backup in (False, True):
+        target, _ = hard_linked_copy(lab)
+        code, out = run_watched(lab, target, backup, 1, saved)
+        if read(target) != lab.repaired[lab.large] + saved.encode():
+            raise Failure("the file is not the repair followed by the save (exit %d, %r)"
+                          % (code, out))
+        result = lab.examine(lab.large, target, code, out)
+        result.original = "repaired, then the save"
+        if code != 0 or out != "[fixed], %s\n" % target or result.leftovers:
+            raise Failure("exit %d, line %r, leftovers %s" % (code, out, result.leftovers))
+        if backup and result.backup != "old":
+            raise Failure("the backup does not hold the old bytes")
+        rows.append(("hard-linked original, concurrent writer" + mode(backup),
+                     "append when the overwrite begins", result))
 
 
 def mode(backup):
@@ -397,6 +483,7 @@ CASES = [
     locked_original,
     killed_at_random_points,
     killed_during_in_place_overwrite,
+    concurrent_writer_during_in_place_overwrite,
 ]
 
 
@@ -409,7 +496,9 @@ def main():
     rows = []
     try:
         lab = Lab(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), root)
+        print("Injecting faults into whole runs of Patchdoc: %d cases, about 2 minutes" % len(CASES))
         for case in CASES:
+            print("%s..." % case.__name__)
             try:
                 case(lab, rows)
                 print("PASS %s" % case.__name__)

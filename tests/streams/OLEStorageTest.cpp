@@ -22,6 +22,7 @@
 #include "streams/OLEStreamInputStream.h"
 #include "streams/OLEStreamOutputStream.h"
 #include "streams/StreamTestSupport.h"
+#include "streams/TempFile.h"
 #include "support/Deck.h"
 #include "support/Records.h"
 
@@ -133,7 +134,7 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
     ASSERT_TRUE(OLEStorage::isCopiedStream(std::string("WORKBOOK")));
     ASSERT_FALSE(OLEStorage::isCopiedStream(std::string("Workbook")));
     {
-        CompoundFile file(input_, output_);
+        CompoundFile file(input_);
         file.storage().create(output_);
         OLEStream written;
         ASSERT_TRUE(written.create(file.storage(), "Current User"));
@@ -217,12 +218,13 @@ TEST_F(OLEStorageTest, PresentationWithACaseVariantStreamNameIsRepaired) {
     fixtures::writeCompoundFile(input_, streams);
     FixFile fixFile;
     std::string message;
+    TempFile output(folder_.path());
     EXPECT_EQ(RunRepairPass(
-                  input_, fixFile, [this] { return output_; }, message),
+                  input_, fixFile, [&output]() -> TempFile& { return output; }, message),
               0)
         << message;
     EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
-    auto repaired = cfb::CompoundFileReader::open(Env::Default(), output_);
+    auto repaired = cfb::CompoundFileReader::open(Env::Default(), output.path());
     ASSERT_EQ(repaired->children(0).size(), 2u);
     EXPECT_EQ(repaired->entry(*repaired->find(0, u"current user")).name, u"Current User");
 }
@@ -275,7 +277,7 @@ TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
 TEST_F(OLEStorageTest, TheOutputIsCompleteOnceTheCompoundFileIsGone) {
     writeFile(input_, {{"Current User", 10}, {"Keep", 20}});
     {
-        CompoundFile file(input_, output_);
+        CompoundFile file(input_);
         file.storage().create(output_);
         OLEStream stream;
         ASSERT_TRUE(stream.create(file.storage(), "Current User"));

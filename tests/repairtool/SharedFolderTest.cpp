@@ -1,0 +1,180 @@
+// Patchdoc run by root over a folder that other users may write, with one of them acting at the
+// worst moments: races are set off by the file system's own events, so they play out the same
+// way every time.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "Neighbour.h"
+#include "ScratchFolder.h"
+#include "platform/Env.h"
+#include "support/Deck.h"
+#include "support/Records.h"
+#include "support/RunProgram.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::RunOutput;
+
+// A presentation to repair with `pictureBytes` of pictures besides, so that its repair takes a
+// while; `seed` tells two of them apart.
+std::string Presentation(std::size_t pictureBytes, std::uint8_t seed) {
+    fixtures::PresentationBuilder deck =
+        fixtures::buildDeck({{{fixtures::oleShape(1025, 1, true)}}, {}});
+    deck.addStream("Pictures", fixtures::Bytes(pictureBytes, seed));
+    const fixtures::Bytes bytes = deck.compoundFile();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool WriteNew(const fs::path& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const bool written =
+        fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return ::close(fd) == 0 && written;
+}
+
+// A folder everyone may write (mode 0777, not sticky), and the temporary folder of the runs.
+class SharedFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "needs root to act as a second user";
+        }
+        fs::create_directory(shared_);
+        ::chmod(shared_.c_str(), 0777);
+    }
+
+    RunOutput patchdoc(const std::vector<std::string>& arguments, bool unprivileged = false) {
+        fixtures::RunOptions options;
+        options.environment = {"TMPDIR=" + temp_.path().string()};
+        options.unprivileged = unprivileged;
+        return fixtures::Run(PATCHDOC_PATH, arguments, options);
+    }
+
+    // What an undisturbed run makes of `original`.
+    std::string repairOf(const std::string& original) {
+        const fs::path copy = temp_ / "reference.ppt";
+        WriteFileBytes(copy, original);
+        EXPECT_EQ(patchdoc({"-d", copy}).exitCode, 0);
+        const std::string repaired = ReadFileBytes(copy);
+        fs::remove(copy);
+        return repaired;
+    }
+
+    // The file, writable by everyone, with a second name, so that it is overwritten in place.
+    void sharedWithTwoNames(const std::string& bytes) {
+        WriteFileBytes(deck_, bytes);
+        ::chmod(deck_.c_str(), 0666);
+        fs::create_hard_link(deck_, shared_ / "other name.ppt");
+    }
+
+    // The files of the shared folder that belong to the neighbour (user 65534).
+    std::vector<fs::path> neighbourFiles() const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(shared_)) {
+            struct stat st {};
+            if (::lstat(entry.path().c_str(), &st) == 0 && st.st_uid == 65534) {
+                files.push_back(entry.path());
+            }
+        }
+        return files;
+    }
+
+    ScratchFolder scratch_;
+    ScratchFolder temp_;
+    const fs::path shared_ = scratch_ / "shared";
+    const fs::path deck_ = shared_ / "deck.ppt";
+};
+
+// The neighbour renames the new kvf*.tmp file aside and puts a presentation of their own under
+// its name. What the run writes goes into its own file only, and the neighbour's file takes
+// neither the victim's place nor its bytes.
+TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUsed) {
+    const std::string original = Presentation(16 << 20, 1);
+    const std::string planted = Presentation(1 << 10, 2);
+    WriteFileBytes(deck_, original);
+    Neighbour neighbour(shared_, IN_CREATE, [&](const std::string& name) {
+        const fs::path path = shared_ / name;
+        return name.rfind("kvf", 0) == 0 &&
+               ::rename(path.c_str(), (shared_ / "aside").c_str()) == 0 && WriteNew(path, planted);
+    });
+    const RunOutput result = patchdoc({"-d", deck_});
+    ASSERT_TRUE(neighbour.acted());
+    EXPECT_EQ(
+        result.out,
+        "Another program put a file in the place of the repaired one while the file was being "
+        "repaired. Your file has not been modified.\n" +
+            deck_.string() + "\n");
+    EXPECT_TRUE(ReadFileBytes(deck_) == original) << "the file was changed";
+    const std::vector<fs::path> theirs = neighbourFiles();
+    ASSERT_EQ(theirs.size(), 1u);
+    EXPECT_TRUE(ReadFileBytes(theirs[0]) == planted) << "the neighbour's file was written";
+}
+
+// The neighbour saves (appends) the moment the in-place overwrite begins. Root holds a write
+// lease: the neighbour's open waits until the run lets go, and its bytes land after the
+// complete repair.
+TEST_F(SharedFolderTest, ASaveDuringAnInPlaceOverwriteLandsAfterIt) {
+    const std::string original = Presentation(32 << 20, 1);
+    const std::string repaired = repairOf(original);
+    sharedWithTwoNames(original);
+    const std::string saved = "saved by another program";
+    Neighbour neighbour(deck_, IN_MODIFY, [&](const std::string&) {
+        std::ofstream(deck_, std::ios::app) << saved;
+        return true;
+    });
+    const RunOutput result = patchdoc({"-d", deck_});
+    ASSERT_TRUE(neighbour.acted());
+    EXPECT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
+    EXPECT_TRUE(ReadFileBytes(deck_) == repaired + saved) << "the save was lost or mixed in";
+}
+
+// The runner owns neither the file nor may take leases (a group share), so nothing keeps the
+// neighbour out; but the run sees it open the file during the overwrite and does not call the
+// file repaired. The original stays in the kept copy.
+TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
+    const std::string original = Presentation(32 << 20, 1);
+    WriteFileBytes(deck_, original);
+    ::chmod(deck_.c_str(), 0666);
+    Neighbour neighbour(
+        deck_, IN_MODIFY,
+        [&](const std::string&) {
+            std::ofstream(deck_, std::ios::app) << "saved";
+            return true;
+        },
+        false);
+    const RunOutput result = patchdoc({"-d", deck_}, true);
+    ASSERT_TRUE(neighbour.acted());
+    const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
+    EXPECT_EQ(result.out,
+              "Another program opened the file while it was being overwritten and may have "
+              "changed it. Its original content is in " +
+                  kept.string() + "\n" + deck_.string() + "\n");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(ReadFileBytes(kept) == original) << "the kept copy is not the original";
+}
+
+// Copies planted where a kept copy would be, one carrying a correct record but owned by the
+// neighbour, one the marked copy of another file of the same name: neither is taken for the
+// copy of an interrupted repair, and the file is repaired.
+TEST_F(SharedFolderTest, PlantedKeptCopiesAreNotTakenForOnes) {
+    WriteFileBytes(deck_, Presentation(1 << 10, 1));
+    const fs::path beside = shared_ / "deck.ppt.patchdoc-original";
+    ASSERT_EQ(Env::Default().pinFile(deck_)->keepCopy(beside, PinnedFile::CopyKind::Kept, ""), 0);
+    ASSERT_EQ(::chown(beside.c_str(), 65534, 65534), 0);
+    fs::create_directory(scratch_ / "other");
+    WriteFileBytes(scratch_ / "other/deck.ppt", "another file");
+    const fs::path inTemp = temp_ / "deck.ppt.patchdoc-original";
+    ASSERT_EQ(Env::Default()
+                  .pinFile(scratch_ / "other/deck.ppt")
+                  ->keepCopy(inTemp, PinnedFile::CopyKind::Kept, ""),
+              0);
+    EXPECT_EQ(patchdoc({"-d", deck_}).out, "[fixed], " + deck_.string() + "\n");
+    EXPECT_TRUE(fs::exists(beside) && fs::exists(inTemp));
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+#!/usr/bin/python3
+"""Checks that a repaired file shares the blocks of its unchanged "Pictures" stream with the
+original, on loop-mounted XFS and btrfs images: every whole block of the stream's data in the
+repaired file lies in an extent that FIEMAP reports shared. Both ways of replacing the file are
+run: a rename (the backup is the original under a second name) and an in-place overwrite of a
+hard-linked original (the backup is a copy), where the backup must keep the old bytes. Then a
+full disk: an original whose blocks a copy shares, in a folder that takes no new file (so the
+output comes from another file system and is written over it in place), with less room free than
+the file: the run must fail and leave the original and the copy as they were.
+
+    block_sharing.py PATCHDOC MAKE_FAULT_INPUT
+
+Needs root, a free loop device, mkfs.xfs or mkfs.btrfs and python3-olefile; a file system that
+can't be made or mounted is skipped with the reason. Exits 0 when every check passed, 1 when one
+failed, 77 when every file system was skipped.
+"""
+import array
+import contextlib
+import fcntl
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+PICTURES = 16 * 1024 * 1024
+IMAGE_SIZE = 512 * 1024 * 1024
+BLOCK = 4096
+FS_IOC_FIEMAP = 0xC020660B
+FIEMAP_FLAG_SYNC = 0x1
+FIEMAP_EXTENT_SHARED = 0x2000
+FIEMAP_EXTENT_LAST = 0x1
+MKFS = {"xfs": ["mkfs.xfs", "-q", "-m", "reflink=1"], "btrfs": ["mkfs.btrfs", "-q"]}
+
+
+class Skip(Exception):
+    pass
+
+
+def shared_ranges(path):
+    """The (start, end) byte ranges of the file that FIEMAP reports shared."""
+    ranges = []
+    start = 0
+    with open(path, "rb") as f:
+        while True:
+            count = 64
+            request = bytearray(struct.pack("=QQLLLL", start, 2**64 - 1 - start,
+                                            FIEMAP_FLAG_SYNC, 0, count, 0) + bytes(56 * count))
+            buffer = array.array("B", request)
+            fcntl.ioctl(f.fileno(), FS_IOC_FIEMAP, buffer, True)
+            mapped = struct.unpack_from("=L", buffer, 20)[0]
+            last = False
+            for i in range(mapped):
+                logical, _, length = struct.unpack_from("=QQQ", buffer, 32 + 56 * i)
+                flags = struct.unpack_from("=L", buffer, 32 + 56 * i + 40)[0]
+                if flags & FIEMAP_EXTENT_SHARED:
+                    ranges.append((logical, logical + length))
+                start = logical + length
+                last = last or bool(flags & FIEMAP_EXTENT_LAST)
+            if mapped == 0 or last:
+                return ranges
+
+
+def whole_blocks_of_stream(path, name):
+    """The file ranges of the whole blocks inside the whole sectors of a stream's data."""
+    import olefile
+    with olefile.OleFileIO(path) as ole:
+        entry = next(e for e in ole.direntries if e is not None and e.name == name)
+        size, sector, fat = entry.size, entry.isectStart, ole.fat
+        sector_size = ole.sectorsize
+        blocks = []
+        left = size - size % sector_size
+        while left > 0:
+            begin = (sector + 1) * sector_size
+            run = 1
+            while run * sector_size < left and fat[sector + run - 1] == sector + run:
+                run += 1
+            end = begin + min(run * sector_size, left)
+            for block in range(-(-begin // BLOCK) * BLOCK, end - BLOCK + 1, BLOCK):
+                blocks.append(block)
+            left -= min(run * sector_size, left)
+            sector = fat[sector + run - 1]
+        return blocks
+
+
+def stream(path, name):
+    import olefile
+    with olefile.OleFileIO(path) as ole:
+        return ole.openstream(name).read()
+
+
+def unshared_blocks(path):
+    shared = shared_ranges(path)
+    blocks = whole_blocks_of_stream(path, "Pictures")
+    if len(blocks) < PICTURES // BLOCK - 2:
+        return [f"only {len(blocks)} whole blocks found in Pictures"]
+    return [b for b in blocks if not any(s <= b and b + BLOCK <= e for s, e in shared)]
+
+
+@contextlib.contextmanager
+def mounted(kind, scratch):
+    if os.geteuid() != 0:
+        raise Skip("not root")
+    try:
+        with open("/proc/filesystems") as f:
+            known = f.read().split()
+    except OSError as error:
+        raise Skip(f"no list of the kernel's file systems: {error}")
+    if kind not in known:
+        raise Skip(f"the kernel has no {kind}")
+    for tool in (MKFS[kind][0], "losetup", "mount", "umount", "chattr"):
+        if shutil.which(tool) is None:
+            raise Skip(f"{tool} is not installed")
+    if subprocess.run(["losetup", "-f"], capture_output=True).returncode != 0:
+        raise Skip("no free loop device")
+    image = os.path.join(scratch, kind + ".img")
+    mount_point = os.path.join(scratch, kind)
+    os.mkdir(mount_point)
+    with open(image, "wb") as f:
+        f.truncate(IMAGE_SIZE)
+    made = subprocess.run(MKFS[kind] + [image], capture_output=True, text=True)
+    if made.returncode != 0:
+        raise Skip(f"{MKFS[kind][0]} failed: {made.stderr.strip()}")
+    mount = subprocess.run(["mount", "-o", "loop", image, mount_point], capture_output=True,
+                           text=True)
+    if mount.returncode != 0:
+        raise Skip(f"mounting a loop device failed: {mount.stderr.strip()}")
+    try:
+        yield mount_point
+    finally:
+        subprocess.run(["umount", mount_point], check=False)
+
+
+def check(kind, patchdoc, make_input, scratch):
+    failures = []
+    with mounted(kind, scratch) as folder:
+        deck = os.path.join(folder, "deck.ppt")
+        subprocess.run([make_input, deck, str(PICTURES), "incremental"], check=True)
+        with open(deck, "rb") as f:
+            old = f.read()
+        pictures = stream(deck, "Pictures")
+        for mode in ("renamed", "in place"):
+            if mode == "in place":
+                os.replace(os.path.join(folder, "deck (Backup).ppt"), deck)
+                os.link(deck, os.path.join(folder, "second name.ppt"))
+            run = subprocess.run([patchdoc, deck], capture_output=True, text=True)
+            if run.returncode != 0:
+                failures.append(f"{kind}, {mode}: exit {run.returncode}: {run.stdout}")
+                continue
+            second = os.path.join(folder, "second name.ppt")
+            if mode == "in place" and not os.path.samefile(deck, second):
+                failures.append(f"{kind}, {mode}: the file was not overwritten in place")
+            with open(os.path.join(folder, "deck (Backup).ppt"), "rb") as f:
+                if f.read() != old:
+                    failures.append(f"{kind}, {mode}: the backup lost the original's bytes")
+            if stream(deck, "Pictures") != pictures:
+                failures.append(f"{kind}, {mode}: the Pictures stream changed")
+            unshared = unshared_blocks(deck)
+            if unshared:
+                failures.append(f"{kind}, {mode}: {len(unshared)} blocks of Pictures are not "
+                                f"shared, the first at {unshared[0]}")
+            print(f"{kind}, {mode}: checked, {len(unshared)} blocks of Pictures not shared")
+        failures += full_disk(kind, folder, old, patchdoc, scratch)
+    return failures
+
+
+def full_disk(kind, folder, old, patchdoc, scratch):
+    locked = os.path.join(folder, "locked")
+    os.mkdir(locked)
+    deck = os.path.join(locked, "deck.ppt")
+    with open(deck, "wb") as f:
+        f.write(old)
+    copy = os.path.join(folder, "copy.ppt")
+    subprocess.run(["cp", "--reflink=always", deck, copy], check=True)
+    # btrfs frees the blocks of deleted files in the background, after the transaction that
+    # deleted them: the free room is filled again until it stays below the file's size.
+    for number in range(8):
+        subprocess.run(["sync", "-f", folder], check=True)
+        room = os.statvfs(folder)
+        free = room.f_bavail * room.f_frsize
+        if free <= len(old) // 2:
+            break
+        with open(os.path.join(folder, f"filler{number}"), "wb") as f:
+            os.posix_fallocate(f.fileno(), 0, free - len(old) // 4)
+    temp = os.path.join(scratch, "tmp")
+    os.mkdir(temp)
+    subprocess.run(["chattr", "+i", locked], check=True)
+    try:
+        run = subprocess.run([patchdoc, "-d", deck], capture_output=True, text=True,
+                             env=dict(os.environ, TMPDIR=temp))
+    finally:
+        subprocess.run(["chattr", "-i", locked], check=True)
+    failures = []
+    if run.returncode != 1:
+        failures.append(f"{kind}, full disk: exit {run.returncode}: {run.stdout}")
+    for path in (deck, copy):
+        with open(path, "rb") as f:
+            if f.read() != old:
+                failures.append(f"{kind}, full disk: {os.path.basename(path)} changed")
+    print(f"{kind}, full disk: checked: {run.stdout.splitlines()[0] if run.stdout else ''}")
+    return failures
+
+
+def main():
+    patchdoc, make_input = sys.argv[1:3]
+    try:
+        import olefile  # noqa: F401
+    except ImportError:
+        print("skipped: python3-olefile is not installed")
+        return SKIP
+    failures, ran = [], 0
+    for kind in ("xfs", "btrfs"):
+        scratch = tempfile.mkdtemp(prefix="blocksharing.")
+        try:
+            failures += check(kind, patchdoc, make_input, scratch)
+            ran += 1
+        except Skip as reason:
+            print(f"{kind}: skipped: {reason}")
+        finally:
+            shutil.rmtree(scratch, ignore_errors=True)
+    for failure in failures:
+        print("FAIL " + failure)
+    return 1 if failures else (0 if ran else SKIP)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
