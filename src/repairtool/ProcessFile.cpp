@@ -76,7 +76,8 @@ int CheckFile(const std::filesystem::path& file, std::ostream& out) {
     const std::string tail = StdoutText(file.string()) + "\n";
     try {
         const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
-        if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {
+        if (const std::string interrupted = InterruptedRepair(*pinned, false);
+            !interrupted.empty()) {
             out << "[err], " << interrupted << tail << std::flush;
             return 2;
         }
