@@ -7,8 +7,8 @@
 #include <iostream>
 
 #include "batch/BackupNames.h"
-#include "batch/CreatedFiles.h"
 #include "batch/FileRepair.h"
+#include "batch/RepairRun.h"
 #include "platform/FolderDescriptor.h"
 #include "platform/TerminalText.h"
 
@@ -63,7 +63,8 @@ bool IsBackupOfSibling(const std::string& name, const FolderDescriptor& folder) 
     return !original.empty() && folder.holds(original);
 }
 
-void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFiles& created) {
+// Returns false when the run took no more files.
+bool WalkOneArgument(const std::string& argument, RepairRun& run) {
 #ifdef _WIN32
     std::string typed = argument;
     std::replace(typed.begin(), typed.end(), '\\', '/');
@@ -76,7 +77,7 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         if (error != ENOENT) {
             ReportProblem(argument, FailureText("open", root, error));
         }
-        return;
+        return true;
     }
     std::vector<OpenFolder> stack;
     PushListing(std::move(top), root, argument, &stack);
@@ -91,9 +92,9 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         if (IsPresentationName(entry.name) && entry.isLink) {
             PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
         } else if (IsPresentationName(entry.name) &&
-                   !IsBackupOfSibling(entry.name, current.folder) &&
-                   !created.contains(path.string())) {
-            RepairOneFile(path.string(), createBackup, created);
+                   !IsBackupOfSibling(entry.name, current.folder) && !run.created(path.string()) &&
+                   !run.repair(path.string(), current.folder, entry.name)) {
+            return false;
         }
         if (entry.isFolder) {
             FolderDescriptor child;
@@ -104,6 +105,7 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -114,11 +116,12 @@ bool IsPresentationName(const std::string& name) {
            name.compare(name.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
 }
 
-void WalkDirectories(const std::vector<std::string>& folders, bool createBackup) {
-    CreatedFiles created;
+void WalkDirectories(const std::vector<std::string>& folders, RepairRun& run) {
     for (const std::string& argument : folders) {
         try {
-            WalkOneArgument(argument, createBackup, created);
+            if (!WalkOneArgument(argument, run)) {
+                return;
+            }
         } catch (const std::exception& e) {
             ReportProblem(argument, e.what());
         }

@@ -5,10 +5,16 @@
 //   "signal"  is killed by SIGKILL;
 //   "backup"  repairs like Patchdoc with backups on: copies the file to the first free backup
 //             name, replaces it with a file saying "exit 2", and ends with 0.
+//   "hold MS" holds the file (by its identity, so all its hard links) for MS milliseconds and
+//             ends with 2; ends with 3 at once when another stand-in holds it already.
+//   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
+//   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
 // A last argument that can't be read as a file ends it with 1.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <time.h>
 
 #include <csignal>
 #include <cstdio>
@@ -80,6 +86,30 @@ int RepairWithBackup(const std::string& path, const std::string& original) {
     return 1;
 }
 
+void Sleep(long milliseconds) {
+    const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000};
+    ::nanosleep(&pause, nullptr);
+}
+
+void Print(const std::string& text) {
+    (void)!::write(1, text.data(), text.size());
+}
+
+int Hold(const std::string& path, long milliseconds) {
+    struct stat st;
+    const char* record = std::getenv("PATCHTREE_TEST_RECORD");
+    if (record == nullptr || ::stat(path.c_str(), &st) != 0) {
+        return 1;
+    }
+    const std::string marker = std::string(record) + ".held." + std::to_string(st.st_ino);
+    if (!WriteNewFile(marker, "")) {
+        return 3;
+    }
+    Sleep(milliseconds);
+    ::unlink(marker.c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +128,21 @@ int main(int argc, char** argv) {
     }
     if (content.rfind("backup", 0) == 0) {
         return backupsOff ? 0 : RepairWithBackup(path, content);
+    }
+    if (content.rfind("hold ", 0) == 0) {
+        return Hold(path, std::atol(content.c_str() + 5));
+    }
+    if (content.rfind("pieces", 0) == 0) {
+        for (const std::string& piece : {std::string("[ok], "), path, std::string("\n")}) {
+            Print(piece);
+            Sleep(30);
+        }
+        return 2;
+    }
+    if (content.rfind("flattened ", 0) == 0) {
+        Print("[flattened " + std::to_string(std::atoi(content.c_str() + 10)) + "], " + path +
+              "\n");
+        return 0;
     }
     return 1;
 }
