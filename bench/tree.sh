@@ -10,14 +10,8 @@
 # run finds nothing to repair ("[ok]"), and the bytes written show whether any run wrote a file.
 set -eu
 cd "$(dirname "$0")/.."
-build=${1:-build}
 runs=${RUNS:-3}
-if [ ! -x "$build/bin/Patchtree" ] || [ ! -x "$build/bin/Patchdoc" ] ||
-    [ ! -x "$build/tests/support/make_sample" ] || [ ! -x "$build/bench/measure" ]; then
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build" --target Patchdoc Patchtree make_sample measure -j2 >/dev/null
-fi
-build=$(cd "$build" && pwd)
+. bench/programs.sh
 scratch=${2:-$(mktemp -d "${TMPDIR:-/tmp}/patchtree-bench.XXXXXX")}
 mkdir -p "$scratch"
 trap 'rm -rf "$scratch"/master "$scratch"/master-sound "$scratch"/tree "$scratch"/logs "$scratch"/bin' EXIT

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -107,8 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TempFile output;
         FixFile fixFile;
         std::string message;
-        RunRepairPass(
+        const int outcome = RunRepairPass(
             input, fixFile, [&output]() -> TempFile& { return output; }, message);
+        // The check examines the same way, from the compressed bytes where the repair unpacked
+        // to files: where the repair succeeded, or found nothing, the check must agree. (A
+        // repair may fail where the check can't: writing its output, or unpacking to files.)
+        FixFile counted;
+        std::string checkMessage;
+        const int checked = RunCheckPass(input, counted, checkMessage);
+        if (outcome != 2 && (checked != outcome || counted.fixedCount() != fixFile.fixedCount())) {
+            std::abort();
+        }
     }
     fs::remove(input);
     requireEmptyFolder();

@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "batch/BackupNames.h"
-#include "batch/CreatedFiles.h"
 #include "batch/FileRepair.h"
+#include "batch/RepairRun.h"
 #include "platform/Env.h"
 #include "platform/FolderDescriptor.h"
 #include "platform/SystemConventions.h"
@@ -71,7 +71,8 @@ std::string EntryPath(const std::string& folder, const std::string& name) {
     return separated ? folder + name : folder + '/' + name;
 }
 
-void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFiles& created) {
+// Returns false when the run took no more files.
+bool WalkOneArgument(const std::string& argument, RepairRun& run) {
     std::string root = argument;
     if (Conventions().backslashSeparatesFolders) {
         std::replace(root.begin(), root.end(), '\\', '/');
@@ -81,7 +82,7 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         if (Env::Default().errorKind(error) != Env::ErrorKind::NotFound) {
             ReportProblem(argument, FailureText("open", root, error));
         }
-        return;
+        return true;
     }
     std::vector<OpenFolder> stack;
     PushListing(std::move(top), root, argument, &stack);
@@ -96,8 +97,9 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
         if (IsPresentationName(entry.name) && entry.isLink) {
             PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
         } else if (IsPresentationName(entry.name)) {
-            if (!IsBackupOfSibling(entry.name, current.folder) && !created.contains(path)) {
-                RepairOneFile(path, createBackup, created);
+            if (!IsBackupOfSibling(entry.name, current.folder) && !run.created(path) &&
+                !run.repair(path, current.folder, entry.name)) {
+                return false;
             }
         } else if (IsOtherCaseOfPresentationName(entry.name)) {
             PassOver(PassedOver::OtherCaseOfEnding);
@@ -111,6 +113,7 @@ void WalkOneArgument(const std::string& argument, bool createBackup, CreatedFile
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -139,11 +142,12 @@ bool IsOtherCaseOfPresentationName(const std::string& name) {
     return true;
 }
 
-void WalkDirectories(const std::vector<std::string>& folders, bool createBackup) {
-    CreatedFiles created;
+void WalkDirectories(const std::vector<std::string>& folders, RepairRun& run) {
     for (const std::string& argument : folders) {
         try {
-            WalkOneArgument(argument, createBackup, created);
+            if (!WalkOneArgument(argument, run)) {
+                return;
+            }
         } catch (const std::exception& e) {
             ReportProblem(argument, e.what());
         }

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <vector>
 
-#include "batch/BackupNames.h"
+#include "batch/BackupWatch.h"
 #include "batch/CreatedFiles.h"
 #include "batch/LogWriter.h"
 #include "platform/Env.h"
@@ -15,18 +15,43 @@ namespace {
 constexpr int kRepairedStatus = 0;
 constexpr int kNothingToRepairStatus = 2;
 
-std::vector<bool> ExistingNames(const std::vector<std::string>& names) {
-    std::vector<bool> exists;
-    exists.reserve(names.size());
-    for (const std::string& name : names) {
-        exists.push_back(Env::Default().pathExists(std::filesystem::u8path(name)));
-    }
-    return exists;
-}
-
 RepairTally& Tally() {
     static RepairTally tally;
     return tally;
+}
+
+// The word Patchdoc -n printed for a file it would repair: "[flattened N], ".
+std::string CheckWord(const std::string& firstLine) {
+    static const std::string kStart = "[flattened ";
+    const std::size_t end = firstLine.find("], ");
+    if (firstLine.compare(0, kStart.size(), kStart) != 0 || end == std::string::npos ||
+        end == kStart.size() || firstLine.find_first_not_of("0123456789", kStart.size()) != end) {
+        return "[flattened], ";
+    }
+    return firstLine.substr(0, end + 3);
+}
+
+}  // namespace
+
+std::filesystem::path ModuleFolder() {
+    return Env::Default().executablePath().parent_path();
+}
+
+std::filesystem::path PatchdocProgram() {
+    const std::filesystem::path folder = ModuleFolder();
+    return folder.empty() ? std::filesystem::path() : folder / Conventions().repairProgramName;
+}
+
+std::vector<std::string> PatchdocArguments(const std::string& path,
+                                           const RepairSettings& settings) {
+    std::vector<std::string> arguments;
+    if (settings.checkOnly) {
+        arguments.emplace_back("-n");
+    } else if (!settings.createBackup) {
+        arguments.emplace_back("-d");
+    }
+    arguments.push_back(path);
+    return arguments;
 }
 
 // Without this line a user sees only "[err], " lines in the log and nothing on the console.
@@ -48,28 +73,11 @@ void ReportStartError(const std::filesystem::path& program, int error) {
     std::cerr << std::endl;
 }
 
-}  // namespace
-
-std::filesystem::path ModuleFolder() {
-    return Env::Default().executablePath().parent_path();
-}
-
 void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& created) {
-    std::vector<std::string> arguments;
-    if (!createBackup) {
-        arguments.emplace_back("-d");
-    }
-    arguments.push_back(path);
-
-    // Which backup names are taken now tells afterwards which one this repair created.
-    const std::vector<std::string> backupNames =
-        createBackup ? BackupNameCandidates(path) : std::vector<std::string>();
-    const std::vector<bool> takenBefore = ExistingNames(backupNames);
-
+    const std::vector<std::string> arguments = PatchdocArguments(path, {createBackup, false});
+    const BackupWatch backups(path, createBackup);
     ProcessResult result;
-    const std::filesystem::path folder = ModuleFolder();
-    const std::filesystem::path program =
-        folder.empty() ? std::filesystem::path() : folder / Conventions().repairProgramName;
+    const std::filesystem::path program = PatchdocProgram();
     if (program.empty()) {
         result.startError = ProcessResult::kNoProgram;  // never a Patchdoc found elsewhere
     } else {
@@ -80,16 +88,8 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
         ReportStartError(program, result.startError);
     }
 
-    if (result.exited && result.exitStatus == kRepairedStatus) {
-        const std::vector<bool> takenAfter = ExistingNames(backupNames);
-        for (std::size_t i = 0; i < backupNames.size(); ++i) {
-            if (takenAfter[i] && !takenBefore[i]) {
-                created.add(backupNames[i]);
-            }
-        }
-    }
-    WriteResultLine(path, result);
-    Tally().add(OutcomeOf(result));
+    backups.noteCreated(result, created);
+    LogOutcome(path, result, false, std::string());
 }
 
 void PassOver(PassedOver kind) {
@@ -128,4 +128,15 @@ const char* ResultWord(const ProcessResult& result) {
 
 void WriteResultLine(const std::string& path, const ProcessResult& result) {
     AppendLogLine(ResultWord(result) + path + "\n");
+}
+
+void LogOutcome(const std::string& path, const ProcessResult& result, bool checkOnly,
+                const std::string& firstLine) {
+    const RepairOutcome outcome = OutcomeOf(result);
+    if (checkOnly && outcome == RepairOutcome::Fixed) {
+        AppendLogLine(CheckWord(firstLine) + path + "\n");
+    } else {
+        WriteResultLine(path, result);
+    }
+    Tally().add(outcome);
 }

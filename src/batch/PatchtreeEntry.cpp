@@ -1,9 +1,11 @@
 #include "batch/PatchtreeEntry.h"
 
+#include <algorithm>
 #include <boost/filesystem.hpp>
 #include <boost/filesystem/detail/utf8_codecvt_facet.hpp>
 #include <iostream>
 #include <locale>
+#include <memory>
 
 #include "batch/BatchArguments.h"
 #include "batch/DirectoryWalk.h"
@@ -12,6 +14,9 @@
 #include "batch/LogFileName.h"
 #include "batch/LogFolder.h"
 #include "batch/LogWriter.h"
+#include "batch/ParallelRun.h"
+#include "batch/SequentialRun.h"
+#include "platform/Env.h"
 #include "platform/SystemConventions.h"
 #include "platform/TerminalText.h"
 
@@ -21,6 +26,20 @@ int RefuseArguments(const char* message) {
     std::cout << message << std::endl;
     PrintHelp(std::cout);
     return 1;
+}
+
+// Without "-j:" and "-n" one child at a time shares the console; otherwise the children's output
+// is read through pipes, by as many children at once as "-j:" asks for.
+std::unique_ptr<RepairRun> MakeRun(const BatchArguments& settings) {
+    if (!settings.jobs && !settings.checkOnly) {
+        return std::make_unique<SequentialRun>(settings.createBackup);
+    }
+    unsigned slots = settings.jobs.value_or(1);
+    if (slots == 0) {
+        slots = std::min(Env::Default().processorCount(), kMaxJobs);
+    }
+    return std::make_unique<ParallelRun>(RepairSettings{settings.createBackup, settings.checkOnly},
+                                         slots);
 }
 
 }  // namespace
@@ -34,7 +53,7 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
         return RefuseArguments("Invalid number of arguments.");
     }
     const BatchArguments settings = ParseBatchArguments(arguments);
-    if (settings.folders.empty()) {
+    if (settings.folders.empty() || settings.invalidJobs) {
         return RefuseArguments("Invalid parameters.");
     }
     const std::string logFolder =
@@ -45,12 +64,20 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
         return 1;
     }
     SetLogPath(std::filesystem::u8path(logFolder + LogFileName()));
-    WalkDirectories(settings.folders, settings.createBackup);
+    const std::unique_ptr<RepairRun> run = MakeRun(settings);
+    WalkDirectories(settings.folders, *run);
+    run->finish();
+    if (run->interrupted()) {
+        std::cout.flush();
+        std::cerr << "Patchtree: interrupted; no further file was started." << std::endl;
+    }
     // Last on the console, once the last child has ended; a run that met no presentation name
-    // and passed over none prints nothing.
+    // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
     if (tally.files() > 0 || tally.passedOver() > 0) {
-        std::cout << StdoutText(tally.summaryLine(LogPath().u8string())) << std::endl;
+        std::cout << StdoutText(tally.summaryLine(LogPath().u8string(),
+                                                  settings.checkOnly ? "to repair" : "fixed"))
+                  << std::endl;
     }
-    return 0;
+    return run->interrupted() ? 1 : 0;
 }

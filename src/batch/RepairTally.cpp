@@ -22,7 +22,7 @@ std::uint64_t RepairTally::passedOver() const {
     return all;
 }
 
-std::string RepairTally::summaryLine(const std::string& logPath) const {
+std::string RepairTally::summaryLine(const std::string& logPath, const char* fixedWord) const {
     // Each kind's name for one and for more, in the order of PassedOver.
     static const char* const kNames[][2] = {
         {"symbolic link", "symbolic links"},
@@ -36,7 +36,7 @@ std::string RepairTally::summaryLine(const std::string& logPath) const {
         }
     }
     return std::to_string(files()) + (files() == 1 ? " file: " : " files: ") +
-           std::to_string(fixed_) + " fixed, " + std::to_string(ok_) + " ok, " +
+           std::to_string(fixed_) + " " + fixedWord + ", " + std::to_string(ok_) + " ok, " +
            std::to_string(failed_) + " failed" + passed +
            (files() > 0 ? ". Log: " + logPath : ". No log written.");
 }

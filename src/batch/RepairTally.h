@@ -29,11 +29,11 @@ public:
     // Everything passed over, all kinds together.
     std::uint64_t passedOver() const;
 
-    // "3 files: 1 fixed, 1 ok, 1 failed. Log: " and the log's path ("1 file: " for one file).
-    // What was passed over is listed before ". Log: ", each kind that occurred with its count:
-    // "; passed over: 2 symbolic links". A run that logged no file ends the line with ". No log
-    // written." instead.
-    std::string summaryLine(const std::string& logPath) const;
+    // "3 files: 1 fixed, 1 ok, 1 failed. Log: " and the log's path ("1 file: " for one file);
+    // `fixedWord` names the first count. What was passed over is listed before ". Log: ", each
+    // kind that occurred with its count: "; passed over: 2 symbolic links". A run that logged no
+    // file ends the line with ". No log written." instead.
+    std::string summaryLine(const std::string& logPath, const char* fixedWord = "fixed") const;
 
 private:
     std::array<std::uint64_t, static_cast<std::size_t>(PassedOver::kCount)> passedOver_{};

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ChildProcesses.h"
 #include "platform/CreatedFile.h"
 #include "platform/PinnedFile.h"
 #include "platform/ProcessResult.h"
@@ -88,4 +89,11 @@ public:
     // unchanged (UTF-8 texts), and waits for it to end. The child shares the console.
     virtual ProcessResult runProcess(const std::filesystem::path& program,
                                      const std::vector<std::string>& arguments) = 0;
+
+    // A group of children run side by side with their output on pipes (see ChildProcesses).
+    // Only one may exist at a time.
+    virtual std::unique_ptr<ChildProcesses> childProcesses() = 0;
+
+    // How many processors this process may run on (at least 1).
+    virtual unsigned processorCount() = 0;
 };

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileIdentity.h"
+
 // An open folder, held by its descriptor: what lies below it is reached by name from here, so
 // the length of the path to it never matters, and a folder that is renamed or replaced while it
 // is held stays the folder that was opened. Names and paths are UTF-8; error numbers are the
@@ -38,6 +40,10 @@ public:
 
     // True when anything at all exists under `name` in this folder (a link counts as itself).
     bool holds(const std::string& name) const;
+
+    // The identity of the file `name` of this folder names, a symbolic link followed. Returns 0
+    // or an error number.
+    int identify(const std::string& name, FileIdentity* identity) const;
 
 private:
     explicit FolderDescriptor(std::intptr_t handle) : handle_(handle) {}

@@ -1,6 +1,7 @@
 // The POSIX implementation of Env and of its file classes.
 #include <fcntl.h>
 #include <pwd.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,11 +15,13 @@
 #include <vector>
 
 #include "platform/Env.h"
+#include "platform/PosixChildProcesses.h"
 #include "platform/PosixCreatedFile.h"
 #include "platform/PosixFileDescriptor.h"
 #include "platform/PosixFileIO.h"
 #include "platform/PosixPinnedFile.h"
 #include "platform/PosixReadableFile.h"
+#include "platform/PosixSpawn.h"
 #include "platform/PosixWritableFile.h"
 
 extern char** environ;
@@ -197,14 +200,7 @@ public:
                              const std::vector<std::string>& arguments) override {
         ProcessResult result;
         std::vector<std::string> strings;
-        strings.reserve(arguments.size() + 1);
-        strings.push_back(program.string());
-        strings.insert(strings.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& s : strings) {
-            argv.push_back(s.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = posixspawn::ArgumentVector(program, arguments, &strings);
         pid_t pid = 0;
         const int error =
             ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
@@ -219,13 +215,19 @@ public:
                 return result;
             }
         }
-        if (WIFEXITED(status)) {
-            result.exited = true;
-            result.exitStatus = WEXITSTATUS(status);
-        } else if (WIFSIGNALED(status)) {
-            result.signal = WTERMSIG(status);
+        return posixspawn::ResultOf(status);
+    }
+
+    std::unique_ptr<ChildProcesses> childProcesses() override { return NewPosixChildProcesses(); }
+
+    unsigned processorCount() override {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+            return static_cast<unsigned>(CPU_COUNT(&set));
         }
-        return result;
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<unsigned>(online) : 1;
     }
 
 private:

@@ -102,3 +102,12 @@ bool FolderDescriptor::holds(const std::string& name) const {
     struct stat st {};
     return ::fstatat(static_cast<int>(handle_), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
+
+int FolderDescriptor::identify(const std::string& name, FileIdentity* identity) const {
+    struct stat st {};
+    if (::fstatat(static_cast<int>(handle_), name.c_str(), &st, 0) != 0) {
+        return errno;
+    }
+    *identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return 0;
+}

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "platform/Env.h"
+#include "platform/WindowsChildProcesses.h"
 #include "platform/WindowsCreatedFile.h"
 #include "platform/WindowsFiles.h"
 #include "platform/WindowsPinnedFile.h"
@@ -250,6 +251,21 @@ public:
         result.exited = true;
         result.exitStatus = static_cast<int>(status);
         return result;
+    }
+
+    std::unique_ptr<ChildProcesses> childProcesses() override { return NewWindowsChildProcesses(); }
+
+    unsigned processorCount() override {
+        DWORD_PTR process = 0;
+        DWORD_PTR system = 0;
+        if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) || process == 0) {
+            return 1;
+        }
+        unsigned count = 0;
+        for (; process != 0; process &= process - 1) {
+            ++count;
+        }
+        return count;
     }
 };
 

@@ -26,9 +26,10 @@ bool IsLink(DWORD attributes) {
 }
 
 // Opens `name` relative to the folder `parent`, as openat does: the length of the path above
-// it never matters. The name itself is not followed if it is a link. 0 or an error.
+// it never matters. The name itself is not followed if it is a link, unless `follow`. 0 or an
+// error.
 int OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options,
-                 Handle* opened) {
+                 Handle* opened, bool follow = false) {
     std::wstring wide = winsupport::Widen(name);
     UNICODE_STRING object;
     object.Buffer = wide.data();
@@ -38,9 +39,9 @@ int OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULO
     InitializeObjectAttributes(&attributes, &object, OBJ_CASE_INSENSITIVE, parent, nullptr);
     IO_STATUS_BLOCK status;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    const NTSTATUS result =
-        ::NtCreateFile(&handle, access, &attributes, &status, nullptr, 0, kShareAll, FILE_OPEN,
-                       options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
+    const NTSTATUS result = ::NtCreateFile(
+        &handle, access, &attributes, &status, nullptr, 0, kShareAll, FILE_OPEN,
+        options | (follow ? 0 : FILE_OPEN_REPARSE_POINT) | FILE_OPEN_FOR_BACKUP_INTENT, nullptr, 0);
     if (result < 0) {
         return static_cast<int>(::RtlNtStatusToDosError(result));
     }
@@ -145,4 +146,18 @@ bool FolderDescriptor::holds(const std::string& name) const {
     const int error = OpenRelative(AsHandle(handle_), name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                    FILE_SYNCHRONOUS_IO_NONALERT, &handle);
     return error == 0 || error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+int FolderDescriptor::identify(const std::string& name, FileIdentity* identity) const {
+    Handle handle;
+    if (const int error = OpenRelative(AsHandle(handle_), name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                       FILE_SYNCHRONOUS_IO_NONALERT, &handle, true)) {
+        return error;
+    }
+    winsupport::FileState state;
+    if (const int error = winsupport::QueryState(handle.get(), &state)) {
+        return error;
+    }
+    *identity = {state.volume, state.index};
+    return 0;
 }

@@ -50,7 +50,7 @@ bool isLocalFailure(const Exception& e) {
 
 }  // namespace
 
-void EmbeddedPPT::scan(Document& document, EmbeddedPPTList& list) {
+void EmbeddedPPT::scan(Document& document, OLEStorage& storage, EmbeddedPPTList& list) {
     RecordList& records = document.records();
     std::size_t position = 0;
     while (position < records.size() && records[position].type() != RecordType::kExObjList) {
@@ -73,15 +73,15 @@ void EmbeddedPPT::scan(Document& document, EmbeddedPPTList& list) {
                 const Record& child = records[position++];
                 inner -= static_cast<std::int64_t>(RecordHeader::kSize) + child.length();
                 if (child.type() == RecordType::kExOleObjAtom) {
-                    examine(document, record, child, list);
+                    examine(document, storage, record, child, list);
                 }
             }
         }
     }
 }
 
-void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& atom,
-                          EmbeddedPPTList& list) {
+void EmbeddedPPT::examine(Document& document, OLEStorage& storage, Record& exEmbed,
+                          const Record& atom, EmbeddedPPTList& list) {
     OLEStream& stream = document.oleStream();
     stream.seek(static_cast<std::int64_t>(atom.bodyOffset()), SeekOrigin::Begin);
     std::uint8_t body[kOleObjAtomBytes] = {};
@@ -106,6 +106,7 @@ void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& ato
     std::uint8_t prefix[RecordHeader::kSize + kSizePrefix] = {};
     stream.read(prefix, RecordHeader::kSize);
     stream.read(prefix + RecordHeader::kSize, kSizePrefix);
+    const std::uint64_t dataOffset = entry->offset + RecordHeader::kSize + kSizePrefix;
     const std::uint64_t dataLength =
         storageRecord.length() >= kSizePrefix ? storageRecord.length() - kSizePrefix : 0;
 
@@ -115,14 +116,20 @@ void EmbeddedPPT::examine(Document& document, Record& exEmbed, const Record& ato
     const std::size_t listMark = list.size();
     const std::size_t objectMark = objects_.size();
     try {
-        if (!open(*object, document, dataLength) || !object->presentation->isPowerPoint()) {
+        if (!open(*object, document, storage, dataOffset, dataLength) ||
+            !object->presentation->isPowerPoint()) {
             storageRecord.discardTempFile();
             return;
         }
         PowerPointPresentation& presentation = *object->presentation;
+        ZlibReadableFile* const inflated = object->inflated;
         objects_.push_back(std::move(object));
         if (!presentation.isEncrypted()) {
             presentation.collectEmbeddedPresentations(progress_, budget_, list, depth_ + 1);
+        }
+        // Everything the pass reads of it has been read: what it has loaded stays in memory.
+        if (inflated != nullptr) {
+            inflated->trim();
         }
     } catch (const Exception& e) {
         if (isLocalFailure(e)) {
@@ -141,7 +148,8 @@ void EmbeddedPPT::drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t
     storageRecord.discardTempFile();
 }
 
-bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t dataLength) {
+bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, OLEStorage& storage,
+                       std::uint64_t dataOffset, std::uint64_t dataLength) {
     {
         OLEStreamInputStream ole(document.oleStream());
         LimitedInputStream data(ole, dataLength);
@@ -168,6 +176,10 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
                 std::make_unique<MemoryReadableFile>(std::move(head)), "embedded object");
             return true;
         }
+        if (!budget_.toFiles()) {
+            openInflated(object, document, storage, dataOffset, dataLength);
+            return true;
+        }
         object.unpacked = std::make_unique<TempFile>();
         FileOutputStream out(object.unpacked->openWriter());
         out.write(head.data(), headBytes);
@@ -184,6 +196,25 @@ bool EmbeddedPPT::open(EmbeddedObject& object, Document& document, std::uint64_t
     object.presentation = std::make_unique<PowerPointPresentation>(object.unpacked->openReader(),
                                                                    object.unpacked->path());
     return true;
+}
+
+void EmbeddedPPT::openInflated(EmbeddedObject& object, Document& document, OLEStorage& storage,
+                               std::uint64_t dataOffset, std::uint64_t dataLength) {
+    // A reader of its own, so that its position is never the document's.
+    auto source = std::make_unique<OLEStream>();
+    if (!source->open(storage, document.name())) {
+        throw Exception(std::make_unique<StringErrorDetail>("Error opening stream"));
+    }
+    auto inflated = std::make_unique<ZlibReadableFile>(std::move(source), dataOffset, dataLength);
+    // As when it is unpacked to a file: one byte beyond the allowance tells an object that
+    // exceeds it.
+    const std::uint64_t unpacked = inflated->measure(budget_.remaining() + 1);
+    if (!budget_.spend(unpacked)) {
+        throw Exception(std::make_unique<StringErrorDetail>("Embedded object too large"));
+    }
+    object.inflated = inflated.get();
+    object.presentation =
+        std::make_unique<PowerPointPresentation>(std::move(inflated), "embedded object");
 }
 
 void EmbeddedPPT::fixShapes() {

@@ -27,7 +27,8 @@ public:
     // An object that cannot be examined, or would unpack to more than the budget has left, is
     // dropped and its record keeps its stored bytes. A failure of the machine itself (no
     // temporary file, a refused read or write) is thrown instead: the pass cannot be complete.
-    void scan(Document& document, EmbeddedPPTList& list);
+    // `storage` is the document's compound file.
+    void scan(Document& document, OLEStorage& storage, EmbeddedPPTList& list);
 
     // Fixes the OLE shapes of every plain embedded presentation found, one progress step each.
     // Nothing is written: the fixed shapes wait in memory for repair().
@@ -40,10 +41,16 @@ public:
     std::size_t objectCount() const { return objects_.size(); }
 
 private:
-    void examine(Document& document, Record& exEmbed, const Record& atom, EmbeddedPPTList& list);
-    // Unpacks the object and opens it; false, with no file made, when its first bytes already
-    // show it holds no presentation.
-    bool open(EmbeddedObject& object, Document& document, std::uint64_t dataLength);
+    void examine(Document& document, OLEStorage& storage, Record& exEmbed, const Record& atom,
+                 EmbeddedPPTList& list);
+    // Unpacks the object, whose compressed data lies at `dataOffset` of the document stream, and
+    // opens it; false, with no file made, when its first bytes already show it holds no
+    // presentation.
+    bool open(EmbeddedObject& object, Document& document, OLEStorage& storage,
+              std::uint64_t dataOffset, std::uint64_t dataLength);
+    // Opens an object too large to be held in memory without writing it anywhere.
+    void openInflated(EmbeddedObject& object, Document& document, OLEStorage& storage,
+                      std::uint64_t dataOffset, std::uint64_t dataLength);
     // Forgets an object that cannot be examined, with everything its scan added, innermost first;
     // its record keeps its stored body.
     void drop(Record& storageRecord, EmbeddedPPTList& list, std::size_t listMark,

@@ -44,7 +44,7 @@ void PowerPointPresentation::collectEmbeddedPresentations(Progress& progress, Un
                                                           EmbeddedPPTList& list, int depth) {
     list.push_back(std::make_unique<EmbeddedPPT>(progress, budget, depth));
     EmbeddedPPT& mine = *list.back();
-    mine.scan(*document_, list);
+    mine.scan(*document_, storage(), list);
 }
 
 bool PowerPointPresentation::fixOleShapes(Progress& progress) {

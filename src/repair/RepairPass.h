@@ -19,3 +19,10 @@ class TempFile;
 int RunRepairPass(const std::filesystem::path& input, FixFile& fixFile,
                   const std::function<TempFile&()>& createOutput, std::string& message,
                   const ReadableFileOpener& openInput = {});
+
+// The same examination as RunRepairPass, every depth included, without writing anything
+// anywhere: no output, and no temporary file for the embedded presentations. Returns 0 when
+// objects would be repaired (`fixFile` counts them), 1 when nothing needs repair, 2 on error;
+// `message` says which, in the words of RunRepairPass for 1 and 2. Lets no exception out.
+int RunCheckPass(const std::filesystem::path& input, FixFile& fixFile, std::string& message,
+                 const ReadableFileOpener& openInput = {});

@@ -3,17 +3,23 @@
 #include <cstdint>
 
 // How many bytes the embedded presentations of one repair pass may unpack to, at all depths
-// together. zlib inflates up to about a thousand times its input, and a compressed presentation
-// holding compressed presentations multiplies that at every level, so a few kilobytes could
-// otherwise fill the disk with temporary files. Real presentations compress far less than the
-// allowance: at least kFloorBytes, else kRatio times the input's Document stream.
+// together, and whether they may be unpacked to temporary files. zlib inflates up to about a
+// thousand times its input, and a compressed presentation holding compressed presentations
+// multiplies that at every level, so a few kilobytes could otherwise fill the disk with temporary
+// files. Real presentations compress far less than the allowance: at least kFloorBytes, else kRatio
+// times the input's Document stream.
 class UnpackBudget {
 public:
     static constexpr std::uint64_t kFloorBytes = 16ull << 20;
     static constexpr std::uint64_t kRatio = 64;
 
-    explicit UnpackBudget(std::uint64_t documentBytes)
-        : remaining_(documentBytes > kFloorBytes / kRatio ? documentBytes * kRatio : kFloorBytes) {}
+    // With `toFiles` false nothing is ever written: objects too large for memory are inflated
+    // again from their stored bytes whenever they are read (see ZlibReadableFile).
+    explicit UnpackBudget(std::uint64_t documentBytes, bool toFiles = true)
+        : remaining_(documentBytes > kFloorBytes / kRatio ? documentBytes * kRatio : kFloorBytes),
+          toFiles_(toFiles) {}
+
+    bool toFiles() const { return toFiles_; }
 
     // How much of what is unpacked may be held in memory instead of in temporary files; objects
     // stay open from the scan to their repair, so this bounds the memory they take together.
@@ -43,4 +49,5 @@ public:
 private:
     std::uint64_t remaining_;
     std::uint64_t memoryRemaining_ = kMemoryBytes;
+    bool toFiles_;
 };

@@ -28,14 +28,16 @@ bool CopyIsNotNeeded(PinnedFile& pinned, const PinnedFile::MarkedCopy& copy) {
 
 }  // namespace
 
-std::string InterruptedRepair(PinnedFile& pinned) {
+std::string InterruptedRepair(PinnedFile& pinned, bool forget) {
     PinnedFile::MarkedCopy copy;
     if (!pinned.findCopy(KeptOriginalNames(pinned.realPath(), Env::Default().tempFolder()),
                          &copy)) {
         return std::string();
     }
     if (CopyIsNotNeeded(pinned, copy)) {
-        pinned.forgetCopy(copy);
+        if (forget) {
+            pinned.forgetCopy(copy);
+        }
         return std::string();
     }
     return "An earlier repair of this file was interrupted; its original content is in " +

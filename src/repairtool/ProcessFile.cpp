@@ -71,3 +71,33 @@ int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostre
     }
     return 2;
 }
+
+int CheckFile(const std::filesystem::path& file, std::ostream& out) {
+    const std::string tail = StdoutText(file.string()) + "\n";
+    try {
+        const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
+        if (const std::string interrupted = InterruptedRepair(*pinned, false);
+            !interrupted.empty()) {
+            out << "[err], " << interrupted << tail << std::flush;
+            return 2;
+        }
+        FixFile fixFile;
+        std::string message;
+        const int outcome = RunCheckPass(
+            file, fixFile, message,
+            [&pinned](std::unique_ptr<ReadableFile>* input) { return pinned->openReader(input); });
+        if (outcome == 2) {
+            out << "[err], " << message << tail << std::flush;
+        } else if (outcome == 1) {
+            out << "[ok], " << tail << std::flush;
+        } else {
+            out << "[flattened " << fixFile.fixedCount() << "], " << tail << std::flush;
+        }
+        return outcome;
+    } catch (const Exception& e) {
+        out << "[err], " << FullMessage(e) << tail << std::flush;
+    } catch (const std::exception&) {
+        out << "[err], An unexpected error occurred." << tail << std::flush;
+    }
+    return 2;
+}

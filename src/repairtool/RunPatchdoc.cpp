@@ -8,24 +8,31 @@
 
 namespace {
 constexpr const char* kNoBackupOption = "-d";
+constexpr const char* kCheckOnlyOption = "-n";
 }  // namespace
 
 int RunPatchdoc(const std::vector<std::string>& arguments, std::ostream& out) {
-    if (arguments.empty() || arguments.size() > 2) {
+    bool createBackup = true;
+    bool checkOnly = false;
+    std::string fileToRepair;
+    std::size_t paths = 0;
+    for (const std::string& argument : arguments) {
+        if (argument == kNoBackupOption) {
+            createBackup = false;
+        } else if (argument == kCheckOnlyOption) {
+            checkOnly = true;
+        } else {
+            fileToRepair = argument;
+            ++paths;
+        }
+    }
+    // A third argument is taken only beside "-n": without it the rules are those of "-d" alone.
+    if (arguments.empty() || arguments.size() > (checkOnly ? 3u : 2u)) {
         out << "Invalid number of arguments.\n";
         PrintUsage(out);
         return 1;
     }
-    bool createBackup = true;
-    std::string fileToRepair;
-    for (const std::string& argument : arguments) {
-        if (argument == kNoBackupOption) {
-            createBackup = false;
-        } else {
-            fileToRepair = argument;
-        }
-    }
-    if (arguments.size() == 2 && createBackup) {
+    if (paths > 1) {
         out << "The arguments are invalid.\n";
         PrintUsage(out);
         return 1;
@@ -34,7 +41,7 @@ int RunPatchdoc(const std::vector<std::string>& arguments, std::ostream& out) {
     if (!CheckInputFile(file, out)) {
         return 1;
     }
-    switch (ProcessFile(file, createBackup, out)) {
+    switch (checkOnly ? CheckFile(file, out) : ProcessFile(file, createBackup, out)) {
         case 0:
             return 0;
         case 1:

@@ -60,14 +60,41 @@ TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
     EXPECT_EQ(withDash.folders, std::vector<std::string>{"dir"});
 }
 
+// "-n" and "-j:N" are whole arguments too; the last "-j:" wins, and its number is 0 (the
+// processors, also for "-j:" alone) to 256.
+TEST(BatchArgumentsTest, CheckOnlyAndJobs) {
+    const BatchArguments none = ParseBatchArguments({"dir", "-nx", "-j", "x-j:2"});
+    EXPECT_FALSE(none.checkOnly);
+    EXPECT_FALSE(none.jobs.has_value());
+    EXPECT_EQ(none.folders, (std::vector<std::string>{"dir", "-nx", "-j", "x-j:2"}));
+    EXPECT_TRUE(ParseBatchArguments({"dir", "-n"}).checkOnly);
+    const std::pair<const char*, std::optional<unsigned>> jobs[] = {
+        {"-j:", 0u},
+        {"-j:0", 0u},
+        {"-j:1", 1u},
+        {"-j:256", 256u},
+        {"-j:016", 16u},
+        {"-j:257", std::nullopt},
+        {"-j:-1", std::nullopt},
+        {"-j:4x", std::nullopt},
+        {"-j:99999999999", std::nullopt},
+    };
+    for (const auto& [option, value] : jobs) {
+        const BatchArguments parsed = ParseBatchArguments({option, "dir"});
+        EXPECT_EQ(parsed.jobs, value) << option;
+        EXPECT_EQ(parsed.invalidJobs, !value) << option;
+        EXPECT_EQ(parsed.folders, std::vector<std::string>{"dir"}) << option;
+    }
+    EXPECT_EQ(ParseBatchArguments({"-j:x", "-j:3", "dir"}).jobs, 3u);
+}
+
 using PatchtreeCommandLineTest = PatchtreeTest;
 
 TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "Invalid number of arguments.\n"},
-        {{"-d"}, "Invalid parameters.\n"},
-        {{logOption()}, "Invalid parameters.\n"},
-        {{"-d", "-l:"}, "Invalid parameters.\n"},
+        {{}, "Invalid number of arguments.\n"},    {{"-d"}, "Invalid parameters.\n"},
+        {{logOption()}, "Invalid parameters.\n"},  {{"-d", "-l:"}, "Invalid parameters.\n"},
+        {{"-n", "-j:4"}, "Invalid parameters.\n"}, {{"-j:300", "dir"}, "Invalid parameters.\n"},
     };
     for (const auto& [arguments, first] : cases) {
         const RunOutput result = patchtree.run(arguments);

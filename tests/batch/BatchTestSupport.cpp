@@ -124,7 +124,7 @@ std::string WithoutSummary(const std::string& out) {
     const std::size_t previous = end == 0 ? std::string::npos : out.rfind('\n', end - 1);
     const std::size_t start = previous == std::string::npos ? 0 : previous + 1;
     const std::string last = out.substr(start);
-    const bool summary = last.find(" fixed, ") != std::string::npos &&
+    const bool summary = last.find(" failed") != std::string::npos &&
                          (last.find(". Log: ") != std::string::npos ||
                           last.find(". No log written.") != std::string::npos);
     if (out.empty() || out.back() != '\n' || !summary) {

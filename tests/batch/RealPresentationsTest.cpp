@@ -68,6 +68,32 @@ TEST(RealPresentationsTest, LogListsEveryFileWithItsOutcome) {
     EXPECT_FALSE(fs::exists(scratch / "work" / "marker"));
 }
 
+// -n over real presentations: the log reports the archive and nothing in the tree changes.
+TEST(RealPresentationsTest, CheckOnlyReportsAndChangesNothing) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, Child::RealPatchdoc);
+    const fs::path tree = scratch / "tree";
+    fs::create_directories(tree / "sub");
+    const std::pair<fs::path, Bytes> files[] = {
+        {tree / "flattened.ppt", deck({oleShape(1025, 1, true), oleShape(1026, 2, true)})},
+        {tree / "sub" / "intact.ppt", deck({oleShape(1025, 1, false)})},
+        {tree / "sub" / "notes.ppt", text("not a presentation")},
+    };
+    for (const auto& [path, bytes] : files) {
+        writeFile(path, bytes);
+    }
+    ASSERT_EQ(
+        patchtree.run({"-n", "-j:2", "-l:" + (scratch / "logs").string(), tree.string()}).exitCode,
+        0);
+    EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))),
+              Sorted({"[flattened 2], " + files[0].first.string(),
+                      "[ok], " + files[1].first.string(), "[err], " + files[2].first.string()}));
+    for (const auto& [path, bytes] : files) {
+        EXPECT_EQ(readFile(path), bytes) << path;
+    }
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(tree), {}), 4);
+}
+
 // As in "Patchtree ... | head -n 1": the reader of standard output has gone. Patchtree's own
 // problem report and every Patchdoc line then fail to print, and nothing else changes.
 TEST(RealPresentationsTest, ClosedOutputPipeChangesNoOutcome) {

@@ -6,15 +6,26 @@
 //             elsewhere;
 //   "backup"  repairs like Patchdoc with backups on: copies the file to the first free backup
 //             name, replaces it with a file saying "exit 2", and ends with 0.
+//   "hold MS" holds the file (by its identity, so all its hard links) for MS milliseconds and
+//             ends with 2; ends with 3 at once when another stand-in holds it already.
+//   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
+//   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
+//   "hold MS" holds the file (by its identity, so all its hard links) for MS milliseconds and
+//             ends with 2; ends with 3 at once when another stand-in holds it already.
+//   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
+//   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
 // A last argument that can't be read as a file ends it with 1.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 
+#include "platform/FolderDescriptor.h"
 #include "platform/ProgramEntry.h"
 #include "support/TestSystem.h"
 
@@ -80,6 +91,34 @@ int RepairWithBackup(const std::string& path, const std::string& original) {
     return 1;
 }
 
+void Print(const std::string& text) {
+    std::cout << text << std::flush;
+}
+
+void Sleep(long milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+int Hold(const std::string& path, long milliseconds) {
+    const std::optional<std::string> record = fixtures::Variable("PATCHTREE_TEST_RECORD");
+    const fs::path file = fs::u8path(path);
+    FolderDescriptor folder;
+    FileIdentity identity;
+    if (!record || FolderDescriptor::open(file.parent_path().u8string(), &folder) != 0 ||
+        folder.identify(file.filename().u8string(), &identity) != 0) {
+        return 1;
+    }
+    const fs::path marker = fs::u8path(*record + ".held." + std::to_string(identity.volume) + "-" +
+                                       std::to_string(identity.file));
+    if (!WriteNewFile(marker, "")) {
+        return 3;
+    }
+    Sleep(milliseconds);
+    std::error_code ignored;
+    fs::remove(marker, ignored);
+    return 2;
+}
+
 int StandIn(const std::vector<std::string>& arguments) {
     Record(arguments);
     std::string content;
@@ -95,8 +134,24 @@ int StandIn(const std::vector<std::string>& arguments) {
         std::raise(SIGTERM);
         return 1;
     }
+    const std::string& path = arguments.back();
     if (content.rfind("backup", 0) == 0) {
-        return backupsOff ? 0 : RepairWithBackup(arguments.back(), content);
+        return backupsOff ? 0 : RepairWithBackup(path, content);
+    }
+    if (content.rfind("hold ", 0) == 0) {
+        return Hold(path, std::atol(content.c_str() + 5));
+    }
+    if (content.rfind("pieces", 0) == 0) {
+        for (const std::string& piece : {std::string("[ok], "), path, std::string("\n")}) {
+            Print(piece);
+            Sleep(30);
+        }
+        return 2;
+    }
+    if (content.rfind("flattened ", 0) == 0) {
+        Print("[flattened " + std::to_string(std::atoi(content.c_str() + 10)) + "], " + path +
+              "\n");
+        return 0;
     }
     return 1;
 }

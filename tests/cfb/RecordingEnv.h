@@ -55,6 +55,8 @@ public:
                              const std::vector<std::string>& arguments) override {
         return base().runProcess(program, arguments);
     }
+    std::unique_ptr<ChildProcesses> childProcesses() override { return base().childProcesses(); }
+    unsigned processorCount() override { return base().processorCount(); }
 
 private:
     class Recording : public WritableFile {

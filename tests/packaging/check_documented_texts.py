@@ -197,6 +197,20 @@ class Scenarios:
         self.text_file(tree, "notes.ppt")
         return self.tree_run(self.patchtree, tree), {}
 
+    def check(self):
+        path = self.sample(self.folder("check"), "deck.ppt")
+        return self.run(self.patchdoc, "-n", path), {"path": path}
+
+    def tree_check(self):
+        tree = self.folder("tree")
+        self.sample(tree, "flattened.ppt")
+        self.sample(tree, "repaired.ppt", repaired=True)
+        self.text_file(tree, "notes.ppt")
+        return self.tree_run(self.patchtree, "-n", tree), {}
+
+    def wrong_jobs(self):
+        return self.run(self.patchtree, "-j:300", self.folder("tree")), {}
+
     def one_file(self):
         tree = self.folder("tree")
         self.sample(tree, "flattened.ppt")

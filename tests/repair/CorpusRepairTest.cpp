@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "repair/RepairFixtures.h"
 #include "repair/RepairPass.h"
 #include "streams/TempFile.h"
 #include "support/PresentationBuilder.h"
@@ -63,6 +64,7 @@ TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
                   expected.outcome);
         EXPECT_EQ(fixFile.fixedCount(), expected.count);
         EXPECT_EQ(message, expected.message);
+        expectCheckAgrees(input, expected.outcome, expected.count, expected.message);
         EXPECT_EQ(readFile(input), before);
     }
 }

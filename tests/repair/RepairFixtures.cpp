@@ -1,5 +1,10 @@
 #include "repair/RepairFixtures.h"
 
+#include <gtest/gtest.h>
+
+#include "ScopedTmpdir.h"
+#include "ScratchFolder.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -13,6 +18,24 @@
 
 namespace fixtures {
 
+void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
+                       const std::string& message) {
+    if (message.rfind("Verification", 0) == 0) {
+        return;  // only a written output can fail that
+    }
+    // Any temporary file would fail the pass: the temporary folder does not exist.
+    ScratchFolder temp;
+    ScopedTmpdir inTemp((temp / "missing").string());
+    FixFile counted;
+    std::string checkMessage;
+    EXPECT_EQ(RunCheckPass(input, counted, checkMessage), outcome) << checkMessage;
+    EXPECT_EQ(counted.fixedCount(), count);
+    if (outcome != 0) {
+        EXPECT_EQ(checkMessage, message);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+}
+
 PassRun::PassRun(const Bytes& file, std::uint64_t length) {
     writeFile(input.path(), file);
     if (length > file.size()) {
@@ -20,6 +43,7 @@ PassRun::PassRun(const Bytes& file, std::uint64_t length) {
     }
     outcome = RunRepairPass(
         input.path(), fixFile, [this]() -> TempFile& { return output; }, message);
+    expectCheckAgrees(input.path(), outcome, fixFile.fixedCount(), message);
 }
 
 PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,

@@ -12,8 +12,15 @@
 
 namespace fixtures {
 
-// One repair pass over the given file bytes, between two temporary files. With `length` above
-// the bytes' size, the input goes on with a hole up to that length.
+// Runs the check pass over `input`, with a temporary folder that does not exist (so that any
+// temporary file fails the pass), and expects what the repair pass gave (`outcome`, `count`,
+// `message`): the same outcome and count, the same message for nothing found and for an error.
+void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
+                       const std::string& message);
+
+// One repair pass over the given file bytes, between two temporary files; the check pass over
+// the same bytes must agree with it. With `length` above the bytes' size, the input goes on with
+// a hole up to that length.
 struct PassRun {
     explicit PassRun(const Bytes& file, std::uint64_t length = 0);
     TempFile input;

@@ -46,7 +46,8 @@ protected:
 };
 
 // Run on the file's other name: an overwrite cut short is reported with the copy's place, kept
-// copy or backup alike; a copy that is no longer needed is forgotten, a kept one deleted.
+// copy or backup alike; a copy that is no longer needed is forgotten, a kept one deleted, except
+// by a check, which gives the same answer and deletes nothing.
 TEST_F(InterruptedRepairTest, OnlyAnOverwriteCutShortIsReportedOnAnyName) {
     using Kind = PinnedFile::CopyKind;
     const std::pair<fs::path, Kind> copies[] = {
@@ -59,8 +60,11 @@ TEST_F(InterruptedRepairTest, OnlyAnOverwriteCutShortIsReportedOnAnyName) {
             SCOPED_TRACE(copy.string() + ", state " + std::to_string(static_cast<int>(state)));
             WriteFileBytes(file_, kOriginal);
             leave(copy, kind, state);
+            const std::string checked = InterruptedRepair(*Env::Default().pinFile(file_), false);
+            EXPECT_TRUE(fs::exists(copy));
             const std::string message =
                 InterruptedRepair(*Env::Default().pinFile(scratch_ / "other name.ppt"));
+            EXPECT_EQ(checked, message);
             if (state == State::CutShort) {
                 EXPECT_EQ(message,
                           "An earlier repair of this file was interrupted; its original content "

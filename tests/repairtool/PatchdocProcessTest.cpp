@@ -54,6 +54,10 @@ TEST_F(PatchdocTest, ArgumentsThatNameNoSingleFilePrintTheUsage) {
         {{"-d", "-d"}, "The file to be repaired has not been specified."},
         {{"a.ppt", "b.ppt"}, "The arguments are invalid."},
         {{"my-docs/a.ppt", "x-d"}, "The arguments are invalid."},  // even when they contain -d
+        // A third argument only beside "-n", and still one path.
+        {{"-n"}, "The file to be repaired has not been specified."},
+        {{"-n", "a.ppt", "b.ppt"}, "The arguments are invalid."},
+        {{"-n", "-d", "a.ppt", "b.ppt"}, "Invalid number of arguments."},
     };
     for (const auto& [arguments, first] : cases) {
         const RunOutput result = run(arguments);

@@ -49,9 +49,10 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 // In the forked child: everything up to exec, using only async-signal-safe calls.
 [[noreturn]] void StartChild(const char* program, char** argv, char** envp, const char* folder,
-                             int in, int out, int err, bool unprivileged) {
-    if (::signal(SIGPIPE, SIG_DFL) == SIG_ERR || (folder[0] != '\0' && ::chdir(folder) != 0) ||
-        ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+                             int in, int out, int err, bool unprivileged, bool ownGroup) {
+    if (::signal(SIGPIPE, SIG_DFL) == SIG_ERR || (ownGroup && ::setpgid(0, 0) != 0) ||
+        (folder[0] != '\0' && ::chdir(folder) != 0) || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+        ::dup2(err, 2) < 0) {
         ::_exit(kSetupFailed);
     }
     if (unprivileged && ::geteuid() == 0 &&
@@ -135,7 +136,7 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
     const pid_t pid = ::fork();
     if (pid == 0) {
         StartChild(program.c_str(), argv.data(), envp.data(), folder.c_str(), in, out, err,
-                   options.unprivileged);
+                   options.unprivileged, static_cast<bool>(options.interruptWhen));
     }
     ::close(in);
     ::close(out);
@@ -146,7 +147,18 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
         ::close(output.readEnd);
     }
     int status = 0;
-    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (pid > 0 && options.interruptWhen) {
+        bool sent = false;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (!sent && options.interruptWhen()) {
+                ::kill(-pid, SIGINT);
+                sent = true;
+            }
+            ::usleep(10000);
+        }
+    } else {
+        while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     result.exitCode = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (options.standardOutput == StandardOutput::File) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct RunOptions {
     std::vector<std::string> environment;  // extra or replaced "NAME=value" entries
     bool unprivileged = false;             // run as user and group 65534 when we are root
     StandardOutput standardOutput = StandardOutput::File;
+    // When set, the program runs in a process group of its own, and the first time this returns
+    // true while it runs (asked every 10 ms) the group gets SIGINT, as from Ctrl-C on a terminal.
+    std::function<bool()> interruptWhen;
 };
 
 struct RunOutput {
