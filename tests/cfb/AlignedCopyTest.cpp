@@ -4,7 +4,7 @@
 
 #include "CfbTestSupport.h"
 #include "ScratchFolder.h"
-#include "cfb/RecordingEnv.h"
+#include "cfb/RecordingWriter.h"
 #include "streams/LittleEndian.h"
 #include "support/PresentationBuilder.h"
 
@@ -71,10 +71,10 @@ protected:
 
 TEST_P(AlignedCopyTest, LargeRunsFollowFreeSectorsThatAlignThemWithTheirSource) {
     auto source = CompoundFileReader::open(Env::Default(), sourcePath_);
-    RecordingEnv env;
-    env.blockSize = blockSize();
+    RecordingWriter recording;
+    recording.blockSize = blockSize();
     {
-        auto writer = CompoundFileWriter::create(env, path_, version());
+        auto writer = recording.create(path_, version());
         cfbtest::writeStream(*writer, kRoot, u"New", pattern(std::get<2>(GetParam()), 3));
         for (std::uint32_t id : source->children(kRoot)) {
             if (source->entry(id).name != u"Lead") {
@@ -96,7 +96,7 @@ TEST_P(AlignedCopyTest, LargeRunsFollowFreeSectorsThatAlignThemWithTheirSource) 
 
     // Whole blocks on both sides for all but the first and last block of each big stream.
     std::uint64_t inBlocks = 0;
-    for (const RecordingEnv::Copy& c : env.copies) {
+    for (const RecordingWriter::Copy& c : recording.copies) {
         if ((c.from | c.to | c.count) % blockSize() == 0) {
             inBlocks += c.count;
         }

@@ -17,19 +17,11 @@
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
+#include "support/Bytes.h"
 
 namespace cfbtest {
 
-// Bytes that differ from position to position and from seed to seed.
-inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::uint8_t& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(state >> 16);
-    }
-    return bytes;
-}
+using fixtures::pattern;
 
 // The kind of cfb::Error that `action` throws; nothing when it throws none.
 inline std::optional<cfb::ErrorKind> errorKindOf(const std::function<void()>& action) {

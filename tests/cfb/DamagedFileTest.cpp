@@ -155,22 +155,4 @@ TEST_F(DamagedFileTest, RandomDamageGivesErrorsOnly) {
     EXPECT_GT(opened, 0);
 }
 
-TEST(NotACompoundFileTest, TextEmptyShortAndMissingFiles) {
-    ScratchFolder folder;
-    const std::pair<const char*, std::string> files[] = {
-        {"text.txt", std::string(2000, 'x')},
-        {"empty", std::string()},
-        {"short", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)}};
-    for (const auto& [name, content] : files) {
-        std::ofstream(folder / name, std::ios::binary) << content;
-        EXPECT_EQ(
-            cfbtest::errorKindOf([&] { CompoundFileReader::open(Env::Default(), folder / name); }),
-            ErrorKind::NotCompoundFile)
-            << name;
-    }
-    EXPECT_EQ(
-        cfbtest::errorKindOf([&] { CompoundFileReader::open(Env::Default(), folder / "missing"); }),
-        ErrorKind::FileNotFound);
-}
-
 }  // namespace

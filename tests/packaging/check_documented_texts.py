@@ -90,6 +90,16 @@ def source_strings(source):
     return strings
 
 
+# Scenarios that run one program with fixed arguments: the program and its arguments.
+FIXED = {
+    "usage": ("patchdoc",),
+    "two_paths": ("patchdoc", "a.ppt", "b.ppt"),
+    "only_option": ("patchdoc", "-d"),
+    "tree_without_arguments": ("patchtree",),
+    "tree_with_only_an_option": ("patchtree", "-d"),
+}
+
+
 class Scenarios:
     """Runs of the programs; each returns what they printed and logged, and the values of the
     placeholders it knows."""
@@ -130,14 +140,17 @@ class Scenarios:
                 out += log.read()
         return out
 
-    def usage(self):
-        return self.run(self.patchdoc), {}
+    def mixed_tree(self):
+        """A tree with a flattened presentation, a repaired one and a file that is none."""
+        tree = self.folder("tree")
+        self.sample(tree, "flattened.ppt")
+        self.sample(tree, "repaired.ppt", repaired=True)
+        self.text_file(tree, "notes.ppt")
+        return tree
 
-    def two_paths(self):
-        return self.run(self.patchdoc, "a.ppt", "b.ppt"), {}
-
-    def only_option(self):
-        return self.run(self.patchdoc, "-d"), {}
+    def fixed(self, name):
+        program, *arguments = FIXED[name]
+        return self.run(getattr(self, program), *arguments), {}
 
     def missing(self):
         path = os.path.join(self.scratch, "nowhere.ppt")
@@ -151,11 +164,6 @@ class Scenarios:
         path = self.text_file(self.folder("text"), "notes.ppt")
         return self.run(self.patchdoc, path), {"path": path}
 
-    def interrupted(self):
-        path = self.sample(self.folder("interrupted"), "deck.ppt")
-        shutil.copyfile(path, path + ".patchdoc-original")
-        return self.run(self.patchdoc, path), {"path": path, "copy": path + ".patchdoc-original"}
-
     def read_only(self):
         path = self.sample(self.folder("read-only"), "deck.ppt")
         os.chmod(path, 0o444)
@@ -167,12 +175,6 @@ class Scenarios:
         for suffix in [""] + [" %d" % n for n in range(1, 10)]:
             self.text_file(folder, "deck (Backup%s).ppt" % suffix)
         return self.run(self.patchdoc, path), {"path": path}
-
-    def tree_without_arguments(self):
-        return self.run(self.patchtree), {}
-
-    def tree_with_only_an_option(self):
-        return self.run(self.patchtree, "-d"), {}
 
     def folder_is_a_file(self):
         path = self.text_file(self.folder("plain"), "notes.txt")
@@ -191,22 +193,14 @@ class Scenarios:
         return self.tree_run(os.path.join(alone, "Patchtree"), tree), {"program": program}
 
     def tree(self):
-        tree = self.folder("tree")
-        self.sample(tree, "flattened.ppt")
-        self.sample(tree, "repaired.ppt", repaired=True)
-        self.text_file(tree, "notes.ppt")
-        return self.tree_run(self.patchtree, tree), {}
+        return self.tree_run(self.patchtree, self.mixed_tree()), {}
 
     def check(self):
         path = self.sample(self.folder("check"), "deck.ppt")
         return self.run(self.patchdoc, "-n", path), {"path": path}
 
     def tree_check(self):
-        tree = self.folder("tree")
-        self.sample(tree, "flattened.ppt")
-        self.sample(tree, "repaired.ppt", repaired=True)
-        self.text_file(tree, "notes.ppt")
-        return self.tree_run(self.patchtree, "-n", tree), {}
+        return self.tree_run(self.patchtree, "-n", self.mixed_tree()), {}
 
     def wrong_jobs(self):
         return self.run(self.patchtree, "-j:300", self.folder("tree")), {}
@@ -249,11 +243,12 @@ def check_program(number, check, text, strings, programs):
                 fail(f"no string of the source holds {piece!r} (line {number})")
         return
     scenario = check[4:].replace("-", "_") if check.startswith("run ") else ""
-    if not scenario or not hasattr(Scenarios, scenario):
+    if not scenario or not (scenario in FIXED or hasattr(Scenarios, scenario)):
         fail(f"line {number}: no such check: {check}")
         return
     with tempfile.TemporaryDirectory() as scratch:
-        output, bindings = getattr(Scenarios(*programs, scratch), scenario)()
+        runs = Scenarios(*programs, scratch)
+        output, bindings = runs.fixed(scenario) if scenario in FIXED else getattr(runs, scenario)()
     pattern = program_pattern(text, bindings)
     if not any(pattern.search(line) for line in output.splitlines()):
         fail(f"{check} does not print {text!r}; it printed:\n{output}")

@@ -174,25 +174,6 @@ TEST(DocumentLoadTest, RunOfZeroIdsAndLongUserEditLoad) {
     EXPECT_EQ(saved.size(), loaded.document.persistedSize() + 8u + 28u);
 }
 
-TEST(DocumentSaveTest, IdsOneTwoFourAreWrittenBackToBack) {
-    PresentationBuilder b;
-    const Bytes doc = documentContainer();
-    const Bytes two = atom(0x0FBA, zeros(100));
-    const Bytes four = atom(0x0FBA, zeros(20));
-    b.set(1, doc).set(2, two).set(4, four);
-    LoadedDocument loaded(b.documentStream());
-    ASSERT_TRUE(loaded.document.load(b.currentEditOffset()));
-    const Bytes saved = loaded.save();
-    const std::uint32_t size = size32(doc);
-    const Bytes directory = persistDirectoryAtom({{1, {0, size}}, {4, {size + 108}}});
-    EXPECT_EQ(saved, concat({doc, two, four, directory, [&] {
-                                 UserEditFields f = editAt(size + 108 + 28);
-                                 f.persistIdSeed = 4;
-                                 return userEditAtom(f);
-                             }()}));
-    EXPECT_EQ(loaded.document.persistedSize(), size + 108 + 28 + directory.size());
-}
-
 TEST(DocumentShapeFixTest, OnlyFlattenedOleShapesAreRepaired) {
     PresentationBuilder b;
     b.add(documentContainer());

@@ -2,12 +2,10 @@
 
 #include <stdexcept>
 
-#include "errors/FullMessage.h"
 #include "errors/IOException.h"
-#include "errors/PropertySizeException.h"
 #include "pptformat/PropertyRecord.h"
 #include "streams/OLEStreamInputStream.h"
-#include "support/MemoryInputStream.h"
+#include "support/MessageOf.h"
 #include "support/OpenedCompoundFile.h"
 #include "support/Records.h"
 
@@ -63,30 +61,27 @@ Bytes tableWithLength(const std::vector<Property>& properties, int delta) {
     return table;
 }
 
-TEST(PropertyRecordTest, ExactFitLoadsEntriesAndShapeBytes) {
+// Entries are found by their id without the flag bits; the shape's flags are read from the
+// record before the table, also for an empty table, and repaired flags go back into its bytes.
+TEST(PropertyRecordTest, EntriesAndShapeBytes) {
     ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
     const auto record = t.parse();
     EXPECT_TRUE(record->hasProperty(kPib));
-    EXPECT_TRUE(record->hasProperty(kPictureId));  // the blip flag bit is not part of the id
+    EXPECT_TRUE(record->hasProperty(kPictureId));
     EXPECT_FALSE(record->hasProperty(kUnusedProperty));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
     EXPECT_EQ(record->shapeRecord(), t.shape);
-
     const auto withoutShape = t.parse(false);
     EXPECT_EQ(withoutShape->shapeFlags(), 0u);
     EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
-}
 
-// An empty table still reads the shape record; repaired flags go back into the same bytes.
-TEST(PropertyRecordTest, ZeroLengthTableKeepsTheShapeBytes) {
-    ParsedTable t(withTable(propertyTable({})));
-    const auto record = t.parse();
-    EXPECT_FALSE(record->hasProperty(kPib));
-    EXPECT_EQ(record->shapeFlags(), 0xA10u);
-    const std::uint8_t* before = record->shapeBytes().data();
-    record->setShapeFlags(0xA00);
-    EXPECT_EQ(record->shapeBytes().data(), before);
-    EXPECT_EQ(record->shapeBytes(),
+    ParsedTable empty(withTable(propertyTable({})));
+    const auto emptyRecord = empty.parse();
+    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
+    const std::uint8_t* before = emptyRecord->shapeBytes().data();
+    emptyRecord->setShapeFlags(0xA00);
+    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
+    EXPECT_EQ(emptyRecord->shapeBytes(),
               (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
 }
 
@@ -94,22 +89,11 @@ TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
     // One byte short of the second entry: the entries overrun the table.
     ParsedTable withPib(
         {shapeRecord(1025, 0xA10), tableWithLength({{kPib, 1}, {0x007F, 0}}, -1), zeros(8)});
-    try {
-        withPib.parse();
-        FAIL() << "no exception";
-    } catch (const PropertySizeException& e) {
-        EXPECT_EQ(FullMessage(e), "Property record size exception [Container length overrun]");
-    }
+    EXPECT_EQ(messageOf([&] { withPib.parse(); }),
+              "Property record size exception [Container length overrun]");
     ParsedTable withoutPib(
         {shapeRecord(1025, 0xA10), tableWithLength({{0x007F, 0}, {kPib, 1}}, -1), zeros(8)});
     EXPECT_THROW(withoutPib.parse(), std::runtime_error);
-}
-
-TEST(PropertyRecordTest, ComplexDataMayReachPastTheTable) {
-    // The complex entry claims more than the table holds; its data is read past the table's end.
-    const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(40)}), 1, 3);
-    ParsedTable t({shapeRecord(1025, 0xA10), table, atom(0xF011, zeros(40)), zeros(8)});
-    EXPECT_NO_THROW(t.parse());
 }
 
 TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
@@ -126,13 +110,17 @@ TEST(PropertyRecordTest, SecondaryAndTertiaryTablesAreSkippedNotSearched) {
     EXPECT_THROW(cut.parse(), IOException);
 }
 
-// Complex data past the end of the stream, and a table at its very end, fail the parse.
-TEST(PropertyRecordTest, ReadsPastTheStreamFail) {
+// Complex data may reach past the table's end, but not past the stream's; nor may a table at
+// the very end of the stream.
+TEST(PropertyRecordTest, ComplexDataMayReachPastTheTableButNotPastTheStream) {
+    const Bytes table = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(40)}), 1, 3);
+    ParsedTable t({shapeRecord(1025, 0xA10), table, atom(0xF011, zeros(40)), zeros(8)});
+    EXPECT_NO_THROW(t.parse());
     const Bytes hugeComplex = atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(0x7FFFFFF0)}), 1, 3);
     for (const auto& objects : std::vector<std::vector<Bytes>>{
              withTable(hugeComplex), {shapeRecord(1025, 0xA10), propertyTable({{kPib, 1}})}}) {
-        ParsedTable t(objects);
-        EXPECT_THROW(t.parse(), IOException);
+        ParsedTable past(objects);
+        EXPECT_THROW(past.parse(), IOException);
     }
 }
 

@@ -23,18 +23,6 @@ Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageR
     return b.compoundFile();
 }
 
-TEST(UnpackBudgetTest, AllowanceIsAFloorOrARatioOfTheInput) {
-    EXPECT_EQ(UnpackBudget(0).remaining(), UnpackBudget::kFloorBytes);
-    EXPECT_EQ(UnpackBudget(1000).remaining(), UnpackBudget::kFloorBytes);
-    EXPECT_EQ(UnpackBudget(10ull << 20).remaining(), (10ull << 20) * UnpackBudget::kRatio);
-    UnpackBudget budget(0);
-    EXPECT_TRUE(budget.spend(UnpackBudget::kFloorBytes - 10));
-    EXPECT_FALSE(budget.spend(11));
-    EXPECT_EQ(budget.remaining(), 10u);
-    EXPECT_TRUE(budget.spend(10));
-    EXPECT_EQ(budget.remaining(), 0u);
-}
-
 // A small file whose embedded presentation unpacks to more than the allowance: the object is
 // passed over like a damaged one and keeps its stored bytes; the rest is repaired. A hole that
 // makes the file look a thousand times larger gives no larger allowance.

@@ -5,8 +5,6 @@
 #include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -108,14 +106,8 @@ Bytes embeddedFile(const StoredRecord& storage) {
     if ((storage.header.verInstance >> 4) != 1) {
         return storage.body;
     }
-    Bytes out(LittleEndian::readU32(storage.body.data()));
-    uLongf size = static_cast<uLongf>(out.size());
-    if (uncompress(out.data(), &size, storage.body.data() + 4,
-                   static_cast<uLong>(storage.body.size() - 4)) != Z_OK ||
-        size != out.size()) {
-        throw std::runtime_error("embedded object does not inflate completely");
-    }
-    return out;
+    return zlibUncompress(Bytes(storage.body.begin() + 4, storage.body.end()),
+                          LittleEndian::readU32(storage.body.data()));
 }
 
 int flattenedShapes(const std::filesystem::path& file) {

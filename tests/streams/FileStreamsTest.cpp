@@ -5,11 +5,11 @@
 #include "FileSizeCap.h"
 #include "ScopedTmpdir.h"
 #include "ScratchFolder.h"
-#include "errors/TempFileCreationException.h"
+#include "errors/IOException.h"
 #include "streams/FileOutputStream.h"
-#include "streams/StreamTestSupport.h"
 #include "streams/TempFile.h"
 #include "streams/TempFileInputStream.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST_F(FileStreamsTest, ReadTellSeekAndClose) {
     EXPECT_EQ(in.read(buffer, 16), 0u);
     EXPECT_EQ(in.readByte(), -1);
     EXPECT_EQ(in.tell(), 100);
-    EXPECT_EQ(MessageOf([&] { in.seek(-101, SeekOrigin::Current); }),
+    EXPECT_EQ(fixtures::messageOf([&] { in.seek(-101, SeekOrigin::Current); }),
               "I/O exception [Error setting the seek pointer]");
     in.close();
     EXPECT_EQ(in.tell(), -1);
@@ -75,39 +75,9 @@ TEST_F(FileStreamsTest, WritesAreStoredOrReportedAndEndWithClose) {
     const FileSizeCap cap(4);
     if (cap.active()) {
         FileOutputStream out(file.openWriter());
-        EXPECT_EQ(MessageOf([&] { out.write(Bytes("longer"), 6); }),
+        EXPECT_EQ(fixtures::messageOf([&] { out.write(Bytes("longer"), 6); }),
                   "I/O exception [errno(27) - File too large]");
     }
-}
-
-TEST_F(FileStreamsTest, TempFilesAreEmptyPrefixedUniqueAndDeletedUnlessReleased) {
-    std::filesystem::path deleted;
-    std::filesystem::path kept;
-    {
-        TempFile a;
-        TempFile b;
-        EXPECT_NE(a.path(), b.path());
-        EXPECT_EQ(a.path().parent_path(), scratch_.path());
-        EXPECT_EQ(a.path().filename().string().rfind("kvf", 0), 0u);
-        EXPECT_EQ(a.size(), 0u);
-        deleted = a.path();
-        kept = b.path();
-        b.release();
-        EXPECT_TRUE(b.path().empty());
-    }
-    EXPECT_FALSE(std::filesystem::exists(deleted));
-    EXPECT_TRUE(std::filesystem::exists(kept));
-    std::filesystem::remove(kept);
-    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
-}
-
-TEST_F(FileStreamsTest, TempFileCreationFailuresNameTheCause) {
-    // The system's error for a missing folder, as a result code with its text.
-    const std::string missing = MessageOf([&] { TempFile nowhere(scratch_ / "missing"); });
-    EXPECT_EQ(missing.rfind("Temporary file creation failed [HRESULT(8007000", 0), 0u) << missing;
-    EXPECT_NE(missing.find(") - "), std::string::npos) << missing;
-    fixtures::SetVariable(fixtures::kTempFolderVariable, (scratch_ / "missing").u8string());
-    EXPECT_THROW(TempFile(), TempFileCreationException);
 }
 
 }  // namespace

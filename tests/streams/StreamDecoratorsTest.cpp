@@ -1,17 +1,34 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "errors/IOException.h"
+#include "streams/CRCOutputStream.h"
 #include "streams/CopyStream.h"
 #include "streams/LimitedInputStream.h"
 #include "streams/OutputStreamDecorator.h"
-#include "streams/StreamTestSupport.h"
+#include "support/MemoryInputStream.h"
+#include "support/MemoryOutputStream.h"
+
+using namespace fixtures;
 
 namespace {
 
+// A stream with only readByte(), to exercise the default read() and skip().
+class ByteOnlyInputStream : public InputStream {
+public:
+    int readByte() override {
+        ++byteReads;
+        return position_ < 700 ? static_cast<int>(position_++ & 0xFF) : -1;
+    }
+    std::int64_t tell() override { return static_cast<std::int64_t>(position_); }
+
+    int byteReads = 0;
+
+private:
+    std::size_t position_ = 0;
+};
+
 TEST(InputStreamDefaultsTest, ReadGoesByteBySkipGoesThroughReadUntilAShortRead) {
-    ByteOnlyInputStream byteOnly(700);
+    ByteOnlyInputStream byteOnly;
     std::uint8_t buffer[4];
     EXPECT_EQ(byteOnly.read(buffer, 0), 0u);
     EXPECT_EQ(byteOnly.byteReads, 0);
@@ -28,7 +45,9 @@ TEST(InputStreamDefaultsTest, ReadGoesByteBySkipGoesThroughReadUntilAShortRead) 
     EXPECT_EQ(in.tell(), 1000);
 }
 
-TEST(LimitedInputStreamTest, ReadsAskTheInnerForNoMoreThanRemains) {
+// Reads never ask the inner stream for more than remains; a short inner lowers what remains by
+// what arrived only; skip stops at the limit and seek keeps it.
+TEST(LimitedInputStreamTest, ReadsSkipsAndSeeksStayWithinTheLimit) {
     MemoryInputStream inner(std::string(100, 'a'));
     LimitedInputStream limited(inner, 10);
     std::uint8_t buffer[64];
@@ -39,24 +58,22 @@ TEST(LimitedInputStreamTest, ReadsAskTheInnerForNoMoreThanRemains) {
     EXPECT_EQ(limited.skip(5), 0u);
     EXPECT_EQ(inner.requests.size(), 1u);
     EXPECT_EQ(inner.byteReads, 0);
-    // A short inner lowers what remains by what arrived only.
+
     MemoryInputStream shortInner("abcde");
     LimitedInputStream overlong(shortInner, 20);
     EXPECT_EQ(overlong.read(buffer, 64), 5u);
     EXPECT_EQ(overlong.readByte(), -1);
     EXPECT_EQ(overlong.remaining(), 15u);
-}
 
-TEST(LimitedInputStreamTest, SkipStopsAtTheLimitAndSeekKeepsIt) {
-    MemoryInputStream inner(std::string(100, 'a'));
-    LimitedInputStream limited(inner, 3);
-    EXPECT_EQ(limited.skip(5), 3u);
-    EXPECT_EQ(limited.remaining(), 0u);
-    EXPECT_EQ(inner.tell(), 3);
-    limited.seek(50, SeekOrigin::Begin);
-    EXPECT_EQ(inner.tell(), 50);
-    EXPECT_EQ(limited.tell(), 50);
-    EXPECT_EQ(limited.remaining(), 0u);
+    MemoryInputStream third(std::string(100, 'a'));
+    LimitedInputStream skipped(third, 3);
+    EXPECT_EQ(skipped.skip(5), 3u);
+    EXPECT_EQ(skipped.remaining(), 0u);
+    EXPECT_EQ(third.tell(), 3);
+    skipped.seek(50, SeekOrigin::Begin);
+    EXPECT_EQ(third.tell(), 50);
+    EXPECT_EQ(skipped.tell(), 50);
+    EXPECT_EQ(skipped.remaining(), 0u);
 }
 
 class FailingFlushStream : public MemoryOutputStream {
@@ -87,16 +104,39 @@ TEST(OutputStreamDecoratorTest, DestructionFlushesTheInnerOnce) {
     EXPECT_THROW(decorator.flush(), IOException);
 }
 
+// The check value of "123456789", whether written whole, in pieces with an empty write between
+// (zlib restarts the value when handed no buffer) or byte by byte.
+TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
+    const std::uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    MemoryOutputStream pieces;
+    CRCOutputStream crc(pieces);
+    EXPECT_EQ(crc.crc(), 0u);
+    crc.write(digits, 4);
+    crc.write(nullptr, 0);
+    crc.write(digits + 4, 5);
+    EXPECT_EQ(crc.crc(), 0xCBF43926u);
+    EXPECT_EQ(pieces.text(), "123456789");
+    EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
+
+    MemoryOutputStream bytes;
+    CRCOutputStream byteByByte(bytes);
+    for (std::uint8_t digit : digits) {
+        byteByByte.writeByte(digit);
+    }
+    EXPECT_EQ(byteByByte.crc(), 0xCBF43926u);
+    EXPECT_EQ(bytes.text(), "123456789");
+}
+
 TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
-    const std::string data = NoiseBytes(20000);
+    const Bytes data = pattern(20000);
     MemoryInputStream byDefault(data);
     MemoryInputStream large(data);
     MemoryOutputStream out;
     MemoryOutputStream largeOut;
     EXPECT_EQ(copyStream(byDefault, out), data.size());
     EXPECT_EQ(copyStream(large, largeOut, 1 << 20), data.size());
-    EXPECT_EQ(out.text(), data);
-    EXPECT_EQ(largeOut.text(), data);
+    EXPECT_EQ(out.data, data);
+    EXPECT_EQ(largeOut.data, data);
     EXPECT_EQ(byDefault.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
     EXPECT_EQ(large.requests, (std::vector<std::size_t>{1 << 20}));
 }
