@@ -22,7 +22,8 @@ scripts/run_tests.sh "$build" || status=$?
 echo
 echo "Coverage of src/ by the whole suite:"
 gcovr --root . --filter src/ --object-directory "$build" --exclude-directories "$build/CMakeFiles" \
-    --print-summary --output "$build/coverage.txt" | grep -E '^(lines|functions):'
+    --print-summary --output "$build/coverage.txt" 2>"$build/gcovr.log" |
+    grep -E '^(lines|functions):'
 echo "Coverage of each file of src/: $build/coverage.txt"
 src=$(git ls-files 'src/*' | grep -E '\.(cpp|h)$' | xargs cat | wc -l)
 tests=$(git ls-files 'tests/*' | grep -E '\.(cpp|h|py|sh)$' | xargs cat | wc -l)

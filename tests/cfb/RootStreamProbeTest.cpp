@@ -45,13 +45,11 @@ TEST(RootStreamProbeTest, FrontLoadedFilesAreSettledByTheirFirstSectors) {
 
     const Bytes deck = frontLoaded(buildDeck({{{}}, {}}).compoundFile());
     EXPECT_EQ(probe(deck, 2048, u"Current User"), Presence::Present);
-}
 
-TEST(RootStreamProbeTest, DirectoryAtTheEndNeedsTheWholeFile) {
-    const Bytes book = workbook();
-    EXPECT_EQ(probe(book, 2048, u"Current User"), Presence::Unknown);
-    EXPECT_EQ(probe(book, book.size(), u"Current User"), Presence::Absent);
-    EXPECT_EQ(probe(book, book.size(), u"Workbook"), Presence::Present);
+    // With the directory at the end, as our writer puts it, only the whole file settles it.
+    EXPECT_EQ(probe(original, 2048, u"Current User"), Presence::Unknown);
+    EXPECT_EQ(probe(original, original.size(), u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(original, original.size(), u"Workbook"), Presence::Present);
 }
 
 TEST(RootStreamProbeTest, NotACompoundFileIsAbsentAndForgedLinksUndecided) {

@@ -79,28 +79,6 @@ std::uint32_t fatEntry(const FatBuilder& fat, std::uint64_t sector) {
     return LittleEndian::readU32(bytes);
 }
 
-TEST(FatBuilderTest, ChainsLinkAcrossInterleavedRunsAndFreeWhole) {
-    FatBuilder fat(cfb::Version::V3);
-    FatBuilder::Tail a;
-    FatBuilder::Tail b;
-    fat.append(a, 2);  // 0, 1
-    fat.append(b, 1);  // 2
-    fat.append(a, 2);  // 3, 4
-    fat.append(a, 1);  // 5: extends the run 3, 4
-    EXPECT_EQ(a.first, 0u);
-    EXPECT_EQ(b.first, 2u);
-    const std::uint32_t expected[] = {
-        1, 3, cfb::kEndOfChain, 4, 5, cfb::kEndOfChain, cfb::kFreeSector};
-    for (std::uint32_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(fatEntry(fat, i), expected[i]) << i;
-    }
-    fat.freeChain(a.first);
-    for (std::uint32_t i : {0u, 1u, 3u, 4u, 5u}) {
-        EXPECT_EQ(fatEntry(fat, i), cfb::kFreeSector) << i;
-    }
-    EXPECT_EQ(fatEntry(fat, 2), cfb::kEndOfChain);
-}
-
 TEST(FatBuilderTest, Version4SkipsTheRangeLockSector) {
     FatBuilder fat(cfb::Version::V4);
     // The sector holding the file's byte 0x7FFFFF00; sector n starts at byte (n + 1) * 4096.

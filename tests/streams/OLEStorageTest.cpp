@@ -20,26 +20,13 @@
 #include "streams/OLEStreamOutputStream.h"
 #include "streams/TempFile.h"
 #include "support/MessageOf.h"
+#include "support/PresentationBuilder.h"
 
 namespace {
 
 using fixtures::messageOf;
 using fixtures::pattern;
-
-// Writes a compound file through the wrappers: each (name, size) becomes a stream of the root.
-void writeFile(const std::filesystem::path& path,
-               const std::vector<std::pair<std::string, std::size_t>>& streams) {
-    OLEStorage storage;
-    storage.create(path);
-    std::uint32_t seed = 0;
-    for (const auto& [name, size] : streams) {
-        OLEStream stream;
-        ASSERT_TRUE(stream.create(storage, name));
-        const auto data = pattern(size, ++seed);
-        stream.write(data.data(), data.size());
-    }
-    storage.commit();
-}
+using fixtures::writeCompoundFile;
 
 class OLEStorageTest : public ::testing::Test {
 protected:
@@ -54,7 +41,7 @@ TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
     std::ofstream(folder_ / "text.txt") << std::string(2000, 'x');
     std::ofstream(folder_ / "empty");
     std::ofstream(folder_ / "short") << std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    writeFile(input_, {{"S", 5000}});
+    writeCompoundFile(input_, {{"S", pattern(5000)}});
     std::fstream damaged(input_, std::ios::in | std::ios::out | std::ios::binary);
     damaged.seekp(48);  // first directory sector: far outside the file
     damaged.write("\x00\x00\x01\x00", 4);
@@ -86,7 +73,7 @@ int outcomeOf(const std::function<void()>& action) {
 }
 
 TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFiles) {
-    writeFile(input_, {{"S", 10}});
+    writeCompoundFile(input_, {{"S", pattern(10)}});
     {
         OLEStorage held;
         held.open(input_);
@@ -155,9 +142,10 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
 // written anew, which is passed over; a collision with any other name fails the copy, after the
 // elements before it in format order were copied, and the output stays valid.
 TEST_F(OLEStorageTest, CaseVariantOfAWrittenStreamIsPassedOverAndOtherCollisionsFail) {
-    writeFile(
-        input_,
-        {{"current user", 40}, {"powerpoint DOCUMENT", 9000}, {"Pictures", 9000}, {"Other", 10}});
+    writeCompoundFile(input_, {{"current user", pattern(40)},
+                               {"powerpoint DOCUMENT", pattern(9000)},
+                               {"Pictures", pattern(9000)},
+                               {"Other", pattern(10)}});
     const auto copyInto = [&](const std::vector<std::string>& written) {
         OLEStorage storage;
         storage.open(input_);
@@ -195,7 +183,7 @@ TEST_F(OLEStorageTest, CaseVariantOfAWrittenStreamIsPassedOverAndOtherCollisions
 }
 
 TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
-    writeFile(input_, {{"Ten", 10}, {"Large", 70000}});
+    writeCompoundFile(input_, {{"Ten", pattern(10)}, {"Large", pattern(70000, 2)}});
     OLEStorage storage;
     storage.open(input_);
     OLEStream missing;
