@@ -32,14 +32,14 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
     EXPECT_EQ(flattenedShapes(embeddedFile(repaired)), 0);
     EXPECT_EQ(flattenedShapes(flattened), 1);
     EXPECT_EQ(streamOf(embeddedFile(rewritten), "PowerPoint Document"),
-              presentation({{pictureShape(1025)}}).documentStream());
+              buildDeck({{{pictureShape(1025)}}, {}}).documentStream());
     EXPECT_EQ(readStream(run.output.path(), "Current User").size(),
               readStream(run.input.path(), "Current User").size());
 }
 
 // Objects that are not examined, or cannot be, keep their stored bytes exactly.
 TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
-    PresentationBuilder encrypted = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder encrypted = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     encrypted.setToken(kEncryptedToken);
     const Bytes book = workbook(5000);
     Bytes corrupt = exOleObjStg(book);
@@ -61,7 +61,7 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
 // (as the platform writes embedded objects) or at the end, only presentations are repaired.
 TEST(EmbeddedRepairTest, LargeObjectsAreToldApartWhereverTheirDirectoryLies) {
     const Bytes book = workbook(300000);
-    PresentationBuilder large = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder large = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     large.addStream("Pictures", zeros(300000));
     const std::vector<Bytes> records{exOleObjStg(frontLoaded(book)), exOleObjStg(book),
                                      exOleObjStg(frontLoaded(large.compoundFile())),

@@ -13,12 +13,12 @@ using namespace fixtures;
 
 namespace {
 
-constexpr std::uint32_t kStorageId = 3;  // presentation() with one slide: document, slide, object
+constexpr std::uint32_t kStorageId = 3;  // a deck of one slide: document, slide, object
 
 // A flattened presentation with a "Pictures" stream of `padding` zero bytes, which compresses
 // a thousandfold, and the given embedded objects.
 Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageRecords = {}) {
-    PresentationBuilder b = presentation({{oleShape(1025, 1, true)}}, storageRecords);
+    PresentationBuilder b = buildDeck({{{oleShape(1025, 1, true)}}, storageRecords});
     b.addStream("Pictures", zeros(padding));
     return b.compoundFile();
 }

@@ -44,14 +44,9 @@ PassRun::PassRun(const Bytes& file, std::uint64_t length) {
     expectCheckAgrees(input.path(), outcome, fixFile.fixedCount(), message);
 }
 
-PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
-                                 const std::vector<Bytes>& storageRecords) {
-    return buildDeck({slides, storageRecords});
-}
-
 Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
                        const std::vector<Bytes>& storageRecords) {
-    return presentation(slides, storageRecords).compoundFile();
+    return buildDeck({slides, storageRecords}).compoundFile();
 }
 
 namespace {

@@ -30,12 +30,8 @@ struct PassRun {
     int outcome;
 };
 
-// A presentation with one slide per shape list, and an external object list naming one embedded
-// object per ExOleObjStg record given (object i has exObjId i + 1).
-PresentationBuilder presentation(const std::vector<std::vector<Bytes>>& slides,
-                                 const std::vector<Bytes>& storageRecords = {});
-
-// The compound file of such a presentation.
+// The compound file of a presentation with one slide per shape list, and an external object
+// list naming one embedded object per ExOleObjStg record given (object i has exObjId i + 1).
 Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
                        const std::vector<Bytes>& storageRecords = {});
 

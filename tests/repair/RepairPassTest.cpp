@@ -67,15 +67,15 @@ TEST_F(RepairPassTest, OutputIsAskedForOnlyWhenNeeded) {
     const Bytes second = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(third)});
     const Bytes first = presentationFile({{pictureShape(1025)}}, {exOleObjStg(second)});
     const Bytes undamaged = presentationFile({{oleShape(1025, 1, false)}});
-    PresentationBuilder otherToken = presentation({{}});
+    PresentationBuilder otherToken = buildDeck({{{}}, {}});
     otherToken.setToken(0x12345678);
-    PresentationBuilder encrypted = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder encrypted = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     encrypted.setToken(kEncryptedToken);
     PresentationBuilder slideFirst;
     slideFirst.add(slide({oleShape(1025, 1, true)}));
     const Bytes emptyDirectory = persistDirectoryAtom({});
     const auto emptyAt = static_cast<std::uint32_t>(emptyDirectory.size());
-    PresentationBuilder damaged = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder damaged = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     Bytes damagedStream = damaged.documentStream();
     damagedStream[damaged.objectOffsets().at(2) + 4] += 1;  // the slide claims one byte more
     const char* const old = "Old version of PowerPoint [Old version of PowerPoint]";
@@ -111,7 +111,7 @@ TEST_F(RepairPassTest, OutputIsAskedForOnlyWhenNeeded) {
 // An embedded presentation with a flattened shape whose compound file unpacks to far more than
 // the outer file takes on disk.
 Bytes outerWithLargeEmbeddedPresentation() {
-    PresentationBuilder inner = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder inner = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     inner.addStream("Pictures", zeros(1 << 20));
     return presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
 }
