@@ -296,5 +296,6 @@ TEST_F(ReplaceWithRepairedTest, ASaveByAnotherProgramIsNeverLost) {
             EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
         }
     }
-    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);  // removable again
 }
+
+}  // namespace
