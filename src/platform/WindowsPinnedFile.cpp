@@ -408,10 +408,37 @@ private:
             error = LastError();
         }
         const std::wstring from = Win32Path(created.path());
+        const std::wstring to = Win32Path(path);
         created.close();
+        // A name of the held file can't be replaced while the file is open (ERROR_ACCESS_DENIED),
+        // nor deleted at once: it is moved to a name of its own first, deleted once the file is
+        // closed, and put back should the copy not take its place.
+        std::unique_ptr<CreatedFile> aside;
+        if (error == 0 && replace && isNamedBy(path)) {
+            error = WindowsCreatedFile::create(path.parent_path(), kStagePrefix, &aside);
+            if (error == 0) {
+                static_cast<WindowsCreatedFile&>(*aside).close();
+                if (!::MoveFileExW(to.c_str(), Win32Path(aside->path()).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                    error = LastError();
+                    ::DeleteFileW(Win32Path(aside->path()).c_str());
+                    aside.reset();
+                }
+            }
+        }
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (error == 0 && !::MoveFileExW(from.c_str(), Win32Path(path).c_str(), flags)) {
+        if (error == 0 && !::MoveFileExW(from.c_str(), to.c_str(), flags)) {
             error = LastError();
+        }
+        if (aside) {
+            const std::wstring asidePath = Win32Path(aside->path());
+            if (error != 0) {
+                ::MoveFileExW(asidePath.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+            } else {
+                ::DeleteFileW(asidePath.c_str());
+            }
+            const int refreshed = refresh();  // the moves changed the file's change time
+            error = error != 0 ? error : refreshed;
         }
         if (error != 0) {
             ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
