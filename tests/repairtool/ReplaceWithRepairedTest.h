@@ -27,15 +27,22 @@ const std::string kChanged =
     "been modified.\n";
 
 // True where files in the temporary folder, where the tests' scratch folders are, keep the
-// record that marks a copy as a file's own (extended attributes, alternate data streams; not
-// under Wine): only there is a kept copy recognised.
-inline bool RecordsCopies() {
+// records that mark a copy as a file's own (extended attributes, alternate data streams): only
+// there is a kept copy recognised, by its own name, or with `fromOtherNames` from any name of
+// the file too (not under Wine, which keeps a stream as a file of its own).
+inline bool RecordsCopies(bool fromOtherNames = true) {
     const ScratchFolder probes;
     WriteFileBytes(probes / "file", "");
-    const std::unique_ptr<PinnedFile> file = Env::Default().pinFile(probes / "file");
+    std::filesystem::create_hard_link(probes / "file", probes / "other");
     PinnedFile::MarkedCopy found;
-    return file->keepCopy(probes / "copy", PinnedFile::CopyKind::Kept, "") == 0 &&
-           file->findCopy({probes / "copy"}, &found);
+    return Env::Default()
+                   .pinFile(probes / "file")
+                   ->keepCopy(probes / "copy", PinnedFile::CopyKind::Kept, "") == 0 &&
+           Env::Default()
+               .pinFile(probes / (fromOtherNames ? "other" : "file"))
+               ->findCopy(fromOtherNames ? std::vector<std::filesystem::path>{}
+                                         : std::vector<std::filesystem::path>{probes / "copy"},
+                          &found);
 }
 
 // A folder for the file to repair, "talk.ppt", and another one as the temporary folder (TMPDIR).
