@@ -16,7 +16,7 @@ windows_start_wine() {
         echo "Preparing Wine's Windows folder (about half a minute the first time)..."
     fi
     mkdir -p "$WINEPREFIX"  # the server starts in it
-    /usr/lib/wine/wineserver -p
+    /usr/lib/wine/wineserver -p || true  # one may be running for this folder already
     trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
     # Wine's own processes (services, devices) start with the first program and live as long as
     # the server, holding that program's standard output and error: they are started here, with

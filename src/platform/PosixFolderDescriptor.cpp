@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <memory>
-#include <utility>
 
 namespace {
 
@@ -23,21 +22,6 @@ bool IsDotOrDotDot(const char* name) {
 }
 
 }  // namespace
-
-FolderDescriptor::FolderDescriptor(FolderDescriptor&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)) {}
-
-FolderDescriptor& FolderDescriptor::operator=(FolderDescriptor&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
-FolderDescriptor::~FolderDescriptor() {
-    close();
-}
 
 void FolderDescriptor::close() {
     if (handle_ >= 0) {

@@ -33,17 +33,6 @@ BOOL WINAPI OnControl(DWORD event) {
     return TRUE;
 }
 
-// An inheritable copy of a handle, for a child to be given it.
-Handle InheritableCopy(HANDLE handle) {
-    HANDLE copy = INVALID_HANDLE_VALUE;
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
-        !::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, TRUE,
-                           DUPLICATE_SAME_ACCESS)) {
-        return Handle();
-    }
-    return Handle(copy);
-}
-
 class WindowsChildProcesses : public ChildProcesses {
 public:
     WindowsChildProcesses() : port_(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)) {
@@ -82,29 +71,22 @@ public:
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         Handle input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    &inheritable, OPEN_EXISTING, 0, nullptr));
-        Handle error = InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE));
+        Handle error = winsupport::InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE));
         if (!writer.valid() || !input.valid() ||
             !::CreateIoCompletionPort(reader.get(), port_.get(), id, 0)) {
             return LastError();
         }
-        std::wstring commandLine = winsupport::CommandLine(program, arguments);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input.get();
-        startup.hStdOutput = writer.get();
-        startup.hStdError = error.get();
-        PROCESS_INFORMATION process{};
         // A process group of its own: the console's Ctrl-C reaches this process only.
-        if (!::CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                              CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
-            return LastError();
+        Handle process;
+        if (const int failure =
+                winsupport::StartProcess(program, arguments, input.get(), writer.get(), error.get(),
+                                         CREATE_NEW_PROCESS_GROUP, &process)) {
+            return failure;
         }
-        ::CloseHandle(process.hThread);
         lastId_ = id;
         *child = id;
         Child& started = children_[id];
-        started.process = Handle(process.hProcess);
+        started.process = std::move(process);
         started.output = std::move(reader);
         read(started);
         return 0;
@@ -193,16 +175,7 @@ private:
 
     // How the child ended, once its output is complete (it closes its end as it exits).
     static ProcessResult finish(Child& child) {
-        ProcessResult result;
-        DWORD status = 0;
-        if (::WaitForSingleObject(child.process.get(), INFINITE) != WAIT_OBJECT_0 ||
-            !::GetExitCodeProcess(child.process.get(), &status)) {
-            result.startError = LastError();
-            return result;
-        }
-        result.exited = true;
-        result.exitStatus = static_cast<int>(status);
-        return result;
+        return winsupport::WaitForExit(child.process.get());
     }
 
     Handle port_;

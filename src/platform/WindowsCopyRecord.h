@@ -12,6 +12,8 @@
 struct WindowsCopyRecord {
     // The stream of the copy that holds the record.
     static constexpr const wchar_t* kStream = L":patchdoc.original-of";
+    // The stream of the file that holds where its copy is.
+    static constexpr const wchar_t* kFileStream = L":patchdoc.original-in";
 
     PinnedFile::CopyKind kind = PinnedFile::CopyKind::Kept;
     std::uint32_t volume = 0;

@@ -34,18 +34,6 @@ fs::path KnownFolder(REFKNOWNFOLDERID id) {
     return folder;
 }
 
-// An inheritable copy of one of this process's standard handles, for a child to share it.
-Handle InheritableCopy(DWORD which) {
-    const HANDLE own = ::GetStdHandle(which);
-    HANDLE copy = INVALID_HANDLE_VALUE;
-    if (own == nullptr || own == INVALID_HANDLE_VALUE ||
-        !::DuplicateHandle(::GetCurrentProcess(), own, ::GetCurrentProcess(), &copy, 0, TRUE,
-                           DUPLICATE_SAME_ACCESS)) {
-        return Handle();
-    }
-    return Handle(copy);
-}
-
 class WindowsEnv : public Env {
 public:
     PathKind pathKind(const fs::path& path) override {
@@ -221,36 +209,16 @@ public:
 
     ProcessResult runProcess(const fs::path& program,
                              const std::vector<std::string>& arguments) override {
-        ProcessResult result;
-        std::wstring commandLine = winsupport::CommandLine(program, arguments);
         // The child writes to this process's standard output and error, whatever they are (a
         // console, a file, a pipe), and inherits no other handle of ours.
-        Handle input = InheritableCopy(STD_INPUT_HANDLE);
-        Handle output = InheritableCopy(STD_OUTPUT_HANDLE);
-        Handle error = InheritableCopy(STD_ERROR_HANDLE);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input.get();
-        startup.hStdOutput = output.get();
-        startup.hStdError = error.get();
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                              0, nullptr, nullptr, &startup, &process)) {
-            result.startError = LastError();
-            return result;
-        }
-        const Handle child(process.hProcess);
-        const Handle thread(process.hThread);
-        DWORD status = 0;
-        if (::WaitForSingleObject(child.get(), INFINITE) != WAIT_OBJECT_0 ||
-            !::GetExitCodeProcess(child.get(), &status)) {
-            result.startError = LastError();
-            return result;
-        }
-        result.exited = true;
-        result.exitStatus = static_cast<int>(status);
-        return result;
+        const Handle input = winsupport::InheritableCopy(::GetStdHandle(STD_INPUT_HANDLE));
+        const Handle output = winsupport::InheritableCopy(::GetStdHandle(STD_OUTPUT_HANDLE));
+        const Handle error = winsupport::InheritableCopy(::GetStdHandle(STD_ERROR_HANDLE));
+        Handle child;
+        ProcessResult result;
+        result.startError = winsupport::StartProcess(program, arguments, input.get(), output.get(),
+                                                     error.get(), 0, &child);
+        return result.startError != 0 ? result : winsupport::WaitForExit(child.get());
     }
 
     std::unique_ptr<ChildProcesses> childProcesses() override { return NewWindowsChildProcesses(); }

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <winternl.h>
 
-#include <utility>
 #include <vector>
 
 #include "platform/FolderDescriptor.h"
@@ -50,21 +49,6 @@ int OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULO
 }
 
 }  // namespace
-
-FolderDescriptor::FolderDescriptor(FolderDescriptor&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)) {}
-
-FolderDescriptor& FolderDescriptor::operator=(FolderDescriptor&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
-FolderDescriptor::~FolderDescriptor() {
-    close();
-}
 
 void FolderDescriptor::close() {
     if (handle_ != -1) {

@@ -38,13 +38,13 @@ Handle OpenFile(const fs::path& path, DWORD access, DWORD share) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The text of the record stream of the copy at `path`; empty when there is none.
-std::string ReadRecord(const fs::path& path) {
-    const Handle stream = OpenFile(Win32Path(path) + WindowsCopyRecord::kStream, GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+// The text of a record stream (a copy's, or the file's); empty when there is none.
+std::string ReadRecord(const std::wstring& stream) {
+    const Handle file =
+        OpenFile(stream, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     std::string text(4096, '\0');
     std::size_t got = 0;
-    if (!stream.valid() || winsupport::ReadAt(stream.get(), 0, text.data(), text.size(), &got)) {
+    if (!file.valid() || winsupport::ReadAt(file.get(), 0, text.data(), text.size(), &got)) {
         return std::string();
     }
     text.resize(got);
@@ -194,7 +194,9 @@ public:
                 return error;
             }
             ::DeleteFileW(aside.c_str());  // the reserved name; the original kept its own
-            return error;
+            // Another program holds the file open with renames refused.
+            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kInUse
+                                                                                     : error;
         }
         // Another file put under the repaired one's name in the moment between the check and
         // the replacement took the file's place: the original goes back.
@@ -305,20 +307,31 @@ public:
         if (error_ != 0) {
             return error_;
         }
-        const std::string record = WindowsCopyRecord::Of(pinned_, kind, note).text();
-        return stage(path, false, [&](HANDLE out) {
-            int error = kind == CopyKind::Backup ? fill(out) : fillPrivately(out);
-            if (error == 0) {
-                // Unmarked where the file system keeps no alternate data streams.
-                writeRecord(out, record);
-            }
-            return error;
+        const int error = stage(path, false, [&](HANDLE out) {
+            return kind == CopyKind::Backup ? fill(out) : fillPrivately(out);
         });
+        if (error == 0) {
+            // Unmarked where the file system keeps no alternate data streams. Written under the
+            // copy's own name, so that a system that keeps a stream as a file of its own (Wine)
+            // keeps it beside the copy, where the next run looks.
+            writeRecord(Win32Path(path) + WindowsCopyRecord::kStream,
+                        WindowsCopyRecord::Of(pinned_, kind, note).text());
+            std::error_code ignored;
+            writeRecord(Win32Path(realPath_) + WindowsCopyRecord::kFileStream,
+                        fs::absolute(path, ignored).u8string());
+            keepTimes();
+        }
+        return error;
     }
 
     bool findCopy(const std::vector<fs::path>& candidates, MarkedCopy* copy) override {
         if (error_ != 0) {
             return false;
+        }
+        const std::string recorded =
+            ReadRecord(Win32Path(realPath_) + WindowsCopyRecord::kFileStream);
+        if (!recorded.empty() && readCopy(fs::u8path(recorded), copy)) {
+            return true;
         }
         for (const fs::path& candidate : candidates) {
             if (readCopy(candidate, copy)) {
@@ -333,12 +346,14 @@ public:
         if (error_ != 0 || !readCopy(copy.path, &again)) {
             return;
         }
+        if (::DeleteFileW((Win32Path(realPath_) + WindowsCopyRecord::kFileStream).c_str())) {
+            keepTimes();
+        }
         const std::wstring path = Win32Path(copy.path);
+        ::DeleteFileW((path + WindowsCopyRecord::kStream).c_str());
         if (copy.kind == CopyKind::Kept) {
             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             ::DeleteFileW(path.c_str());
-        } else {
-            ::DeleteFileW((path + WindowsCopyRecord::kStream).c_str());
         }
     }
 
@@ -408,10 +423,37 @@ private:
             error = LastError();
         }
         const std::wstring from = Win32Path(created.path());
+        const std::wstring to = Win32Path(path);
         created.close();
+        // A name of the held file can't be replaced while the file is open (ERROR_ACCESS_DENIED),
+        // nor deleted at once: it is moved to a name of its own first, deleted once the file is
+        // closed, and put back should the copy not take its place.
+        std::unique_ptr<CreatedFile> aside;
+        if (error == 0 && replace && isNamedBy(path)) {
+            error = WindowsCreatedFile::create(path.parent_path(), kStagePrefix, &aside);
+            if (error == 0) {
+                static_cast<WindowsCreatedFile&>(*aside).close();
+                if (!::MoveFileExW(to.c_str(), Win32Path(aside->path()).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                    error = LastError();
+                    ::DeleteFileW(Win32Path(aside->path()).c_str());
+                    aside.reset();
+                }
+            }
+        }
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (error == 0 && !::MoveFileExW(from.c_str(), Win32Path(path).c_str(), flags)) {
+        if (error == 0 && !::MoveFileExW(from.c_str(), to.c_str(), flags)) {
             error = LastError();
+        }
+        if (aside) {
+            const std::wstring asidePath = Win32Path(aside->path());
+            if (error != 0) {
+                ::MoveFileExW(asidePath.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+            } else {
+                ::DeleteFileW(asidePath.c_str());
+            }
+            const int refreshed = refresh();  // the moves changed the file's change time
+            error = error != 0 ? error : refreshed;
         }
         if (error != 0) {
             ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -451,29 +493,37 @@ private:
                                                                                       : LastError();
     }
 
-    void writeRecord(HANDLE copy, const std::string& record) {
-        // The stream of the copy, reached through the copy's own handle.
-        std::wstring self(MAX_PATH, L'\0');
-        const DWORD size =
-            ::GetFinalPathNameByHandleW(copy, self.data(), static_cast<DWORD>(self.size()),
-                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (size == 0 || size >= self.size()) {
-            return;
+    static void writeRecord(const std::wstring& stream, const std::string& record) {
+        const Handle file(::CreateFileW(stream.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) {
+            winsupport::WriteAt(file.get(), 0, record.data(), record.size());
         }
-        self.resize(size);
-        Handle stream(::CreateFileW((self + WindowsCopyRecord::kStream).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-        if (stream.valid()) {
-            winsupport::WriteAt(stream.get(), 0, record.data(), record.size());
+    }
+
+    // A stream of the file written or deleted counts as a write of the file: its times are put
+    // back, so that only the change time tells, as an extended attribute does on POSIX.
+    void keepTimes() {
+        const Handle attributes(
+            ::CreateFileW(Win32Path(realPath_).c_str(), FILE_WRITE_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FILE_BASIC_INFO basic{};
+        basic.LastAccessTime.QuadPart = pinned_.lastAccessTime;
+        basic.LastWriteTime.QuadPart = pinned_.lastWriteTime;
+        if (attributes.valid()) {
+            ::SetFileInformationByHandle(attributes.get(), FileBasicInfo, &basic, sizeof basic);
         }
+        (void)refresh();
     }
 
     // True, with `copy` filled in, when `path` is a marked copy of this very file, owned by the
     // caller or by the file's owner.
     bool readCopy(const fs::path& path, MarkedCopy* copy) {
         WindowsCopyRecord record;
-        if (!WindowsCopyRecord::Parse(ReadRecord(path), &record) || !record.sameFile(pinned_)) {
+        if (!WindowsCopyRecord::Parse(ReadRecord(Win32Path(path) + WindowsCopyRecord::kStream),
+                                      &record) ||
+            !record.sameFile(pinned_)) {
             return false;
         }
         const Handle candidate =

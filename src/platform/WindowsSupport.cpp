@@ -65,6 +65,48 @@ std::wstring CommandLine(const fs::path& program, const std::vector<std::string>
     return line;
 }
 
+Handle InheritableCopy(HANDLE handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        !::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, TRUE,
+                           DUPLICATE_SAME_ACCESS)) {
+        return Handle();
+    }
+    return Handle(copy);
+}
+
+int StartProcess(const fs::path& program, const std::vector<std::string>& arguments, HANDLE input,
+                 HANDLE output, HANDLE error, DWORD flags, Handle* process) {
+    std::wstring commandLine = CommandLine(program, arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(program.wstring().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                          flags, nullptr, nullptr, &startup, &started)) {
+        return LastError();
+    }
+    ::CloseHandle(started.hThread);
+    *process = Handle(started.hProcess);
+    return 0;
+}
+
+ProcessResult WaitForExit(HANDLE process) {
+    ProcessResult result;
+    DWORD status = 0;
+    if (::WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process, &status)) {
+        result.startError = LastError();
+        return result;
+    }
+    result.exited = true;
+    result.exitStatus = static_cast<int>(status);
+    return result;
+}
+
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty()) {
         return std::wstring();

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ProcessResult.h"
+
 namespace winsupport {
 
 // A handle of the system, closed with this object.
@@ -72,6 +74,18 @@ std::filesystem::path UserPath(std::wstring path);
 // unchanged through CommandLineToArgvW and the C runtime's reading of a command line.
 std::wstring CommandLine(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments);
+
+// An inheritable copy of a handle (invalid for an invalid one), for a child to be given it.
+Handle InheritableCopy(HANDLE handle);
+
+// Starts `program` with `arguments` directly, with no command interpreter, its standard input,
+// output and error the given handles (inheritable ones: the child inherits every inheritable
+// handle), and `flags` for CreateProcessW. 0 and the child's process handle, or an error.
+int StartProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                 HANDLE input, HANDLE output, HANDLE error, DWORD flags, Handle* process);
+
+// Waits for a started process to end and tells how it ended.
+ProcessResult WaitForExit(HANDLE process);
 
 // What identifies a file on its volume, and what changes when anyone writes it.
 struct FileState {

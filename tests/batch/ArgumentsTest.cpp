@@ -6,37 +6,48 @@
 #include "BatchTestSupport.h"
 #include "batch/BatchArguments.h"
 #include "batch/LogFileName.h"
+#include "platform/SystemConventions.h"
 
 using namespace batchtest;
 
 namespace {
 
-const std::string kHelp =
-    "\n\n\n"
-    "This tool has been specifically created to fixup binary PowerPoint files optimized using "
-    "Featherpack 3.5 or earlier where any images were flattened. \n"
-    "\n"
-    "The tool will recursively iterate the folders specified to look for binary PowerPoint files "
-    "to repair. The tool produces a log of the ppt files it encounters and, for each, lists one "
-    "of the following:\n"
-    "\n"
-    "i.)  '[fixed], <filename>': the file was repaired\n"
-    "ii.) '[ok], <filename>': the file doesn't need repairing\n"
-    "iii.)'[err], <filename>': there was a problem repairing the file\n"
-    "\n"
-    "By default, a log is created at ~/Brambleco/<date-timestamped>.log.  However, the location "
-    "of the log can be changed (see options). By default, a backup file is created for any .ppt "
-    "file that has been repaired.  The backup filename is the same as the original with ' "
-    "(backup)' appended to it. If the backup filename already exists, then ' (backup n)' will be "
-    "created where 'n' is a number from 1 to 9. The creation of backups can be disabled (see "
-    "options). After the options, the remaining arguments specified are assumed to be "
-    "directories.\n"
-    "\n"
-    "\n"
-    "Usage:\tPatchtree [-d] [-l:/srv/mylogfolder/] directory1 directory2 directory3 ...\n"
-    "Options:\n"
-    "\t-d\t\tDisable the creation of backup files for each file fixed\n"
-    "\t-l:/srv/logs\tCreate a log file at the location specified after ':'\n";
+// The help text, with the default log folder and the examples the system's conventions give.
+std::string HelpText() {
+    return std::string(
+               "\n\n\n"
+               "This tool has been specifically created to fixup binary PowerPoint files "
+               "optimized using Featherpack 3.5 or earlier where any images were "
+               "flattened. \n"
+               "\n"
+               "The tool will recursively iterate the folders specified to look for "
+               "binary PowerPoint files to repair. The tool produces a log of the ppt "
+               "files it encounters and, for each, lists one of the following:\n"
+               "\n"
+               "i.)  '[fixed], <filename>': the file was repaired\n"
+               "ii.) '[ok], <filename>': the file doesn't need repairing\n"
+               "iii.)'[err], <filename>': there was a problem repairing the file\n"
+               "\n"
+               "By default, a log is created at ") +
+           Conventions().defaultLogFolderShown +
+           "<date-timestamped>.log.  However, the location of the log can be changed (see "
+           "options). By default, a backup file is created for any .ppt file that has been "
+           "repaired.  The backup filename is the same as the original with ' (backup)' appended "
+           "to it. If the backup filename already exists, then ' (backup n)' will be created "
+           "where 'n' is a number from 1 to 9. The creation of backups can be disabled (see "
+           "options). After the options, the remaining arguments specified are assumed to be "
+           "directories.\n"
+           "\n"
+           "\n"
+           "Usage:\tPatchtree [-d] [-l:" +
+           Conventions().exampleLogFolder +
+           "] directory1 directory2 directory3 ...\n"
+           "Options:\n"
+           "\t-d\t\tDisable the creation of backup files for each file fixed\n"
+           "\t-l:" +
+           Conventions().exampleLogOption +
+           "\tCreate a log file at the location specified after ':'\n";
+}
 
 TEST(BatchArgumentsTest, OptionsAreWholeArguments) {
     const BatchArguments parsed =
@@ -47,15 +58,19 @@ TEST(BatchArgumentsTest, OptionsAreWholeArguments) {
               (std::vector<std::string>{"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c"}));
 }
 
+// The system's separator is added unless the text ends with it; the other one does not count.
 TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
-    EXPECT_EQ(ParseBatchArguments({"-l:/logs"}).logFolder, "/logs/");
-    EXPECT_EQ(ParseBatchArguments({"-l:/logs/"}).logFolder, "/logs/");
-    EXPECT_EQ(ParseBatchArguments({"-l:c:\\logs\\"}).logFolder, "c:\\logs\\/");
-    EXPECT_EQ(ParseBatchArguments({"-l:/a", "dir", "-l:/b"}).logFolder, "/b/");
+    const std::string separator(1, Conventions().folderSeparator);
+    const std::string other = separator == "/" ? "\\" : "/";
+    EXPECT_EQ(ParseBatchArguments({"-l:/logs"}).logFolder, "/logs" + separator);
+    EXPECT_EQ(ParseBatchArguments({"-l:/logs" + separator}).logFolder, "/logs" + separator);
+    EXPECT_EQ(ParseBatchArguments({"-l:c:\\logs" + other}).logFolder,
+              "c:\\logs" + other + separator);
+    EXPECT_EQ(ParseBatchArguments({"-l:/a", "dir", "-l:/b"}).logFolder, "/b" + separator);
     EXPECT_EQ(ParseBatchArguments({"-l:/a", "-l:"}).logFolder, "");
 
-    const BatchArguments withDash = ParseBatchArguments({"-l:/my-docs/", "dir"});
-    EXPECT_EQ(withDash.logFolder, "/my-docs/");
+    const BatchArguments withDash = ParseBatchArguments({"-l:/my-docs" + separator, "dir"});
+    EXPECT_EQ(withDash.logFolder, "/my-docs" + separator);
     EXPECT_TRUE(withDash.createBackup);
     EXPECT_EQ(withDash.folders, std::vector<std::string>{"dir"});
 }
@@ -99,33 +114,28 @@ TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
     for (const auto& [arguments, first] : cases) {
         const RunOutput result = patchtree.run(arguments);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, first + kHelp);
+        EXPECT_EQ(result.out, first + HelpText());
     }
     EXPECT_FALSE(fs::exists(logs));
     EXPECT_FALSE(fs::exists(patchtree.home() / "Brambleco"));
 }
 
-// Where the log goes: with an empty option, into the default folder in HOME; else into the
-// folder of the last option, with or without a separator, its missing last level created.
+// Where the log goes: into the folder of the last option, with or without a separator, its
+// missing last level created. (The default folder is the system's: see PatchtreePosixTest.cpp.)
 TEST_F(PatchtreeCommandLineTest, LogFolderOption) {
     WriteFile(tree / "a.ppt", "exit 2");
-    const std::vector<std::string> okLine{"[ok], " + (tree / "a.ppt").string()};
-    const RunOutput result = patchtree.run({"-l:", tree.string()});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(WithoutSummary(result.out), "");
-    EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")), okLine);
-
     fs::create_directory(scratch / "given");
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree.string()}).exitCode, 0);
-    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")), okLine);
+    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").u8string(), tree.u8string()}).exitCode, 0);
+    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")),
+              std::vector<std::string>{"[ok], " + Shown(tree / "a.ppt")});
     // The log goes inside the created folder, never beside it.
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree.string()}).exitCode,
-              0);
+    const std::string made = (scratch / "made").u8string() + Conventions().folderSeparator;
+    EXPECT_EQ(patchtree.run({"-l:" + made, tree.u8string()}).exitCode, 0);
     EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
     EXPECT_TRUE(LogFiles(scratch.path()).empty());
 
-    const std::string first = "-l:" + (scratch / "first").string();
-    EXPECT_EQ(patchtree.run({first, tree.string(), logOption()}).exitCode, 0);
+    const std::string first = "-l:" + (scratch / "first").u8string();
+    EXPECT_EQ(patchtree.run({first, tree.u8string(), logOption()}).exitCode, 0);
     EXPECT_FALSE(fs::exists(scratch / "first"));
     EXPECT_EQ(LogFiles(logs).size(), 1u);
 }
@@ -134,7 +144,7 @@ TEST_F(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
     using boost::posix_time::second_clock;
     WriteFile(tree / "a.ppt", "exit 2");
     const boost::posix_time::ptime before = second_clock::local_time();
-    patchtree.run({logOption(), tree.string()});
+    patchtree.run({logOption(), tree.u8string()});
     const boost::posix_time::ptime after = second_clock::local_time();
 
     const std::vector<fs::path> found = LogFiles(logs);
@@ -143,33 +153,31 @@ TEST_F(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
     for (auto moment = before; moment <= after; moment += boost::posix_time::seconds(1)) {
         names.push_back(LogFileNameAt(moment));
     }
-    EXPECT_NE(std::find(names.begin(), names.end(), found.front().filename().string()), names.end())
+    EXPECT_NE(std::find(names.begin(), names.end(), found.front().filename().u8string()),
+              names.end())
         << found.front() << " is not named after a moment of the run, such as " << names.front();
 }
 
 TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWithOne) {
     WriteFile(tree / "a.ppt", "exit 2");
-    const std::string logFolder = (scratch / "missing/logs").string();
-    const RunOutput result = patchtree.run({"-l:" + logFolder, tree.string()});
+    const std::string logFolder = (scratch / "missing" / "logs").u8string();
+    const RunOutput result = patchtree.run({"-l:" + logFolder, tree.u8string()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find(logFolder), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("There was a problem"), std::string::npos) << result.out;
     EXPECT_TRUE(patchtree.childCalls().empty());
 }
 
-// A file where the log folder should be is refused before anything is walked, whichever way
-// the option spells it.
+// A file where the log folder should be is refused before anything is walked, with or without
+// a separator after its name.
 TEST_F(PatchtreeCommandLineTest, LogFolderThatIsAFileIsRefused) {
     WriteFile(tree / "a.ppt", "exit 2");
     WriteFile(scratch / "taken", "not a folder");
-    fs::create_symlink(scratch / "taken", scratch / "link");
-    for (const std::string& option :
-         {"-l:" + (scratch / "taken").string(), "-l:" + (scratch / "taken").string() + "/",
-          "-l:" + (scratch / "link").string()}) {
-        const std::string named = option.substr(3, option.find_last_not_of('/') - 2);
-        const RunOutput result = patchtree.run({option, tree.string()});
-        EXPECT_EQ(result.exitCode, 1) << option;
-        EXPECT_EQ(result.out, "The log folder " + named + " is a file, not a folder.\n");
+    const std::string taken = (scratch / "taken").u8string();
+    for (const std::string& folder : {taken, taken + Conventions().folderSeparator}) {
+        const RunOutput result = patchtree.run({"-l:" + folder, tree.u8string()});
+        EXPECT_EQ(result.exitCode, 1) << folder;
+        EXPECT_EQ(result.out, "The log folder " + taken + " is a file, not a folder.\n");
     }
     EXPECT_TRUE(patchtree.childCalls().empty());
     EXPECT_EQ(ReadFile(scratch / "taken"), "not a folder");

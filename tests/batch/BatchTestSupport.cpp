@@ -1,33 +1,51 @@
 #include "BatchTestSupport.h"
 
-#include <iconv.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
+#include "platform/SystemConventions.h"
+#include "support/TestSystem.h"
+
 namespace batchtest {
 
+RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
+              const RunOptions& options) {
+    RunOutput output = fixtures::Run(program, arguments, options);
+    output.out = fixtures::WithLineFeeds(output.out);
+    output.err = fixtures::WithLineFeeds(output.err);
+    return output;
+}
+
+std::string Shown(const fs::path& path) {
+    std::string text = path.u8string();
+    if (Conventions().backslashSeparatesFolders) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+    }
+    return text;
+}
+
 Installation::Installation(const ScratchFolder& scratch, Child child)
-    : program_(scratch / "bin/Patchtree"),
+    : program_(scratch / "bin" /
+               ("Patchtree" + fs::path(PATCHTREE_PROGRAM).extension().u8string())),
+      childPath_(program_.parent_path() / Conventions().repairProgramName),
       home_(scratch / "home"),
       record_(scratch / "child-calls") {
     fs::create_directories(program_.parent_path());
     fs::create_directories(home_);
     fs::copy_file(PATCHTREE_PROGRAM, program_);
-    const fs::path childPath = program_.parent_path() / "Patchdoc";
     switch (child) {
         case Child::StandIn:
-            fs::copy_file(STAND_IN_PROGRAM, childPath);
+            fs::copy_file(STAND_IN_PROGRAM, childPath_);
             break;
         case Child::RealPatchdoc:
-            fs::copy_file(PATCHDOC_PROGRAM, childPath);
+            fs::copy_file(PATCHDOC_PROGRAM, childPath_);
             break;
         case Child::NotExecutable:
-            fs::copy_file(STAND_IN_PROGRAM, childPath);
-            fs::permissions(childPath, fs::perms::owner_read | fs::perms::owner_write);
+            WriteFile(childPath_, "not a program");
+            fs::permissions(childPath_, fs::perms::owner_read | fs::perms::owner_write);
             break;
         case Child::Missing:
             break;
@@ -38,9 +56,9 @@ Installation::Installation(const ScratchFolder& scratch, Child child)
 }
 
 RunOutput Installation::run(const std::vector<std::string>& arguments, RunOptions options) const {
-    options.environment.push_back("HOME=" + home_.string());
-    options.environment.push_back("PATCHTREE_TEST_RECORD=" + record_.string());
-    return Run(program_, arguments, options);
+    options.environment.push_back("HOME=" + home_.u8string());
+    options.environment.push_back("PATCHTREE_TEST_RECORD=" + record_.u8string());
+    return batchtest::Run(program_, arguments, options);
 }
 
 std::vector<std::vector<std::string>> Installation::childCalls() const {
@@ -72,7 +90,7 @@ void WriteFile(const fs::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
     out << content;
     if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
+        throw std::runtime_error("cannot write " + path.u8string());
     }
 }
 
@@ -106,7 +124,11 @@ std::string ReadLogText(const fs::path& folder) {
         ADD_FAILURE() << "the log does not start with FF FE";
         return std::string();
     }
-    return Iconv(bytes.substr(2), "UTF-16LE", "UTF-8");
+    const std::optional<std::string> text = fixtures::Utf16LEToUtf8(bytes.substr(2));
+    if (!text) {
+        ADD_FAILURE() << "the log is not well-formed UTF-16LE";
+    }
+    return text.value_or(std::string());
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -134,30 +156,68 @@ std::string WithoutSummary(const std::string& out) {
     return out.substr(0, start);
 }
 
+std::string SummaryCounts(const std::string& out) {
+    const std::string rest = WithoutSummary(out);
+    const std::string summary = out.substr(rest.size());
+    return summary.substr(0, summary.find(" Log: "));
+}
+
 std::vector<std::string> Sorted(std::vector<std::string> items) {
     std::sort(items.begin(), items.end());
     return items;
 }
 
-std::string Iconv(const std::string& bytes, const char* from, const char* to) {
-    iconv_t converter = ::iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "iconv_open failed";
-        return std::string();
+// How a path shows in the log: control characters and bytes that are not UTF-8 as U+FFFD.
+std::string AsLogged(const std::string& path) {
+    std::string logged;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        logged += byte < 0x20 || byte == 0x7F || byte == 0xFF || byte == 0xFE
+                      ? std::string("\xEF\xBF\xBD")
+                      : std::string(1, c);
     }
-    std::string input = bytes;
-    std::string output(bytes.size() * 4 + 16, '\0');
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char* out = output.data();
-    std::size_t outLeft = output.size();
-    const std::size_t result = ::iconv(converter, &in, &inLeft, &out, &outLeft);
-    ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
-        ADD_FAILURE() << "iconv could not convert the text";
+    return logged;
+}
+
+void CheckHostileNames(Child child, const char* word, const std::vector<std::string>& names) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, child);
+    const fs::path tree = scratch / "tree";
+    fs::create_directories(tree);
+    fs::create_directories(scratch / "work");
+    for (const std::string& name : names) {
+        WriteFile(tree / name, "exit 2");
     }
-    output.resize(output.size() - outLeft);
-    return output;
+    RunOptions inWork;
+    inWork.workingFolder = scratch / "work";
+    EXPECT_EQ(
+        patchtree.run({"-l:" + (scratch / "logs").u8string(), tree.u8string()}, inWork).exitCode,
+        0);
+
+    const std::string log = ReadLogText(scratch / "logs");
+    std::size_t expectedSize = 0;
+    std::vector<std::vector<std::string>> expectedCalls;
+    for (const std::string& name : names) {
+        const std::string line = word + AsLogged(Shown(tree / name)) + "\r\n";
+        expectedSize += line.size();
+        const std::size_t at = log.find(line);
+        EXPECT_NE(at, std::string::npos) << name;
+        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << name;
+        expectedCalls.push_back({Shown(tree / name)});
+    }
+    EXPECT_EQ(log.size(), expectedSize) << log;
+    EXPECT_EQ(SplitLines(log).size(), names.size()) << log;
+    if (child == Child::StandIn) {
+        std::vector<std::vector<std::string>> calls = patchtree.childCalls();
+        std::sort(calls.begin(), calls.end());
+        std::sort(expectedCalls.begin(), expectedCalls.end());
+        EXPECT_EQ(calls, expectedCalls);
+    }
+
+    for (const auto& entry : fs::recursive_directory_iterator(scratch.path())) {
+        EXPECT_NE(entry.path().filename().u8string().rfind("marker", 0), 0u) << entry.path();
+    }
+    EXPECT_FALSE(fs::exists(tree / "out.ppt"));
 }
 
 }  // namespace batchtest

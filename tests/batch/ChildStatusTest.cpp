@@ -2,6 +2,8 @@
 
 #include "BatchTestSupport.h"
 #include "batch/RepairTally.h"
+#include "platform/Env.h"
+#include "platform/SystemConventions.h"
 
 using namespace batchtest;
 
@@ -27,7 +29,7 @@ std::vector<std::string> MakeCases(const fs::path& tree, bool failedStart) {
     std::vector<std::string> lines;
     for (const StatusCase& c : kCases) {
         WriteFile(tree / c.name, c.instruction);
-        lines.push_back((failedStart ? "[err], " : c.word) + (tree / c.name).string());
+        lines.push_back((failedStart ? "[err], " : c.word) + Shown(tree / c.name));
     }
     return Sorted(lines);
 }
@@ -47,12 +49,12 @@ std::string LastLine(const std::string& text) {
 
 TEST_F(ChildStatusTest, ExitStatusGivesTheResultWordAndTheSummaryCountsThem) {
     const std::vector<std::string> expected = MakeCases(tree, false);
-    const RunOutput run = patchtree.run({logOption(), tree.string()});
+    const RunOutput run = patchtree.run({logOption(), tree.u8string()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))), expected);
     ASSERT_EQ(LogFiles(logs).size(), 1u);
     EXPECT_EQ(run.out,
-              "5 files: 1 fixed, 1 ok, 3 failed. Log: " + LogFiles(logs)[0].string() + "\n");
+              "5 files: 1 fixed, 1 ok, 3 failed. Log: " + LogFiles(logs)[0].u8string() + "\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -60,47 +62,49 @@ TEST_F(ChildStatusTest, SummaryLineComesLastAndOnlyAfterAPresentation) {
     fs::create_directories(tree / "a");
     WriteFile(tree / "a/only.ppt", "exit 0");
     WriteFile(tree / "notes.txt", "exit 0");
-    const RunOutput run = patchtree.run({logOption(), (scratch / "missing").string(),
-                                         (scratch / "tree/notes.txt").string(), tree.string()});
+    const RunOutput run = patchtree.run({logOption(), (scratch / "missing").u8string(),
+                                         (tree / "notes.txt").u8string(), tree.u8string()});
     // The walk's problem lines for the argument naming a file come before the summary.
     EXPECT_NE(run.out.find("A problem occurred parsing the following directory: "),
               std::string::npos);
-    EXPECT_EQ(LastLine(run.out), "1 file: 1 fixed, 0 ok, 0 failed. Log: " + logs.string() + "/" +
-                                     LogFiles(logs).at(0).filename().string());
+    EXPECT_EQ(LastLine(run.out), "1 file: 1 fixed, 0 ok, 0 failed. Log: " + logs.u8string() +
+                                     Conventions().folderSeparator +
+                                     LogFiles(logs).at(0).filename().u8string());
 
     const fs::path empty = scratch / "empty";
     fs::create_directory(empty);
-    const RunOutput none = patchtree.run({"-l:" + (scratch / "logs2").string(), empty.string()});
+    const RunOutput none =
+        patchtree.run({"-l:" + (scratch / "logs2").u8string(), empty.u8string()});
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_EQ(none.out, "");
 }
 
 TEST_F(ChildStatusTest, BackupOptionComesBeforeThePath) {
     fs::create_directories(scratch / "my-docs");
-    const std::string file = (scratch / "my-docs/a.ppt").string();
+    const fs::path file = scratch / "my-docs" / "a.ppt";
     WriteFile(file, "exit 2");
-    patchtree.run({logOption(), (scratch / "my-docs").string()});
-    patchtree.run({"-d", logOption(), (scratch / "my-docs").string()});
+    patchtree.run({logOption(), (scratch / "my-docs").u8string()});
+    patchtree.run({"-d", logOption(), (scratch / "my-docs").u8string()});
     EXPECT_EQ(patchtree.childCalls(),
-              (std::vector<std::vector<std::string>>{{file}, {"-d", file}}));
+              (std::vector<std::vector<std::string>>{{Shown(file)}, {"-d", Shown(file)}}));
 }
 
 // Every file is logged as an error, and standard error says once why, with the program path
-// tried and the system's reason.
+// tried and the reason the system gives for not starting it.
 TEST(ChildStartTest, ChildThatCannotStartIsReportedOnceAndGivesErrorLines) {
-    const std::pair<Child, std::string> cases[] = {{Child::Missing, "No such file or directory"},
-                                                   {Child::NotExecutable, "Permission denied"}};
-    for (const auto& [child, reason] : cases) {
+    for (const Child child : {Child::Missing, Child::NotExecutable}) {
         ScratchFolder scratch;
         Installation patchtree(scratch, child);
+        const ProcessResult tried = Env::Default().runProcess(patchtree.childPath(), {});
+        ASSERT_NE(tried.startError, 0);
         const std::vector<std::string> expected = MakeCases(scratch / "tree", true);
         const RunOutput run =
-            patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()});
+            patchtree.run({"-l:" + (scratch / "logs").u8string(), (scratch / "tree").u8string()});
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), expected);
         EXPECT_TRUE(patchtree.childCalls().empty());
-        EXPECT_EQ(run.err, "Patchtree: cannot start \"" + (scratch / "bin/Patchdoc").string() +
-                               "\": " + reason + "\n");
+        EXPECT_EQ(run.err, "Patchtree: cannot start \"" + patchtree.childPath().u8string() +
+                               "\": " + Env::Default().errorText(tried.startError) + "\n");
         EXPECT_EQ(LastLine(run.out).rfind("5 files: 0 fixed, 0 ok, 5 failed. Log: ", 0), 0u)
             << run.out;
     }

@@ -6,6 +6,7 @@
 #include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
+#include "support/TestSystem.h"
 
 using namespace batchtest;
 using namespace fixtures;
@@ -47,16 +48,17 @@ TEST(RealPresentationsTest, LogListsEveryFileWithItsOutcome) {
     RunOptions inWork;  // where a command smuggled in by a file name would create its marker
     inWork.workingFolder = scratch / "work";
     fs::create_directories(inWork.workingFolder);
-    ASSERT_EQ(patchtree.run({"-l:" + (scratch / "logs").string(), tree.string()}, inWork).exitCode,
-              0);
+    ASSERT_EQ(
+        patchtree.run({"-l:" + (scratch / "logs").u8string(), tree.u8string()}, inWork).exitCode,
+        0);
 
     std::vector<std::string> lines;
     for (const auto& [path, word] : expected) {
-        lines.push_back(word + path.string());
+        lines.push_back(word + Shown(path));
     }
     EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), Sorted(lines));
     for (const auto& [path, word] : expected) {
-        const fs::path backup = path.parent_path() / (path.stem().string() + " (Backup).ppt");
+        const fs::path backup = path.parent_path() / (path.stem().u8string() + " (Backup).ppt");
         EXPECT_EQ(fs::exists(backup), word == "[fixed], ") << backup;
         if (word == "[fixed], ") {
             EXPECT_NE(readFile(path), readFile(backup)) << path;
@@ -82,12 +84,12 @@ TEST(RealPresentationsTest, CheckOnlyReportsAndChangesNothing) {
     for (const auto& [path, bytes] : files) {
         writeFile(path, bytes);
     }
-    ASSERT_EQ(
-        patchtree.run({"-n", "-j:2", "-l:" + (scratch / "logs").string(), tree.string()}).exitCode,
-        0);
+    ASSERT_EQ(patchtree.run({"-n", "-j:2", "-l:" + (scratch / "logs").u8string(), tree.u8string()})
+                  .exitCode,
+              0);
     EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))),
-              Sorted({"[flattened 2], " + files[0].first.string(),
-                      "[ok], " + files[1].first.string(), "[err], " + files[2].first.string()}));
+              Sorted({"[flattened 2], " + Shown(files[0].first), "[ok], " + Shown(files[1].first),
+                      "[err], " + Shown(files[2].first)}));
     for (const auto& [path, bytes] : files) {
         EXPECT_EQ(readFile(path), bytes) << path;
     }
@@ -105,16 +107,18 @@ TEST(RealPresentationsTest, ClosedOutputPipeChangesNoOutcome) {
     std::vector<std::string> lines;
     for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
         writeFile(tree / name, flattened);
-        lines.push_back("[fixed], " + (tree / name).string());
+        lines.push_back("[fixed], " + Shown(tree / name));
     }
     WriteFile(scratch / "file-argument", "");
 
     RunOptions closed;
     closed.standardOutput = StandardOutput::ClosedPipe;
-    closed.environment.push_back("TMPDIR=" + scratch.path().string());
-    const RunOutput result = patchtree.run(
-        {"-l:" + (scratch / "logs").string(), (scratch / "file-argument").string(), tree.string()},
-        closed);
+    closed.environment.push_back(std::string(kTempFolderVariable) + "=" +
+                                 scratch.path().u8string());
+    const RunOutput result =
+        patchtree.run({"-l:" + (scratch / "logs").u8string(),
+                       (scratch / "file-argument").u8string(), tree.u8string()},
+                      closed);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(Sorted(SplitLines(ReadLogText(scratch / "logs"))), lines);
     for (const char* name : {"a", "b", "c"}) {
@@ -138,15 +142,15 @@ TEST(BuildTreeTest, PatchtreeRunsThePatchdocBuiltBesideIt) {
     const fs::path file = tree / "flattened.ppt";
     writeFile(file, deck({oleShape(1025, 1, true)}));
     RunOptions options;
-    options.environment.push_back("HOME=" + (scratch / "home").string());
+    options.environment.push_back("HOME=" + (scratch / "home").u8string());
 
     const RunOutput run =
-        fixtures::Run(program, {"-d", "-l:" + logs.string(), tree.string()}, options);
+        batchtest::Run(program, {"-d", "-l:" + logs.u8string(), tree.u8string()}, options);
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-    EXPECT_EQ(SplitLines(ReadLogText(logs)), std::vector<std::string>{"[fixed], " + file.string()});
+    EXPECT_EQ(SplitLines(ReadLogText(logs)), std::vector<std::string>{"[fixed], " + Shown(file)});
     ASSERT_EQ(LogFiles(logs).size(), 1u);
-    EXPECT_EQ(run.out, "[fixed], " + file.string() + "\n1 file: 1 fixed, 0 ok, 0 failed. Log: " +
-                           LogFiles(logs)[0].string() + "\n");
+    EXPECT_EQ(run.out, "[fixed], " + Shown(file) + "\n1 file: 1 fixed, 0 ok, 0 failed. Log: " +
+                           LogFiles(logs)[0].u8string() + "\n");
     EXPECT_EQ(run.err, "");
 }
 

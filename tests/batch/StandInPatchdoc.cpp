@@ -10,10 +10,6 @@
 //             ends with 2; ends with 3 at once when another stand-in holds it already.
 //   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
 //   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
-//   "hold MS" holds the file (by its identity, so all its hard links) for MS milliseconds and
-//             ends with 2; ends with 3 at once when another stand-in holds it already.
-//   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
-//   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
 // A last argument that can't be read as a file ends it with 1.
 #include <csignal>
 #include <cstdio>

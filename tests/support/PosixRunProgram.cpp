@@ -168,4 +168,8 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
     return result;
 }
 
+std::string WithLineFeeds(std::string text) {
+    return text;  // "\n" already
+}
+
 }  // namespace fixtures

@@ -1,3 +1,4 @@
+#include <iconv.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 
@@ -7,6 +8,7 @@
 
 namespace fixtures {
 
+const bool kNameReplacedAtOnce = true;
 const char* const kTempFolderVariable = "TMPDIR";
 
 std::optional<std::string> Variable(const std::string& name) {
@@ -38,6 +40,26 @@ bool CapFileSize(std::uint64_t bytes) {
 void UncapFileSize() {
     ::setrlimit(RLIMIT_FSIZE, &gSavedLimit);
     std::signal(SIGXFSZ, gSavedHandler);
+}
+
+std::optional<std::string> Utf16LEToUtf8(const std::string& bytes) {
+    const iconv_t converter = ::iconv_open("UTF-8", "UTF-16LE");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string input = bytes;
+    std::string output(bytes.size() * 2 + 16, '\0');
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    char* out = output.data();
+    std::size_t outLeft = output.size();
+    const std::size_t result = ::iconv(converter, &in, &inLeft, &out, &outLeft);
+    ::iconv_close(converter);
+    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+        return std::nullopt;
+    }
+    output.resize(output.size() - outLeft);
+    return output;
 }
 
 }  // namespace fixtures

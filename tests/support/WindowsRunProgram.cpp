@@ -107,4 +107,14 @@ RunOutput Run(const std::filesystem::path& program, const std::vector<std::strin
     return result;
 }
 
+std::string WithLineFeeds(std::string text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
 }  // namespace fixtures

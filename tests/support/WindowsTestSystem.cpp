@@ -1,12 +1,14 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/WindowsSupport.h"
 #include "support/TestSystem.h"
 
 namespace fixtures {
 
+const bool kNameReplacedAtOnce = false;
 const char* const kTempFolderVariable = "TMP";
 
 std::optional<std::string> Variable(const std::string& name) {
@@ -34,5 +36,16 @@ bool CapFileSize(std::uint64_t) {
 }
 
 void UncapFileSize() {}
+
+std::optional<std::string> Utf16LEToUtf8(const std::string& bytes) {
+    std::wstring wide(bytes.size() / 2, L'\0');
+    std::memcpy(wide.data(), bytes.data(), wide.size() * 2);  // Windows is little-endian
+    const bool wellFormed =
+        bytes.size() % 2 == 0 &&
+        (wide.empty() ||
+         ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                               static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr) > 0);
+    return wellFormed ? std::optional<std::string>(winsupport::Narrow(wide)) : std::nullopt;
+}
 
 }  // namespace fixtures

@@ -1,0 +1,301 @@
+// Replacing a file where only a POSIX system can set the scene: symbolic links, permission bits,
+// owners, extended attributes, access control lists, write leases and folders made read-only.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "ReadOnlyFolder.h"
+#include "ReplaceWithRepairedTest.h"
+#include "repairtool/MakeBackupName.h"
+
+namespace {
+
+using namespace replacetest;
+
+struct stat Status(const fs::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st;
+}
+
+TEST_F(BackupTest, AnythingUnderTheNameTakesIt) {
+    fs::create_directory(scratch_ / "a (Backup).ppt");
+    fs::create_symlink(scratch_ / "nowhere", scratch_ / "a (Backup 1).ppt");
+    EXPECT_EQ(MakeBackupName(scratch_ / "a.ppt"), scratch_ / "a (Backup 2).ppt");
+}
+
+// The file's folder takes no new name; the repaired file waits in the temporary folder.
+class ReadOnlyFolderTest : public ReplaceWithRepairedTest {
+protected:
+    void SetUp() override {
+        WriteFileBytes(file_, "old");
+        locked_.emplace(scratch_.path());
+        if (!locked_->active()) {
+            GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
+        }
+    }
+    void TearDown() override { locked_.reset(); }
+
+    std::unique_ptr<TempFile> repaired_ = Repaired(temp_.path(), "new");
+    std::optional<ReadOnlyFolder> locked_;
+};
+
+TEST_F(ReadOnlyFolderTest, BackupFailsAndTheFileStays) {
+    EXPECT_FALSE(replace(file_, *repaired_, true));
+    EXPECT_EQ(message_.rfind(kRefused, 0), 0u) << message_;
+    EXPECT_EQ(ReadFileBytes(file_), "old");
+    EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+}
+
+// The copy of the original kept during the overwrite waits in the temporary folder, and is
+// gone once the overwrite is complete.
+TEST_F(ReadOnlyFolderTest, WithoutBackupTheFileIsOverwrittenInPlace) {
+    const ino_t inode = Status(file_).st_ino;
+    ASSERT_TRUE(replace(file_, *repaired_, false)) << message_;
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    EXPECT_EQ(Status(file_).st_ino, inode);
+    EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+    EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{repaired_->path().filename().string()});
+}
+
+TEST_F(ReplaceWithRepairedTest, SymbolicLinkLeadsToTheRealFile) {
+    fs::create_directory(scratch_ / "real");
+    fs::create_directory(scratch_ / "links");
+    const fs::path real = scratch_ / "real" / "talk.ppt";
+    const fs::path link = scratch_ / "links" / "talk.ppt";
+    WriteFileBytes(real, "old");
+    fs::create_symlink(real, link);
+    auto repaired = Repaired(temp_.path(), "new");
+    ASSERT_TRUE(replace(link, *repaired, true)) << message_;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(real), "new");
+    EXPECT_EQ(ReadFileBytes(scratch_ / "links" / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(Names(scratch_ / "real"), std::vector<std::string>{"talk.ppt"});
+}
+
+// The backup is the original file under a second name: its bytes, owner, group, mode, times and
+// attributes exactly; the repaired file keeps owner, group, mode (set-id bits too) and
+// attributes.
+TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMetadata) {
+    const bool root = ::geteuid() == 0;
+    WriteFileBytes(file_, "old");
+    if (root) {
+        ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
+    }
+    ::chmod(file_.c_str(), root ? 06775 : 0664);
+    const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, file_.c_str(), old, 0);
+    const struct stat before = Status(file_);
+    auto repaired = Repaired(scratch_.path(), "new");
+    ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+    const struct stat backup = Status(scratch_ / "talk (Backup).ppt");
+    const struct stat after = Status(file_);
+    EXPECT_EQ(backup.st_ino, before.st_ino);
+    EXPECT_EQ(backup.st_nlink, 1u);
+    EXPECT_EQ(backup.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    for (const struct stat& st : {backup, after}) {
+        EXPECT_EQ(st.st_mode & 07777, before.st_mode & 07777);
+        EXPECT_EQ(st.st_uid, before.st_uid);
+        EXPECT_EQ(st.st_gid, before.st_gid);
+    }
+    if (attributes) {
+        for (const fs::path& name : {file_, scratch_ / "talk (Backup).ppt"}) {
+            char value[8] = {};
+            EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value), 4);
+            EXPECT_STREQ(value, "kept");
+        }
+    }
+}
+
+// The path is swapped for a link to another file while the file is repaired: nothing but the
+// swapped-in name is there to replace, and neither it nor the link's target is touched.
+TEST_F(ReplaceWithRepairedTest, ALinkSwappedInDuringTheRepairIsNeverFollowed) {
+    WriteFileBytes(file_, "old");
+    WriteFileBytes(temp_ / "victim", "victim bytes");
+    for (const bool backup : {false, true}) {
+        const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+        fs::rename(file_, scratch_ / "moved.ppt");
+        fs::create_symlink(temp_ / "victim", file_);
+        auto repaired = Repaired(scratch_.path(), "new");
+        EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
+        EXPECT_EQ(message_, kChanged);
+        EXPECT_EQ(ReadFileBytes(temp_ / "victim"), "victim bytes");
+        EXPECT_TRUE(fs::is_symlink(file_));
+        EXPECT_EQ(ReadFileBytes(scratch_ / "moved.ppt"), "old");
+        fs::remove(file_);
+        fs::rename(scratch_ / "moved.ppt", file_);
+    }
+}
+
+// True when the system grants this process a write lease on the file at `path`.
+bool LeasesGranted(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const bool granted = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    ::close(fd);
+    return granted;
+}
+
+// Another program holds the file open (a viewer, an editor that will save over it): nothing is
+// replaced, renamed or overwritten in place, with a backup or without, and no backup is left.
+TEST_F(ReplaceWithRepairedTest, AFileOpenElsewhereIsInUse) {
+    WriteFileBytes(file_, "old");
+    if (!LeasesGranted(file_)) {
+        GTEST_SKIP() << "no write leases on this file system";
+    }
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            if (linked) {
+                fs::create_hard_link(file_, scratch_ / "other.ppt");
+            }
+            const int elsewhere = ::open(file_.c_str(), O_RDONLY);
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *repaired, backup));
+            ::close(elsewhere);
+            EXPECT_EQ(message_, kInUse);
+            EXPECT_EQ(ReadFileBytes(file_), "old");
+            repaired.reset();
+            fs::remove(scratch_ / "other.ppt");
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        }
+    }
+}
+
+// An ordinary user who may write the file but owns neither it nor the sticky folder can't
+// rename over it: the content is overwritten in place, the owner stays, and the backup (a copy)
+// holds the original.
+TEST_F(ReplaceWithRepairedTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as two users";
+    }
+    ASSERT_EQ(::chmod(scratch_.path().c_str(), 01777), 0);
+    WriteFileBytes(file_, "old");
+    ::chmod(file_.c_str(), 0666);
+    const ino_t inode = Status(file_).st_ino;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(3);
+        }
+        bool replaced = false;
+        {
+            std::string message;
+            TempFile repaired(scratch_.path());
+            WriteFileBytes(repaired.path(), "new");
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            replaced = ReplaceWithRepaired(file_, *pinned, repaired, true, message);
+        }
+        ::_exit(replaced ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    EXPECT_EQ(Status(file_).st_ino, inode);
+    EXPECT_EQ(Status(file_).st_uid, 0u);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+}
+
+// What getfacl prints for a file's access control list, or "" where it can't be read.
+std::string AccessList(const fs::path& path) {
+    const std::string command = "getfacl -cp '" + path.string() + "' 2>/dev/null";
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            text += buffer;
+        }
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+// An access control list set with setfacl stays on the backup and on the repaired file, whether
+// the backup is the original (a second name) or a copy (a hard-linked original is overwritten
+// in place).
+TEST_F(ReplaceWithRepairedTest, AccessControlListsStayOnBackupAndRepairedFile) {
+    for (const bool linked : {false, true}) {
+        WriteFileBytes(file_, "old");
+        const std::string set = "setfacl -m u:daemon:rw,g:daemon:r '" + file_.string() + "'";
+        if (std::system(set.c_str()) != 0) {
+            GTEST_SKIP() << "setfacl (acl package) missing or ACLs not supported here";
+        }
+        if (linked) {
+            fs::create_hard_link(file_, scratch_ / "other.ppt");
+        }
+        const std::string acl = AccessList(file_);
+        ASSERT_NE(acl.find("user:daemon:rw-"), std::string::npos) << acl;
+        auto repaired = Repaired(scratch_.path(), "new");
+        ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+        EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+        EXPECT_EQ(AccessList(file_), acl) << (linked ? "in place" : "renamed");
+        EXPECT_EQ(AccessList(scratch_ / "talk (Backup).ppt"), acl)
+            << (linked ? "copy" : "second name");
+        repaired.reset();
+        for (const std::string& name : Names(scratch_.path())) {
+            fs::remove(scratch_ / name);
+        }
+    }
+}
+
+// A name that leaves no room for its backup or kept-copy name is refused with the system's own
+// reason (Wine says "not found" for a name too long), renamed or overwritten in place (a second
+// name), with a backup or without.
+TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
+    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            if (!linked && !backup) {
+                continue;  // renamed over without any further name
+            }
+            WriteFileBytes(file, "old");
+            if (linked) {
+                fs::create_hard_link(file, scratch_ / "other.ppt");
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file, *repaired, backup));
+            EXPECT_EQ(message_, kRefused + std::to_string(ENAMETOOLONG) +
+                                    ". Your file has not been modified.\n");
+            EXPECT_EQ(ReadFileBytes(file), "old");
+            repaired.reset();
+            fs::remove(scratch_ / "other.ppt");
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{file.filename().u8string()});
+        }
+    }
+}
+
+// Another program saves over the file, or appends to it, between the read and the replacement:
+// its save is kept and the run fails. (On Windows the held file's share modes refuse the save.)
+TEST_F(ReplaceWithRepairedTest, ASaveByAnotherProgramIsNeverLost) {
+    for (const bool byRename : {false, true}) {
+        for (const bool backup : {false, true}) {
+            WriteFileBytes(file_, "old");
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            if (byRename) {
+                WriteFileBytes(scratch_ / "saved", "saved");
+                fs::rename(scratch_ / "saved", file_);
+            } else {
+                std::ofstream(file_, std::ios::app) << " appended";
+            }
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
+            EXPECT_EQ(message_, kChanged);
+            EXPECT_EQ(ReadFileBytes(file_), byRename ? "saved" : "old appended");
+            repaired.reset();
+            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        }
+    }
+}
+
+}  // namespace
