@@ -14,7 +14,6 @@ namespace batchtest {
 
 namespace fs = std::filesystem;
 
-using ::ScratchFolder;
 using fixtures::RunOptions;
 using fixtures::RunOutput;
 
@@ -28,7 +27,7 @@ std::string Shown(const fs::path& path);
 
 // Which program sits beside the copy of Patchtree under the name of Patchdoc. A child that is
 // not executable is a text file without permission to run it.
-enum class Child { StandIn, RealPatchdoc, Missing, NotExecutable };
+enum class Child { StandIn, Missing, NotExecutable };
 
 // A copy of Patchtree in a folder of its own, beside a child program, with the environment the
 // tests run it in: HOME points into the scratch folder, and the stand-in child records its
@@ -61,8 +60,10 @@ class PatchtreeTest : public ::testing::Test {
 protected:
     PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
 
-    // The option that puts the log into the folder "logs" of the scratch folder.
-    std::string logOption() const { return "-l:" + logs.u8string(); }
+    // The option that puts the log into `folder` ("logs" of the scratch folder by default).
+    std::string logOption(const std::string& folder = "logs") const {
+        return "-l:" + (scratch / folder).u8string();
+    }
 
     ScratchFolder scratch;
     Installation patchtree;
@@ -70,32 +71,27 @@ protected:
     const fs::path logs = scratch / "logs";
 };
 
-void WriteFile(const fs::path& path, const std::string& content);
-std::string ReadFile(const fs::path& path);
-
 // The .log files directly inside a folder.
 std::vector<fs::path> LogFiles(const fs::path& folder);
 
-// The text of the folder's one log file, after checking its byte-order mark, as UTF-8 (decoded
-// by the system's converter, not by our own code). Line ends stay CR LF.
-std::string ReadLogText(const fs::path& folder);
+// The lines of the folder's one log file, sorted, after checking its byte-order mark and that
+// CR LF ends every line; decoded by the system's converter, not by our own code.
+std::vector<std::string> LogLines(const fs::path& folder);
 
-// The text split at each CR LF, which ends every line.
-std::vector<std::string> SplitLines(const std::string& text);
+// Each "word" followed by its path as Shown, sorted: the log lines a run should give.
+std::vector<std::string> Expected(const std::vector<std::pair<std::string, fs::path>>& lines);
 
-// Standard output without the summary line that ends a run which met a presentation; fails the
-// test when the text has no such last line.
-std::string WithoutSummary(const std::string& out);
+// The lines of a program's output, without their line feeds.
+std::vector<std::string> OutLines(const std::string& out);
 
 // The last line of standard output, the summary, without its log path.
 std::string SummaryCounts(const std::string& out);
 
 std::vector<std::string> Sorted(std::vector<std::string> items);
 
-// Runs Patchtree with `child` over files with the given names, which a command interpreter would
-// act on, and checks that the log has one line per file, starting with `word`, with its exact
-// path, and that no command ran. With the stand-in child, also that each path reached it byte
-// for byte as one argument.
-void CheckHostileNames(Child child, const char* word, const std::vector<std::string>& names);
+// Runs Patchtree with the stand-in child over files with the given names, which a command
+// interpreter would act on, and checks that each path reached the child byte for byte as one
+// argument, that the log has one line per file with its exact path, and that no command ran.
+void CheckHostileNames(const std::vector<std::string>& names);
 
 }  // namespace batchtest

@@ -17,10 +17,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "ScratchFolder.h"
 #include "platform/FolderDescriptor.h"
 #include "platform/ProgramEntry.h"
 #include "support/TestSystem.h"
@@ -42,18 +42,7 @@ void Record(const std::vector<std::string>& arguments) {
     std::ofstream(fs::u8path(*record), std::ios::binary | std::ios::app) << entry;
 }
 
-bool ReadFile(const fs::path& path, std::string* content) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    *content = bytes.str();
-    return static_cast<bool>(in);
-}
-
+// Creates the file with this content; false when the name is taken or the write fails.
 bool WriteNewFile(const fs::path& path, const std::string& content) {
     std::error_code error;
     if (fs::exists(fs::symlink_status(path, error))) {
@@ -65,30 +54,22 @@ bool WriteNewFile(const fs::path& path, const std::string& content) {
     return static_cast<bool>(out);
 }
 
+// Every path handed on ends in ".ppt"; the backup takes the first free name.
 int RepairWithBackup(const std::string& path, const std::string& original) {
-    const std::size_t dot = path.rfind('.');
-    const std::string stem = path.substr(0, dot);
-    const std::string extension = dot == std::string::npos ? "" : path.substr(dot);
-    for (int attempt = 0; attempt <= 9; ++attempt) {
-        const std::string suffix =
-            attempt == 0 ? " (Backup)" : " (Backup " + std::to_string(attempt) + ")";
-        const fs::path backup = fs::u8path(stem + suffix + extension);
-        std::error_code error;
-        if (fs::exists(fs::symlink_status(backup, error))) {
-            continue;
+    const std::string stem = path.substr(0, path.size() - 4);
+    for (int n = 0; n <= 9; ++n) {
+        const std::string suffix = n == 0 ? " (Backup)" : " (Backup " + std::to_string(n) + ")";
+        if (WriteNewFile(fs::u8path(stem + suffix + ".ppt"), original)) {
+            const fs::path temporary = fs::u8path(path + ".standin.tmp");
+            if (!WriteNewFile(temporary, "exit 2\n")) {
+                return 1;
+            }
+            std::error_code error;
+            fs::rename(temporary, fs::u8path(path), error);
+            return error ? 1 : 0;
         }
-        const fs::path temporary = fs::u8path(path + ".standin.tmp");
-        if (!WriteNewFile(backup, original) || !WriteNewFile(temporary, "exit 2\n")) {
-            return 1;
-        }
-        fs::rename(temporary, fs::u8path(path), error);
-        return error ? 1 : 0;
     }
     return 1;
-}
-
-void Print(const std::string& text) {
-    std::cout << text << std::flush;
 }
 
 void Sleep(long milliseconds) {
@@ -117,10 +98,9 @@ int Hold(const std::string& path, long milliseconds) {
 
 int StandIn(const std::vector<std::string>& arguments) {
     Record(arguments);
-    std::string content;
-    if (arguments.empty() || !ReadFile(fs::u8path(arguments.back()), &content)) {
-        return 1;
-    }
+    // A folder, or a path too long to open, reads as nothing.
+    const std::string content =
+        arguments.empty() ? "" : ReadFileBytes(fs::u8path(arguments.back()));
     const bool backupsOff = arguments.size() == 2 && arguments[0] == "-d";
     if (content.rfind("exit ", 0) == 0) {
         return std::atoi(content.c_str() + 5);
@@ -139,14 +119,13 @@ int StandIn(const std::vector<std::string>& arguments) {
     }
     if (content.rfind("pieces", 0) == 0) {
         for (const std::string& piece : {std::string("[ok], "), path, std::string("\n")}) {
-            Print(piece);
+            std::cout << piece << std::flush;
             Sleep(30);
         }
         return 2;
     }
     if (content.rfind("flattened ", 0) == 0) {
-        Print("[flattened " + std::to_string(std::atoi(content.c_str() + 10)) + "], " + path +
-              "\n");
+        std::cout << "[flattened " << std::atoi(content.c_str() + 10) << "], " << path << std::endl;
         return 0;
     }
     return 1;

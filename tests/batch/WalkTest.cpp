@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BatchTestSupport.h"
+#include "platform/SystemConventions.h"
 
 using namespace batchtest;
 
@@ -15,12 +16,12 @@ TEST_F(WalkTest, PresentationNamesInPreOrder) {
     fs::create_directories(tree / "sub/deeper");
     for (const char* name : {"a.ppt", "a.ppt.ppt", "report.PPT", "b.Ppt", "a.pptx", "ppt",
                              "x.ppt/inner.ppt", "sub/deeper/d.ppt"}) {
-        WriteFile(tree / name, "exit 2");
+        WriteFileBytes(tree / name, "exit 2");
     }
 
     const RunOutput result = patchtree.run({logOption(), tree.u8string()});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(WithoutSummary(result.out), "");
+    EXPECT_EQ(OutLines(result.out).size(), 1u) << result.out;
     EXPECT_NE(result.out.find("; passed over: 2 names ending in another case of .ppt. Log: "),
               std::string::npos)
         << result.out;
@@ -34,16 +35,17 @@ TEST_F(WalkTest, PresentationNamesInPreOrder) {
     ASSERT_TRUE(folderAt != files.end() && folderAt + 1 != files.end());
     EXPECT_EQ(folderAt[1], Shown(tree / "x.ppt/inner.ppt"));
 
-    EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))),
-              Sorted({"[ok], " + Shown(tree / "a.ppt"), "[ok], " + Shown(tree / "a.ppt.ppt"),
-                      "[err], " + folderEntry, "[ok], " + Shown(tree / "x.ppt/inner.ppt"),
-                      "[ok], " + Shown(tree / "sub/deeper/d.ppt")}));
+    EXPECT_EQ(LogLines(logs), Expected({{"[ok]", tree / "a.ppt"},
+                                        {"[ok]", tree / "a.ppt.ppt"},
+                                        {"[err]", tree / "x.ppt"},
+                                        {"[ok]", tree / "x.ppt/inner.ppt"},
+                                        {"[ok]", tree / "sub/deeper/d.ppt"}}));
 }
 
 // A backslash is a character of a name on POSIX, and separates folders on Windows.
 TEST_F(WalkTest, PathsAreTheArgumentAsTypedAndTheNames) {
     fs::create_directories(scratch / "work/back\\slash/sub");
-    WriteFile(scratch / "work/back\\slash/sub/a.ppt", "exit 2");
+    WriteFileBytes(scratch / "work/back\\slash/sub/a.ppt", "exit 2");
 
     RunOptions inWork;
     inWork.workingFolder = scratch / "work";
@@ -54,12 +56,13 @@ TEST_F(WalkTest, PathsAreTheArgumentAsTypedAndTheNames) {
 }
 
 // A missing folder, or one without presentations, is passed over silently, and without any
-// presentation no log file is made (its folder is).
+// presentation no log file is made (its folder is). A file argument gets the two-line problem
+// report, and the summary comes last.
 TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
-    WriteFile(tree / "a.ppt", "exit 2");
-    WriteFile(scratch / "lone.ppt", "exit 2");
+    WriteFileBytes(tree / "a.ppt", "exit 0");
+    WriteFileBytes(scratch / "lone.ppt", "exit 2");
     fs::create_directory(scratch / "notes");
-    WriteFile(scratch / "notes/notes.txt", "exit 2");
+    WriteFileBytes(scratch / "notes/notes.txt", "exit 2");
     const std::string fileArgument = (scratch / "lone.ppt").u8string();
 
     const RunOutput nothing = patchtree.run(
@@ -72,28 +75,22 @@ TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
     const RunOutput result = patchtree.run(
         {logOption(), (scratch / "nowhere").u8string(), fileArgument, tree.u8string()});
     EXPECT_EQ(result.exitCode, 0);
-    const std::string firstLine =
-        "A problem occurred parsing the following directory: " + fileArgument + "\n";
-    ASSERT_EQ(result.out.compare(0, firstLine.size(), firstLine), 0) << result.out;
-    const std::string secondLine = WithoutSummary(result.out).substr(firstLine.size());
-    EXPECT_EQ(std::count(secondLine.begin(), secondLine.end(), '\n'), 1) << result.out;
-    EXPECT_NE(secondLine.find(Shown(fs::u8path(fileArgument))), std::string::npos) << result.out;
+    const std::vector<std::string> lines = OutLines(result.out);
+    ASSERT_EQ(lines.size(), 3u) << result.out;
+    EXPECT_EQ(lines[0], "A problem occurred parsing the following directory: " + fileArgument);
+    EXPECT_NE(lines[1].find(Shown(fs::u8path(fileArgument))), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[2], "1 file: 1 fixed, 0 ok, 0 failed. Log: " + logs.u8string() +
+                            Conventions().folderSeparator +
+                            LogFiles(logs).at(0).filename().u8string());
     EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{Shown(tree / "a.ppt")});
 }
 
 // File names that a command interpreter would act on, and that every system takes; names only
-// POSIX file systems take are in WalkPosixTest.cpp.
+// POSIX file systems take are in PatchtreePosixTest.cpp.
 TEST(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
-    const std::vector<std::string> names = {"it's 'quoted'.ppt",
-                                            "$(touch marker1).ppt",
-                                            "`touch marker2`.ppt",
-                                            "semi;colon & amp ^ %PATH% (x).ppt",
-                                            "two  spaces .ppt",
-                                            " leading space.ppt",
-                                            "-d.ppt",
-                                            "caf\xC3\xA9 \xE4\xB8\xAD.ppt"};
-    CheckHostileNames(Child::StandIn, "[ok], ", names);
-    CheckHostileNames(Child::RealPatchdoc, "[err], ", names);
+    CheckHostileNames({"it's 'quoted'.ppt", "$(touch marker1).ppt", "`touch marker2`.ppt",
+                       "semi;colon & amp ^ %PATH% (x).ppt", "two  spaces .ppt",
+                       " leading space.ppt", "-d.ppt", "caf\xC3\xA9 \xE4\xB8\xAD.ppt"});
 }
 
 // The stand-in child makes a backup the way Patchdoc does. No run may hand a backup it made to
@@ -101,17 +98,14 @@ TEST(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
 // by any path.
 TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     fs::create_directories(tree / "sub");
-    std::vector<std::string> originals;
     for (int i = 0; i < 20; ++i) {
-        originals.push_back((tree / ("f" + std::to_string(i) + ".ppt")).u8string());
-        WriteFile(originals.back(), "backup " + std::to_string(i));
+        WriteFileBytes(tree / ("f" + std::to_string(i) + ".ppt"), "backup " + std::to_string(i));
     }
-    originals.push_back((tree / "sub/g.ppt").u8string());
-    WriteFile(originals.back(), "backup g");
+    WriteFileBytes(tree / "sub/g.ppt", "backup g");
     // A backup from an earlier run is passed over; a backup name without its original beside it
     // is an ordinary file.
-    WriteFile(tree / "sub/g (Backup).ppt", "exit 2");
-    WriteFile(tree / "sub/h (Backup).ppt", "exit 2");
+    WriteFileBytes(tree / "sub/g (Backup).ppt", "exit 2");
+    WriteFileBytes(tree / "sub/h (Backup).ppt", "exit 2");
 
     const RunOutput result =
         patchtree.run({logOption(), tree.u8string(), tree.u8string() + "/",
@@ -126,11 +120,11 @@ TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
     }
     EXPECT_EQ(loneHanded, 4);
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(ReadFile(tree / ("f" + std::to_string(i) + " (Backup).ppt")),
+        EXPECT_EQ(ReadFileBytes(tree / ("f" + std::to_string(i) + " (Backup).ppt")),
                   "backup " + std::to_string(i));
         EXPECT_FALSE(fs::exists(tree / ("f" + std::to_string(i) + " (Backup 1).ppt")));
     }
-    EXPECT_EQ(ReadFile(tree / "sub/g (Backup 1).ppt"), "backup g");
+    EXPECT_EQ(ReadFileBytes(tree / "sub/g (Backup 1).ppt"), "backup g");
     EXPECT_FALSE(fs::exists(tree / "sub/g (Backup 2).ppt"));
 }
 
@@ -140,11 +134,10 @@ TEST_F(WalkTest, FilesTheRunCreatedAreNeverRepaired) {
 // original is there.
 TEST_F(WalkTest, BackupsBesideTheirOriginalAreNeverRepaired) {
     fs::create_directories(tree / "deep/er");
-    fs::create_directories(tree / "m.ppt");
-    // m.ppt is a folder: it has no backups, but something of that name is there.
+    fs::create_directories(tree / "m.ppt");  // a folder: no backups, but something of that name
     for (const char* name : {"k.ppt", "k (Backup).ppt", "k (Backup 1).ppt", "k (Backup 9).ppt",
                              "deep/er/n.ppt", "deep/er/n (Backup 4).ppt", "m (Backup 2).ppt"}) {
-        WriteFile(tree / name, "exit 2");
+        WriteFileBytes(tree / name, "exit 2");
     }
     std::vector<std::string> ordinary{
         "k (Backup 10).ppt",   "k (Backup 0).ppt",  "k(Backup).ppt",
@@ -153,22 +146,16 @@ TEST_F(WalkTest, BackupsBesideTheirOriginalAreNeverRepaired) {
     if (!fs::exists(tree / "K.PPT")) {
         ordinary.push_back("k (backup).ppt");
     }
+    std::vector<std::pair<std::string, fs::path>> lines{
+        {"[ok]", tree / "k.ppt"}, {"[ok]", tree / "deep/er/n.ppt"}, {"[err]", tree / "m.ppt"}};
     for (const std::string& name : ordinary) {
-        WriteFile(tree / name, "exit 2");
+        WriteFileBytes(tree / name, "exit 2");
+        lines.emplace_back("[ok]", tree / name);
     }
 
     ASSERT_EQ(patchtree.run({logOption(), tree.u8string()}).exitCode, 0);
-    std::vector<std::string> handed{Shown(tree / "k.ppt"), Shown(tree / "deep/er/n.ppt"),
-                                    Shown(tree / "m.ppt")};
-    for (const std::string& name : ordinary) {
-        handed.push_back(Shown(tree / name));
-    }
-    EXPECT_EQ(Sorted(patchtree.childFiles()), Sorted(handed));
-    std::vector<std::string> lines;
-    for (const std::string& file : handed) {
-        lines.push_back((file == Shown(tree / "m.ppt") ? "[err], " : "[ok], ") + file);
-    }
-    EXPECT_EQ(Sorted(SplitLines(ReadLogText(logs))), Sorted(lines));
+    EXPECT_EQ(LogLines(logs), Expected(lines));
+    EXPECT_EQ(patchtree.childFiles().size(), lines.size());
 }
 
 }  // namespace
