@@ -15,59 +15,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What became of each child: all its output, and how it ended.
-struct Outcome {
-    std::string output;
-    ProcessResult result;
-    int endEvents = 0;
-};
-
-std::map<ChildProcesses::Id, Outcome> RunToEnd(ChildProcesses& children) {
-    std::map<ChildProcesses::Id, Outcome> outcomes;
-    while (children.running() > 0) {
-        std::vector<ChildProcesses::Event> events;
-        children.wait(&events);
-        for (const ChildProcesses::Event& event : events) {
-            Outcome& outcome = outcomes[event.child];
-            EXPECT_EQ(outcome.endEvents, 0) << "an event after the end";
-            outcome.output += event.output;
-            if (event.ended) {
-                ++outcome.endEvents;
-                outcome.result = event.result;
-            }
-        }
-    }
-    return outcomes;
-}
-
 // Children side by side: output read in pieces and whole, exit status or signal, standard input
 // the null device, each child in a process group of its own (its pid is its group's id).
 TEST(ChildProcessesTest, OutputsAndEndsOfChildrenSideBySide) {
-    const std::unique_ptr<ChildProcesses> children = Env::Default().childProcesses();
-    const std::vector<std::string> scripts = {
-        "printf one; sleep 0.1; printf ' two'; exit 3",
-        "kill -TERM $$",
-        "cat; echo read-nothing",
-        "set -- $(cat /proc/$$/stat); [ \"$1\" = \"$5\" ] && echo own-group",
+    struct Case {
+        const char* script;
+        std::string output;
+        bool exited;
+        int statusOrSignal;
     };
-    std::vector<ChildProcesses::Id> ids;
-    for (const std::string& script : scripts) {
+    const Case cases[] = {
+        {"printf one; sleep 0.1; printf ' two'; exit 3", "one two", true, 3},
+        {"kill -TERM $$", "", false, SIGTERM},
+        {"cat; echo read-nothing", "read-nothing\n", true, 0},
+        {"set -- $(cat /proc/$$/stat); [ \"$1\" = \"$5\" ] && echo own-group", "own-group\n", true,
+         0},
+    };
+    const std::unique_ptr<ChildProcesses> children = Env::Default().childProcesses();
+    std::map<ChildProcesses::Id, const Case*> started;
+    for (const Case& c : cases) {
         ChildProcesses::Id id = 0;
-        ASSERT_EQ(children->start("/bin/sh", {"-c", script}, &id), 0);
-        ids.push_back(id);
+        ASSERT_EQ(children->start("/bin/sh", {"-c", c.script}, &id), 0);
+        started[id] = &c;
     }
-    EXPECT_EQ(children->running(), scripts.size());
-    std::map<ChildProcesses::Id, Outcome> outcomes = RunToEnd(*children);
-    EXPECT_EQ(outcomes[ids[0]].output, "one two");
-    EXPECT_TRUE(outcomes[ids[0]].result.exited);
-    EXPECT_EQ(outcomes[ids[0]].result.exitStatus, 3);
-    EXPECT_FALSE(outcomes[ids[1]].result.exited);
-    EXPECT_EQ(outcomes[ids[1]].result.signal, SIGTERM);
-    EXPECT_EQ(outcomes[ids[2]].output, "read-nothing\n");
-    EXPECT_EQ(outcomes[ids[3]].output, "own-group\n");
-    for (const ChildProcesses::Id id : ids) {
-        EXPECT_EQ(outcomes[id].endEvents, 1);
+    EXPECT_EQ(children->running(), std::size(cases));
+    std::map<ChildProcesses::Id, std::string> outputs;
+    std::map<ChildProcesses::Id, int> ends;
+    while (children->running() > 0) {
+        std::vector<ChildProcesses::Event> events;
+        children->wait(&events);
+        for (const ChildProcesses::Event& event : events) {
+            const Case& c = *started.at(event.child);
+            EXPECT_EQ(ends[event.child], 0) << "an event after the end of " << c.script;
+            outputs[event.child] += event.output;
+            if (event.ended) {
+                ++ends[event.child];
+                EXPECT_EQ(outputs[event.child], c.output) << c.script;
+                EXPECT_EQ(event.result.exited, c.exited) << c.script;
+                EXPECT_EQ(c.exited ? event.result.exitStatus : event.result.signal,
+                          c.statusOrSignal)
+                    << c.script;
+            }
+        }
     }
+    EXPECT_EQ(ends.size(), std::size(cases));
 
     ChildProcesses::Id missing = 0;
     EXPECT_NE(children->start("/nonexistent/program", {}, &missing), 0);
@@ -83,10 +74,9 @@ TEST(FolderDescriptorTest, IdentityIsTheFilesWhateverItsName) {
     FolderDescriptor folder;
     ASSERT_EQ(FolderDescriptor::open(scratch.path().string(), &folder), 0);
     FileIdentity a, b, link, other, missing;
-    ASSERT_EQ(folder.identify("a", &a), 0);
-    ASSERT_EQ(folder.identify("b", &b), 0);
-    ASSERT_EQ(folder.identify("link", &link), 0);
-    ASSERT_EQ(folder.identify("other", &other), 0);
+    ASSERT_EQ(folder.identify("a", &a) + folder.identify("b", &b) + folder.identify("link", &link) +
+                  folder.identify("other", &other),
+              0);
     EXPECT_EQ(a, b);
     EXPECT_EQ(a, link);
     EXPECT_NE(a, other);
