@@ -139,8 +139,8 @@ class Scenarios:
 
     def mixed_tree(self):
         """A tree with a flattened presentation, a repaired one and a file that is none."""
-        for name, kind in ("flattened.ppt", "sample"), ("repaired.ppt", "repaired"), ("notes.ppt",
-                                                                                       "text"):
+        for name, kind in [("flattened.ppt", "sample"), ("repaired.ppt", "repaired"),
+                           ("notes.ppt", "text")]:
             self.file("tree", name, kind)
         return os.path.join(self.scratch, "tree")
 
@@ -198,7 +198,8 @@ class Scenarios:
         return self.tree_run(self.patchtree, "-n", self.mixed_tree()), {}
 
     def one_file(self):
-        return self.tree_run(self.patchtree, os.path.dirname(self.file("tree", "a.ppt", "sample"))), {}
+        self.file("tree", "a.ppt", "sample")
+        return self.tree_run(self.patchtree, os.path.join(self.scratch, "tree")), {}
 
 
 def program_pattern(text, bindings):

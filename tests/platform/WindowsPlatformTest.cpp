@@ -179,12 +179,19 @@ TEST(WindowsProcessTest, EveryArgumentArrivesUnchanged) {
     EXPECT_EQ(ReadFileBytes(record), expected);
 }
 
-// Without "-l:" the log goes to c:\Brambleco\, made when missing; the folder argument is typed
-// with backslashes and the log shows it with forward slashes.
-TEST(WindowsBatchTest, TheLogGoesToCBramblecoByDefault) {
+// Without "-l:" the log goes to c:\Brambleco\, made when missing. A tree deeper than 260
+// characters, its folder argument typed with backslashes, is walked and its file repaired, and
+// the log shows its path with forward slashes.
+TEST(WindowsBatchTest, DeepTreeIsRepairedAndLoggedInCBramblecoByDefault) {
     ScratchFolder scratch;
-    fs::create_directory(scratch / "tree");
-    WriteFlattened(scratch / "tree" / "a.ppt");
+    fs::path deep = scratch / "tree";
+    ASSERT_TRUE(::CreateDirectoryW(Win32Path(deep).c_str(), nullptr));
+    while (deep.u8string().size() < 300) {
+        deep /= "a folder name of forty characters here";
+        ASSERT_TRUE(::CreateDirectoryW(Win32Path(deep).c_str(), nullptr)) << ::GetLastError();
+    }
+    const fs::path file = deep / "deep.ppt";
+    WriteFlattened(fs::path(Win32Path(file)));
     const fs::path logFolder = "c:\\Brambleco";
     const bool existed = fs::exists(logFolder);
     std::vector<fs::path> before;
@@ -192,7 +199,8 @@ TEST(WindowsBatchTest, TheLogGoesToCBramblecoByDefault) {
         before.push_back(entry.path());
     }
     const fixtures::RunOutput run =
-        fixtures::Run(PATCHTREE_PROGRAM, {"-d", (scratch / "tree").u8string()});
+        fixtures::Run(PATCHTREE_PROGRAM, {(scratch / "tree").u8string()});
+    EXPECT_EQ(run.exitCode, 0);
     ASSERT_TRUE(fs::is_directory(logFolder));
     std::vector<fs::path> logs;
     for (const auto& entry : fs::directory_iterator(logFolder)) {
@@ -201,15 +209,17 @@ TEST(WindowsBatchTest, TheLogGoesToCBramblecoByDefault) {
         }
     }
     ASSERT_EQ(logs.size(), 1u) << run.out;
-    const std::string line = "[fixed], " + Slashed(scratch / "tree") + "/a.ppt\r\n";
-    EXPECT_EQ(LogText(logs[0]), line);
+    EXPECT_EQ(LogText(logs[0]), "[fixed], " + Slashed(file) + "\r\n");
     EXPECT_NE(run.out.find("1 file: 1 fixed, 0 ok, 0 failed. Log: c:\\Brambleco\\"),
               std::string::npos)
         << run.out;
+    EXPECT_TRUE(fs::exists(fs::path(Win32Path(deep / "deep (Backup).ppt"))));
     fs::remove(logs[0]);
     if (!existed) {
         fs::remove(logFolder);
     }
+    std::error_code ignored;  // the scratch folder's own removal can't reach that deep
+    fs::remove_all(fs::path(Win32Path(scratch / "tree")), ignored);
 }
 
 // Without a log path the writer falls back to KVTrace.txt in the documents folder.
@@ -229,31 +239,6 @@ TEST(WindowsBatchTest, WithoutALogPathTheLinesGoToTheTraceFile) {
     } else {
         WriteFileBytes(trace, before);
     }
-}
-
-// A tree deeper than 260 characters is walked, and its files are repaired and logged.
-TEST(WindowsBatchTest, FilesPastTwoHundredSixtyCharactersAreRepaired) {
-    ScratchFolder scratch;
-    fs::path deep = scratch / "tree";
-    ASSERT_TRUE(::CreateDirectoryW(Win32Path(deep).c_str(), nullptr));
-    while (deep.u8string().size() < 300) {
-        deep /= "a folder name of forty characters here";
-        ASSERT_TRUE(::CreateDirectoryW(Win32Path(deep).c_str(), nullptr)) << ::GetLastError();
-    }
-    const fs::path file = deep / "deep.ppt";
-    WriteFlattened(fs::path(Win32Path(file)));
-    const fixtures::RunOutput run = fixtures::Run(
-        PATCHTREE_PROGRAM, {"-l:" + (scratch / "logs").u8string(), (scratch / "tree").u8string()});
-    EXPECT_EQ(run.exitCode, 0);
-    std::vector<fs::path> logs;
-    for (const auto& entry : fs::directory_iterator(scratch / "logs")) {
-        logs.push_back(entry.path());
-    }
-    ASSERT_EQ(logs.size(), 1u) << run.out;
-    EXPECT_EQ(LogText(logs[0]), "[fixed], " + Slashed(file) + "\r\n");
-    EXPECT_TRUE(fs::exists(fs::path(Win32Path(deep / "deep (Backup).ppt"))));
-    std::error_code ignored;  // the scratch folder's own removal can't reach that deep
-    fs::remove_all(fs::path(Win32Path(scratch / "tree")), ignored);
 }
 
 }  // namespace
