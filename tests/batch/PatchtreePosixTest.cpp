@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
