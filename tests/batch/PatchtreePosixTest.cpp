@@ -38,6 +38,13 @@ bool MakeChain(const fs::path& top, const std::string& name, int levels) {
     return made;
 }
 
+// Removes a folder and all below it when the test ends, however deep: rm, too, goes from folder
+// to folder.
+struct RemovedAtEnd {
+    fs::path folder;
+    ~RemovedAtEnd() { EXPECT_EQ(std::system(("rm -rf '" + folder.string() + "'").c_str()), 0); }
+};
+
 TEST(HostileNamesTest, ControlCharactersQuotesAndInvalidBytesInNames) {
     CheckHostileNames({"it's \"quoted\".ppt", "x\"; touch marker3; echo \".ppt",
                        "semi;colon & amp | pipe > out.ppt", "line\nfeed.ppt",
@@ -70,11 +77,11 @@ TEST_F(PatchtreePosixTest, ProblemReportIsSafeOnATerminal) {
 
 // Depth is no limit to the walk: a presentation whose path is longer than PATH_MAX is found and
 // handed on (the stand-in can't open such a path, so it ends with 1), and the walk goes on. A
-// folder argument that long can't be opened: that is reported, and the next one is walked. The
-// chain is removed by rm, which goes from folder to folder too.
+// folder argument that long can't be opened: that is reported, and the next one is walked.
 TEST_F(PatchtreePosixTest, TreeDeeperThanTheLongestPathIsWalked) {
     const std::string level = std::string(200, 'd');
     fs::create_directories(tree / "a");
+    const RemovedAtEnd chain{tree / "a"};
     ASSERT_TRUE(MakeChain(tree / "a", level, 25));
     std::string deep = (tree / "a").string();
     for (int i = 0; i < 25; ++i) {
@@ -89,7 +96,6 @@ TEST_F(PatchtreePosixTest, TreeDeeperThanTheLongestPathIsWalked) {
 
     const RunOutput result =
         patchtree.run({logOption(), tree.string(), tooLong, (scratch / "tree2").string()});
-    ASSERT_EQ(std::system(("rm -rf " + (tree / "a").string()).c_str()), 0);
     EXPECT_EQ(result.exitCode, 0);
     const std::vector<std::string> lines = OutLines(result.out);
     ASSERT_EQ(lines.size(), 3u) << result.out.substr(0, 200);
