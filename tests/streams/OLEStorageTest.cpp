@@ -5,20 +5,15 @@
 
 #include "FileSizeCap.h"
 #include "ScratchFolder.h"
-#include "cfb/CfbTestSupport.h"
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/StreamWriter.h"
 #include "errors/IOException.h"
 #include "errors/OLEStorageNotStorageException.h"
-#include "errors/OLEStorageSharingException.h"
 #include "platform/Env.h"
-#include "streams/CompoundFile.h"
 #include "streams/OLEStorage.h"
 #include "streams/OLEStream.h"
 #include "streams/OLEStreamInputStream.h"
-#include "streams/OLEStreamOutputStream.h"
-#include "streams/TempFile.h"
 #include "support/MessageOf.h"
 #include "support/PresentationBuilder.h"
 
@@ -97,6 +92,9 @@ TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFiles) {
     EXPECT_EQ(outcomeOf([&] { OLEStorage().open(output_); }), kDone);
 }
 
+// Streams of the list are left out unless spelt otherwise; a case variant of one that was written
+// anew is passed over, any other collision fails the copy after the elements before it in format
+// order were copied, and the output stays valid.
 TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
     const cfb::DirectoryEntry::Clsid clsid{0x10, 0x8D, 0x81, 0x64, 0x9B, 0x4F, 0xCF, 0x11,
                                            0x86, 0xEA, 0x00, 0xAA, 0x00, 0xB9, 0x29, 0xE8};
@@ -104,7 +102,7 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
         auto writer = cfb::CompoundFileWriter::create(Env::Default(), input_);
         writer->setClsid(0, clsid);
         for (const char16_t* name :
-             {u"Current User", u"PowerPoint Document", u"Workbook", u"WordDocument", u"1Table",
+             {u"Current User", u"powerpoint DOCUMENT", u"Workbook", u"WordDocument", u"1Table",
               u"0Table", u"Pictures", u"\u0005SummaryInformation"}) {
             writer->createStream(0, name)->write(pattern(5000, 1).data(), 5000);
         }
@@ -117,36 +115,8 @@ TEST_F(OLEStorageTest, CopyRemainingElementsLeavesOutTheListedStreamsOnly) {
     }
     ASSERT_TRUE(OLEStorage::isCopiedStream(std::string("WORKBOOK")));
     ASSERT_FALSE(OLEStorage::isCopiedStream(std::string("Workbook")));
-    {
-        CompoundFile file(input_);
-        file.storage().create(output_);
-        OLEStream written;
-        ASSERT_TRUE(written.create(file.storage(), "Current User"));
-        written.write(pattern(3, 4).data(), 3);
-        file.storage().copyRemainingElements();
-        file.storage().commit();
-    }
-    auto copy = cfb::CompoundFileReader::open(Env::Default(), output_);
-    std::vector<std::u16string> names;
-    for (std::uint32_t id : copy->children(0)) {
-        names.push_back(copy->entry(id).name);
-    }
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Data", u"Pictures", u"workbook",
-                                                  u"Current User", u"\u0005SummaryInformation"}));
-    EXPECT_EQ(copy->entry(0).clsid, clsid);
-    EXPECT_EQ(copy->entry(*copy->find(0, u"Current User")).size, 3u);
-    EXPECT_TRUE(copy->find(*copy->find(0, u"Data"), u"Inside"));
-}
-
-// The reader takes "current user" for "Current User". Its copy then collides with the stream
-// written anew, which is passed over; a collision with any other name fails the copy, after the
-// elements before it in format order were copied, and the output stays valid.
-TEST_F(OLEStorageTest, CaseVariantOfAWrittenStreamIsPassedOverAndOtherCollisionsFail) {
-    writeCompoundFile(input_, {{"current user", pattern(40)},
-                               {"powerpoint DOCUMENT", pattern(9000)},
-                               {"Pictures", pattern(9000)},
-                               {"Other", pattern(10)}});
-    const auto copyInto = [&](const std::vector<std::string>& written) {
+    using Entries = std::vector<std::pair<std::u16string, std::uint64_t>>;
+    const auto copyWriting = [&](const std::vector<std::string>& written, const Entries& entries) {
         OLEStorage storage;
         storage.open(input_);
         storage.create(output_);
@@ -157,29 +127,31 @@ TEST_F(OLEStorageTest, CaseVariantOfAWrittenStreamIsPassedOverAndOtherCollisions
         }
         const std::string message = messageOf([&] { storage.copyRemainingElements(); });
         storage.commit();
+        auto copy = cfb::CompoundFileReader::open(Env::Default(), output_);
+        Entries copied;
+        for (std::uint32_t id : copy->children(0)) {
+            copied.emplace_back(copy->entry(id).name, copy->entry(id).size);
+        }
+        EXPECT_EQ(copied, entries);
+        if (message == "no exception") {
+            EXPECT_EQ(copy->entry(0).clsid, clsid);
+        }
+        EXPECT_TRUE(copy->find(*copy->find(0, u"Data"), u"Inside"));
         return message;
     };
-    const auto namesAndSizes = [&] {
-        std::vector<std::pair<std::u16string, std::uint64_t>> entries;
-        auto copy = cfb::CompoundFileReader::open(Env::Default(), output_);
-        for (std::uint32_t id : copy->children(0)) {
-            entries.emplace_back(copy->entry(id).name, copy->entry(id).size);
-        }
-        return entries;
-    };
-
-    EXPECT_EQ(copyInto({"Current User", "PowerPoint Document"}), "no exception");
-    EXPECT_EQ(namesAndSizes(),
-              (std::vector<std::pair<std::u16string, std::uint64_t>>{{u"Other", 10},
-                                                                     {u"Pictures", 9000},
-                                                                     {u"Current User", 3},
-                                                                     {u"PowerPoint Document", 3}}));
-    EXPECT_EQ(copyInto({"Current User", "PowerPoint Document", "pictures"}),
-              "General exception [HRESULT(80030050) - copying element [Pictures]]");
     EXPECT_EQ(
-        namesAndSizes(),
-        (std::vector<std::pair<std::u16string, std::uint64_t>>{
-            {u"Other", 10}, {u"pictures", 3}, {u"Current User", 3}, {u"PowerPoint Document", 3}}));
+        copyWriting({"Current User", "PowerPoint Document"}, {{u"Data", 0},
+                                                              {u"Pictures", 5000},
+                                                              {u"workbook", 10},
+                                                              {u"Current User", 3},
+                                                              {u"\u0005SummaryInformation", 5000},
+                                                              {u"PowerPoint Document", 3}}),
+        "no exception");
+    EXPECT_EQ(
+        copyWriting(
+            {"Current User", "PowerPoint Document", "pictures"},
+            {{u"Data", 0}, {u"pictures", 3}, {u"Current User", 3}, {u"PowerPoint Document", 3}}),
+        "General exception [HRESULT(80030050) - copying element [Pictures]]");
 }
 
 TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {

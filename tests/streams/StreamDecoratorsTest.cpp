@@ -109,22 +109,21 @@ TEST(OutputStreamDecoratorTest, DestructionFlushesTheInnerOnce) {
 TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
     const std::uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     MemoryOutputStream pieces;
+    MemoryOutputStream bytes;
     CRCOutputStream crc(pieces);
+    CRCOutputStream byteByByte(bytes);
     EXPECT_EQ(crc.crc(), 0u);
     crc.write(digits, 4);
     crc.write(nullptr, 0);
     crc.write(digits + 4, 5);
-    EXPECT_EQ(crc.crc(), 0xCBF43926u);
-    EXPECT_EQ(pieces.text(), "123456789");
-    EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
-
-    MemoryOutputStream bytes;
-    CRCOutputStream byteByByte(bytes);
     for (std::uint8_t digit : digits) {
         byteByByte.writeByte(digit);
     }
-    EXPECT_EQ(byteByByte.crc(), 0xCBF43926u);
-    EXPECT_EQ(bytes.text(), "123456789");
+    EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
+    for (const auto& [stream, sink] : {std::pair{&crc, &pieces}, std::pair{&byteByByte, &bytes}}) {
+        EXPECT_EQ(stream->crc(), 0xCBF43926u);
+        EXPECT_EQ(sink->text(), "123456789");
+    }
 }
 
 TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {

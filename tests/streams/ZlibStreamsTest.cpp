@@ -50,11 +50,11 @@ std::string failureOfRead(InputStream& in) {
     return "no exception";
 }
 
-// Reads are served in full until the end, whatever the input pieces; readByte() delivers bytes
-// as unsigned values and moves tell() by one.
+// Reads of a finished stream are served in full until the end, whatever the input pieces;
+// readByte() delivers bytes as unsigned values and moves tell() by one.
 TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
-    const Bytes data = pattern(3 * 8192 + 100);
-    MemoryInputStream compressed(zlibCompress(data));
+    const Bytes data = concat({pattern(3 * 8192 + 100 - 5000), Bytes(5000, 'z')});
+    MemoryInputStream compressed(deflate(data, true));
     ZlibInputStream in(compressed);
     EXPECT_EQ(in.readByte(), data[0]);
     EXPECT_EQ(in.tell(), 1);
@@ -122,12 +122,7 @@ TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
 // data never flushed nor finished is not written at all.
 TEST(ZlibOutputStreamTest, FinishedStreamInflatesWithPlainZlib) {
     const Bytes data = concat({pattern(30000), Bytes(30000, 'z')});
-    const Bytes compressed = deflate(data, true);
-    EXPECT_EQ(zlibUncompress(compressed, data.size()), data);
-    MemoryInputStream back(compressed);
-    ZlibInputStream in(back);
-    EXPECT_EQ(inflateAll(in), data);
-    EXPECT_TRUE(in.atStreamEnd());
+    EXPECT_EQ(zlibUncompress(deflate(data, true), data.size()), data);
 
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
