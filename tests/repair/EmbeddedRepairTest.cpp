@@ -23,8 +23,8 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
                                  {exOleObjStg(flattened), exOleObjStg(undamaged)}));
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
-    const StoredRecord repaired = storedObject(run.output.path(), objectPersistId(1, 0));
-    const StoredRecord rewritten = storedObject(run.output.path(), objectPersistId(1, 1));
+    const StoredRecord repaired = storedObject(run.repaired(), objectPersistId(1, 0));
+    const StoredRecord rewritten = storedObject(run.repaired(), objectPersistId(1, 1));
     for (const StoredRecord* stored : {&repaired, &rewritten}) {
         EXPECT_EQ(stored->header.verInstance, 0x0010);
         EXPECT_EQ(stored->header.length, stored->body.size());
@@ -33,8 +33,8 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
     EXPECT_EQ(flattenedShapes(flattened), 1);
     EXPECT_EQ(streamOf(embeddedFile(rewritten), "PowerPoint Document"),
               buildDeck({{{pictureShape(1025)}}, {}}).documentStream());
-    EXPECT_EQ(readStream(run.output.path(), "Current User").size(),
-              readStream(run.input.path(), "Current User").size());
+    EXPECT_EQ(streamOf(run.repaired(), "Current User").size(),
+              readStream(run.input, "Current User").size());
 }
 
 // Objects that are not examined, or cannot be, keep their stored bytes exactly.
@@ -52,7 +52,7 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(storedObject(run.output.path(), objectPersistId(1, i)).whole(), records[i])
+        EXPECT_EQ(storedObject(run.repaired(), objectPersistId(1, i)).whole(), records[i])
             << "object " << i;
     }
 }
@@ -70,11 +70,11 @@ TEST(EmbeddedRepairTest, LargeObjectsAreToldApartWhereverTheirDirectoryLies) {
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 3);
     for (std::size_t i = 0; i < 2; ++i) {
-        const StoredRecord stored = storedObject(run.output.path(), objectPersistId(1, i));
+        const StoredRecord stored = storedObject(run.repaired(), objectPersistId(1, i));
         EXPECT_EQ(exOleObjStg(embeddedFile(stored)), records[i]) << "object " << i;
     }
     for (std::size_t i = 2; i < 4; ++i) {
-        const Bytes repaired = embeddedFile(storedObject(run.output.path(), objectPersistId(1, i)));
+        const Bytes repaired = embeddedFile(storedObject(run.repaired(), objectPersistId(1, i)));
         EXPECT_EQ(flattenedShapes(repaired), 0) << "object " << i;
         EXPECT_EQ(streamOf(repaired, "Pictures").size(), 300000u) << "object " << i;
     }
@@ -97,8 +97,8 @@ TEST(EmbeddedRepairTest, OnlyTheFirstListsEmbeddedObjectsAreRepairedOnce) {
         PassRun run(b.compoundFile());
         ASSERT_EQ(run.outcome, 0) << run.message;
         EXPECT_EQ(run.fixFile.fixedCount(), 1);
-        EXPECT_EQ(flattenedShapes(embeddedFile(storedObject(run.output.path(), 3))), 0);
-        EXPECT_EQ(embeddedFile(storedObject(run.output.path(), 4)), inner);
+        EXPECT_EQ(flattenedShapes(embeddedFile(storedObject(run.repaired(), 3))), 0);
+        EXPECT_EQ(embeddedFile(storedObject(run.repaired(), 4)), inner);
     }
 }
 

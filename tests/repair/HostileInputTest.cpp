@@ -34,7 +34,7 @@ TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
         PassRun run(outer, length);
         ASSERT_EQ(run.outcome, 0) << run.message;
         EXPECT_EQ(run.fixFile.fixedCount(), 1);
-        EXPECT_EQ(storedObject(run.output.path(), kStorageId).whole(), bomb);
+        EXPECT_EQ(storedObject(run.repaired(), kStorageId).whole(), bomb);
     }
 }
 
@@ -70,7 +70,7 @@ TEST(HostileInputTest, AllowanceIsSharedByAllNestingLevels) {
     PassRun run(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(middle)}));
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 2);
-    const Bytes repairedMiddle = embeddedFile(storedObject(run.output.path(), kStorageId));
+    const Bytes repairedMiddle = embeddedFile(storedObject(run.repaired(), kStorageId));
     EXPECT_EQ(flattenedShapes(repairedMiddle), 0);
     EXPECT_EQ(storedObject(repairedMiddle, kStorageId).whole(), innermost);
 }
@@ -88,7 +88,7 @@ TEST(HostileInputTest, NestingBeyondTheDepthLimitIsLeftAsStored) {
     EXPECT_EQ(run.fixFile.fixedCount(), EmbeddedPPT::kMaxDepth + 1);
 
     // Walk down the repaired chain to the deepest presentation that was examined.
-    Bytes current = readFile(run.output.path());
+    Bytes current = run.repaired();
     for (int depth = 0; depth < EmbeddedPPT::kMaxDepth; ++depth) {
         EXPECT_EQ(flattenedShapes(current), 0) << "depth " << depth;
         current = embeddedFile(storedObject(current, kStorageId));

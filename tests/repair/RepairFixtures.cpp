@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ScopedTmpdir.h"
-#include "ScratchFolder.h"
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -34,14 +31,31 @@ void expectCheckAgrees(const std::filesystem::path& input, int outcome, int coun
     EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }
 
-PassRun::PassRun(const Bytes& file, std::uint64_t length) {
-    writeFile(input.path(), file);
+PassRun::PassRun(const Bytes& file, std::uint64_t length, bool check) {
+    writeFile(input, file);
     if (length > file.size()) {
-        std::filesystem::resize_file(input.path(), length);
+        std::filesystem::resize_file(input, length);
     }
+    int outputRequests = 0;
     outcome = RunRepairPass(
-        input.path(), fixFile, [this]() -> TempFile& { return output; }, message);
-    expectCheckAgrees(input.path(), outcome, fixFile.fixedCount(), message);
+        input, fixFile,
+        [&]() -> TempFile& {
+            ++outputRequests;
+            output = std::make_unique<TempFile>();
+            return *output;
+        },
+        message);
+    EXPECT_EQ(outputRequests, outcome == 0 ? 1 : 0) << message;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+        EXPECT_TRUE(entry.path() == input || (output && entry.path() == output->path()))
+            << entry.path() << " left behind; " << message;
+    }
+    if (length <= file.size()) {
+        EXPECT_EQ(readFile(input), file) << message;
+    }
+    if (check) {
+        expectCheckAgrees(input, outcome, fixFile.fixedCount(), message);
+    }
 }
 
 Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
@@ -51,20 +65,22 @@ Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
 
 namespace {
 
-// The two presentation streams of a file, loaded.
+// A presentation file in a temporary file, its two streams loaded.
 struct LoadedPresentation {
-    explicit LoadedPresentation(const std::filesystem::path& file)
-        : storage(opened(file)), user(*storage), document(*storage) {
+    explicit LoadedPresentation(const Bytes& bytes)
+        : storage(opened(file, bytes)), user(*storage), document(*storage) {
         if (!document.load(user.offsetToCurrentEdit())) {
             throw std::runtime_error("not a plain presentation");
         }
     }
-    static std::unique_ptr<OLEStorage> opened(const std::filesystem::path& file) {
+    static std::unique_ptr<OLEStorage> opened(const TempFile& file, const Bytes& bytes) {
+        writeFile(file.path(), bytes);
         auto storage = std::make_unique<OLEStorage>();
-        storage->open(file);
+        storage->open(file.path());
         return storage;
     }
 
+    TempFile file;
     std::unique_ptr<OLEStorage> storage;
     CurrentUser user;
     Document document;
@@ -72,22 +88,16 @@ struct LoadedPresentation {
 
 }  // namespace
 
-StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId) {
+StoredRecord storedObject(const Bytes& file, std::uint32_t persistId) {
     LoadedPresentation loaded(file);
     const PersistEntry* entry = loaded.document.persistDirectory().find(persistId);
     if (entry == nullptr) {
         throw std::runtime_error("no such object");
     }
     const Record& record = loaded.document.records()[static_cast<std::size_t>(entry->recordIndex)];
-    const Bytes stream = readStream(file, "PowerPoint Document");
+    const Bytes stream = readStream(loaded.file.path(), "PowerPoint Document");
     const auto begin = stream.begin() + static_cast<std::ptrdiff_t>(record.bodyOffset());
     return {record.header(), Bytes(begin, begin + record.length())};
-}
-
-StoredRecord storedObject(const Bytes& file, std::uint32_t persistId) {
-    TempFile path;
-    writeFile(path.path(), file);
-    return storedObject(path.path(), persistId);
 }
 
 Bytes StoredRecord::whole() const {
@@ -105,17 +115,11 @@ Bytes embeddedFile(const StoredRecord& storage) {
                           LittleEndian::readU32(storage.body.data()));
 }
 
-int flattenedShapes(const std::filesystem::path& file) {
+int flattenedShapes(const Bytes& file) {
     LoadedPresentation loaded(file);
     CountingProgress progress;
     loaded.document.fixOleShapes(progress);
     return progress.steps;
-}
-
-int flattenedShapes(const Bytes& file) {
-    TempFile path;
-    writeFile(path.path(), file);
-    return flattenedShapes(path.path());
 }
 
 Bytes streamOf(const Bytes& file, const std::string& name) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ScopedTmpdir.h"
+#include "ScratchFolder.h"
 #include "pptformat/RecordHeader.h"
 #include "repair/FixFile.h"
 #include "streams/TempFile.h"
@@ -18,13 +21,18 @@ namespace fixtures {
 void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
                        const std::string& message);
 
-// One repair pass over the given file bytes, between two temporary files; the check pass over
-// the same bytes must agree with it. With `length` above the bytes' size, the input goes on with
-// a hole up to that length.
+// One repair pass over the given file bytes, in a temporary folder of its own; with `length`
+// above the bytes' size, the input goes on with a hole up to that length. The pass must ask for
+// its output once when it repairs and never otherwise, leave no other file behind and the input
+// as it was; unless `check` is false, the check pass over the same input must agree with it.
 struct PassRun {
-    explicit PassRun(const Bytes& file, std::uint64_t length = 0);
-    TempFile input;
-    TempFile output;
+    explicit PassRun(const Bytes& file, std::uint64_t length = 0, bool check = true);
+    Bytes repaired() const { return readFile(output->path()); }
+
+    ScratchFolder temp;
+    ScopedTmpdir tmpdir{temp.path().string()};
+    std::filesystem::path input = temp / "input.ppt";
+    std::unique_ptr<TempFile> output;
     FixFile fixFile;
     std::string message;
     int outcome;
@@ -43,15 +51,13 @@ struct StoredRecord {
     Bytes whole() const;  // the header's bytes followed by the body
 };
 
-// The top record of object `persistId` in the presentation file (given by path or as bytes).
-StoredRecord storedObject(const std::filesystem::path& file, std::uint32_t persistId);
+// The top record of object `persistId` in the presentation file.
 StoredRecord storedObject(const Bytes& file, std::uint32_t persistId);
 
 // The compound file held by an ExOleObjStg record (inflated when its instance is 1).
 Bytes embeddedFile(const StoredRecord& storage);
 
-// How many flattened OLE shapes the presentation (given by path or as bytes) still has.
-int flattenedShapes(const std::filesystem::path& file);
+// How many flattened OLE shapes the presentation still has.
 int flattenedShapes(const Bytes& file);
 
 // The whole content of a root stream of the compound file given as bytes.

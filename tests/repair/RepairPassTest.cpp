@@ -3,15 +3,10 @@
 #include <tuple>
 
 #include "FileSizeCap.h"
-#include "ScopedTmpdir.h"
-#include "ScratchFolder.h"
 #include "repair/RepairFixtures.h"
-#include "repair/RepairPass.h"
-#include "streams/TempFile.h"
 #include "support/Records.h"
 
 using namespace fixtures;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,50 +14,9 @@ const char* const kNotPowerPoint =
     "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT files.";
 const char* const kEncrypted = "This tool cannot repair encrypted or password-protected files.";
 
-// Runs the pass over the given file bytes, with a private temporary folder so that every
-// temporary file the pass leaves behind would show.
-class RepairPassTest : public ::testing::Test {
-protected:
-    int run(const Bytes& file) {
-        writeFile(input_, file);
-        output_.reset();
-        outputRequests = 0;
-        FixFile fixFile;
-        const int outcome = RunRepairPass(
-            input_, fixFile,
-            [this]() -> TempFile& {
-                ++outputRequests;
-                output_ = std::make_unique<TempFile>();
-                return *output_;
-            },
-            message);
-        return outcome;
-    }
-
-    // Files in the temporary folder other than the input and the output.
-    std::vector<std::string> leftovers() const {
-        std::vector<std::string> names;
-        for (const fs::directory_entry& e : fs::directory_iterator(temp_.path())) {
-            if (e.path() != input_ && (!output_ || e.path() != output_->path())) {
-                names.push_back(e.path().filename().string());
-            }
-        }
-        return names;
-    }
-
-    ScratchFolder temp_;
-    ScopedTmpdir tmpdir_{temp_.path().string()};
-    const fs::path input_ = temp_ / "input.ppt";
-    std::unique_ptr<TempFile> output_;
-    std::string message;
-    int outputRequests = 0;
-};
-
-// The output is asked for once, after the count, for a file that needs repair, also when its
-// only flattened shape lies three presentations deep; never for one with nothing to repair or
-// one the pass refuses, each with its message. No file is changed, and no temporary file other
-// than the output stays behind.
-TEST_F(RepairPassTest, OutputIsAskedForOnlyWhenNeeded) {
+// The outcome and message of a file that needs repair (also when its only flattened shape lies
+// three presentations deep), of one with nothing to repair and of each kind the pass refuses.
+TEST(RepairPassTest, OutcomeAndMessageOfEachKindOfFile) {
     const Bytes third = presentationFile({{oleShape(1025, 1, true), pictureShape(1026)}});
     const Bytes second = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(third)});
     const Bytes first = presentationFile({{pictureShape(1025)}}, {exOleObjStg(second)});
@@ -100,37 +54,27 @@ TEST_F(RepairPassTest, OutputIsAskedForOnlyWhenNeeded) {
          2, "I/O exception [Record length overrun]"},
     };
     for (const auto& [file, outcome, expected] : cases) {
-        EXPECT_EQ(run(file), outcome) << expected;
-        EXPECT_EQ(message, expected);
-        EXPECT_EQ(outputRequests, outcome == 0 ? 1 : 0) << expected;
-        EXPECT_EQ(readFile(input_), file) << expected;
-        EXPECT_TRUE(leftovers().empty()) << expected;
+        const PassRun run(file);
+        EXPECT_EQ(run.outcome, outcome) << expected;
+        EXPECT_EQ(run.message, expected);
     }
 }
 
-// An embedded presentation with a flattened shape whose compound file unpacks to far more than
-// the outer file takes on disk.
-Bytes outerWithLargeEmbeddedPresentation() {
+// When the machine cannot unpack an embedded presentation (one with a flattened shape whose
+// compound file unpacks to far more than the outer file takes on disk), the pass fails: skipping
+// the object as if its data were damaged would report a repair that left it flattened.
+TEST(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
     PresentationBuilder inner = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     inner.addStream("Pictures", zeros(1 << 20));
-    return presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
-}
-
-// When the machine cannot unpack an embedded presentation, the pass fails: skipping the object
-// as if its data were damaged would report a repair that left it flattened.
-TEST_F(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
-    const Bytes file = outerWithLargeEmbeddedPresentation();
-    int outcome = 0;
-    {
-        const FileSizeCap cap(file.size() * 4);
-        if (!cap.active()) {
-            GTEST_SKIP() << "no file size cap on this system";
-        }
-        outcome = run(file);
+    const Bytes file =
+        presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
+    const FileSizeCap cap(file.size() * 4);
+    if (!cap.active()) {
+        GTEST_SKIP() << "no file size cap on this system";
     }
-    EXPECT_EQ(outcome, 2);
-    EXPECT_EQ(message, "I/O exception [errno(27) - File too large]");
-    EXPECT_TRUE(leftovers().empty());
+    const PassRun run(file, 0, false);
+    EXPECT_EQ(run.outcome, 2);
+    EXPECT_EQ(run.message, "I/O exception [errno(27) - File too large]");
 }
 
 }  // namespace
