@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "repair/RepairFixtures.h"
-#include "repair/RepairPass.h"
-#include "streams/TempFile.h"
 #include "support/Corpus.h"
 #include "support/PresentationBuilder.h"
 
@@ -40,38 +38,25 @@ const Expected kExpected[] = {
      "I/O exception [Loop detected in Persistent Directory]"},
 };
 
-// One repair pass over `input`, into a temporary file of its own.
-int repairPass(const fs::path& input, FixFile& fixFile, std::string& message) {
-    TempFile output;
-    return RunRepairPass(
-        input, fixFile, [&output]() -> TempFile& { return output; }, message);
-}
-
 TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
     if (corpusFolder().empty()) {
         GTEST_SKIP() << "corpus not available (PATCH_CORPUS)";
     }
     for (const Expected& expected : kExpected) {
         SCOPED_TRACE(expected.file);
-        const fs::path input = corpusFolder() / expected.file;
-        const Bytes before = readFile(input);
-        FixFile fixFile;
-        std::string message;
-        EXPECT_EQ(repairPass(input, fixFile, message), expected.outcome);
-        EXPECT_EQ(fixFile.fixedCount(), expected.count);
-        EXPECT_EQ(message, expected.message);
-        expectCheckAgrees(input, expected.outcome, expected.count, expected.message);
-        EXPECT_EQ(readFile(input), before);
+        const PassRun run(readFile(corpusFolder() / expected.file));
+        EXPECT_EQ(run.outcome, expected.outcome);
+        EXPECT_EQ(run.fixFile.fixedCount(), expected.count);
+        EXPECT_EQ(run.message, expected.message);
     }
     // Files made by a fuzzer end in a clear error.
     for (const fs::directory_entry& entry : fs::directory_iterator(corpusFolder())) {
         if (entry.path().filename().string().rfind("clusterfuzz-", 0) == 0) {
             SCOPED_TRACE(entry.path().filename().string());
-            FixFile fixFile;
-            std::string message;
-            EXPECT_EQ(repairPass(entry.path(), fixFile, message), 2);
-            EXPECT_FALSE(message.empty());
-            EXPECT_NE(message, "An unexpected error occurred.");
+            const PassRun run(readFile(entry.path()));
+            EXPECT_EQ(run.outcome, 2);
+            EXPECT_FALSE(run.message.empty());
+            EXPECT_NE(run.message, "An unexpected error occurred.");
         }
     }
 }

@@ -13,6 +13,11 @@
 
 namespace fixtures {
 
+namespace {
+
+// Runs the check pass over `input`, with a temporary folder that does not exist (so that any
+// temporary file fails the pass), and expects what the repair pass gave (`outcome`, `count`,
+// `message`): the same outcome and count, the same message for nothing found and for an error.
 void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
                        const std::string& message) {
     if (message.rfind("Verification", 0) == 0) {
@@ -30,6 +35,29 @@ void expectCheckAgrees(const std::filesystem::path& input, int outcome, int coun
     }
     EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }
+
+// A presentation file in a temporary file, its two streams loaded.
+struct LoadedPresentation {
+    explicit LoadedPresentation(const Bytes& bytes)
+        : storage(opened(file, bytes)), user(*storage), document(*storage) {
+        if (!document.load(user.offsetToCurrentEdit())) {
+            throw std::runtime_error("not a plain presentation");
+        }
+    }
+    static std::unique_ptr<OLEStorage> opened(const TempFile& file, const Bytes& bytes) {
+        writeFile(file.path(), bytes);
+        auto storage = std::make_unique<OLEStorage>();
+        storage->open(file.path());
+        return storage;
+    }
+
+    TempFile file;
+    std::unique_ptr<OLEStorage> storage;
+    CurrentUser user;
+    Document document;
+};
+
+}  // namespace
 
 PassRun::PassRun(const Bytes& file, std::uint64_t length, bool check) {
     writeFile(input, file);
@@ -62,31 +90,6 @@ Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
                        const std::vector<Bytes>& storageRecords) {
     return buildDeck({slides, storageRecords}).compoundFile();
 }
-
-namespace {
-
-// A presentation file in a temporary file, its two streams loaded.
-struct LoadedPresentation {
-    explicit LoadedPresentation(const Bytes& bytes)
-        : storage(opened(file, bytes)), user(*storage), document(*storage) {
-        if (!document.load(user.offsetToCurrentEdit())) {
-            throw std::runtime_error("not a plain presentation");
-        }
-    }
-    static std::unique_ptr<OLEStorage> opened(const TempFile& file, const Bytes& bytes) {
-        writeFile(file.path(), bytes);
-        auto storage = std::make_unique<OLEStorage>();
-        storage->open(file.path());
-        return storage;
-    }
-
-    TempFile file;
-    std::unique_ptr<OLEStorage> storage;
-    CurrentUser user;
-    Document document;
-};
-
-}  // namespace
 
 StoredRecord storedObject(const Bytes& file, std::uint32_t persistId) {
     LoadedPresentation loaded(file);

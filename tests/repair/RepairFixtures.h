@@ -15,12 +15,6 @@
 
 namespace fixtures {
 
-// Runs the check pass over `input`, with a temporary folder that does not exist (so that any
-// temporary file fails the pass), and expects what the repair pass gave (`outcome`, `count`,
-// `message`): the same outcome and count, the same message for nothing found and for an error.
-void expectCheckAgrees(const std::filesystem::path& input, int outcome, int count,
-                       const std::string& message);
-
 // One repair pass over the given file bytes, in a temporary folder of its own; with `length`
 // above the bytes' size, the input goes on with a hole up to that length. The pass must ask for
 // its output once when it repairs and never otherwise, leave no other file behind and the input
