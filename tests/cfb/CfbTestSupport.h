@@ -60,11 +60,7 @@ inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reade
 
 inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reader,
                                             const std::u16string& name) {
-    const auto id = reader.find(cfb::CompoundFileReader::kRoot, name);
-    if (!id) {
-        throw std::runtime_error("no such stream");
-    }
-    return readStream(reader, *id);
+    return readStream(reader, reader.find(cfb::CompoundFileReader::kRoot, name).value());
 }
 
 // Copies every element of `source` and its root's attributes into a new file at `path`.
@@ -82,13 +78,12 @@ inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {
     if (std::all_of(clsid.begin(), clsid.end(), [](std::uint8_t b) { return b == 0; })) {
         return "";
     }
-    char text[40];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-", clsid[3],
-                  clsid[2], clsid[1], clsid[0], clsid[5], clsid[4], clsid[7], clsid[6], clsid[8],
-                  clsid[9]);
-    std::string out = text;
-    for (int i = 10; i < 16; ++i) {
-        std::snprintf(text, sizeof text, "%02X", clsid[i]);
+    std::string out;
+    for (int i : {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15}) {
+        char text[4] = "-";
+        if (i >= 0) {
+            std::snprintf(text, sizeof text, "%02X", clsid[static_cast<std::size_t>(i)]);
+        }
         out += text;
     }
     return out;
