@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "ScratchFolder.h"
+#include "repair/EmbeddedPPT.h"
 #include "repair/RepairFixtures.h"
-#include "repair/RepairPass.h"
+#include "repair/UnpackBudget.h"
 #include "support/FrontLoaded.h"
 #include "support/Records.h"
 
@@ -100,6 +102,93 @@ TEST(EmbeddedRepairTest, OnlyTheFirstListsEmbeddedObjectsAreRepairedOnce) {
         EXPECT_EQ(flattenedShapes(embeddedFile(storedObject(run.repaired(), 3))), 0);
         EXPECT_EQ(embeddedFile(storedObject(run.repaired(), 4)), inner);
     }
+}
+
+// Inputs forged to exhaust the disk or the nesting: what embedded objects unpack to is bounded
+// per repair pass, and so is the depth of the presentations examined.
+constexpr std::uint32_t kStorageId = 3;  // a deck of one slide: document, slide, object
+
+// A flattened presentation with a "Pictures" stream of `padding` zero bytes, which compresses
+// a thousandfold, and the given embedded objects.
+Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageRecords = {}) {
+    PresentationBuilder b = buildDeck({{{oleShape(1025, 1, true)}}, storageRecords});
+    b.addStream("Pictures", zeros(padding));
+    return b.compoundFile();
+}
+
+// A small file whose embedded presentation unpacks to more than the allowance: the object is
+// passed over like a damaged one and keeps its stored bytes; the rest is repaired. A hole that
+// makes the file look a thousand times larger gives no larger allowance.
+TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
+    const Bytes bomb = exOleObjStg(paddedPresentation(UnpackBudget::kFloorBytes));
+    const Bytes outer = presentationFile({{oleShape(1025, 1, true)}}, {bomb});
+    ASSERT_LT(outer.size() * UnpackBudget::kRatio, UnpackBudget::kFloorBytes);
+    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{1} << 30}) {
+        PassRun run(outer, length);
+        ASSERT_EQ(run.outcome, 0) << run.message;
+        EXPECT_EQ(run.fixFile.fixedCount(), 1);
+        EXPECT_EQ(storedObject(run.repaired(), kStorageId).whole(), bomb);
+    }
+}
+
+// Sector numbers have 32 bits: a file longer than they reach can't be a presentation, however
+// small the presentation at its start.
+TEST(HostileInputTest, FileLongerThanACompoundFileCanBeIsRefused) {
+    const Bytes file = presentationFile({{oleShape(1025, 1, true)}});
+    const std::uint64_t longest = 512 + (std::uint64_t{0xFFFFFFFB} << 9);
+    {
+        ScratchFolder scratch;
+        std::error_code error;
+        WriteFileBytes(scratch / "probe", "");
+        std::filesystem::resize_file(scratch / "probe", longest + 1, error);
+        if (error) {
+            GTEST_SKIP() << "no sparse file of " << longest + 1
+                         << " bytes here: " << error.message();
+        }
+    }
+    EXPECT_EQ(PassRun(file, longest).outcome, 0);
+    const PassRun tooLong(file, longest + 1);
+    EXPECT_EQ(tooLong.outcome, 2);
+    EXPECT_EQ(tooLong.message,
+              "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair "
+              "PPT files.");
+}
+
+// Each level fits on its own, so the middle one is repaired, but the allowance is shared by all
+// levels: the innermost one, which no longer fits, keeps its stored bytes inside the middle one.
+TEST(HostileInputTest, AllowanceIsSharedByAllNestingLevels) {
+    const std::size_t padding = UnpackBudget::kFloorBytes * 5 / 8;
+    const Bytes innermost = exOleObjStg(paddedPresentation(padding));
+    const Bytes middle = paddedPresentation(padding, {innermost});
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(middle)}));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 2);
+    const Bytes repairedMiddle = embeddedFile(storedObject(run.repaired(), kStorageId));
+    EXPECT_EQ(flattenedShapes(repairedMiddle), 0);
+    EXPECT_EQ(storedObject(repairedMiddle, kStorageId).whole(), innermost);
+}
+
+// A chain of presentations, each embedding the next, deeper than the depth limit: the levels
+// within it are repaired, the first one beyond it keeps its stored bytes.
+TEST(HostileInputTest, NestingBeyondTheDepthLimitIsLeftAsStored) {
+    const int levels = EmbeddedPPT::kMaxDepth + 3;
+    std::vector<Bytes> files{presentationFile({{oleShape(1025, 1, true)}})};
+    for (int level = 1; level < levels; ++level) {
+        files.push_back(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(files.back())}));
+    }
+    PassRun run(files.back());
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), EmbeddedPPT::kMaxDepth + 1);
+
+    // Walk down the repaired chain to the deepest presentation that was examined.
+    Bytes current = run.repaired();
+    for (int depth = 0; depth < EmbeddedPPT::kMaxDepth; ++depth) {
+        EXPECT_EQ(flattenedShapes(current), 0) << "depth " << depth;
+        current = embeddedFile(storedObject(current, kStorageId));
+    }
+    EXPECT_EQ(flattenedShapes(current), 0);
+    const std::size_t beyond = static_cast<std::size_t>(levels - EmbeddedPPT::kMaxDepth - 2);
+    EXPECT_EQ(storedObject(current, kStorageId).whole(), exOleObjStg(files[beyond]));
 }
 
 }  // namespace
