@@ -2,7 +2,6 @@
 
 #include "CfbTestSupport.h"
 #include "ScratchFolder.h"
-#include "cfb/RecordingWriter.h"
 #include "support/Corpus.h"
 #include "support/RunProgram.h"
 

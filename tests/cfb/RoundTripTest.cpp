@@ -7,7 +7,6 @@
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/Error.h"
-#include "cfb/RecordingWriter.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
