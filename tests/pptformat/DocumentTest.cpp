@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <numeric>
 #include <stdexcept>
 #include <tuple>
 
@@ -210,11 +211,9 @@ TEST(DocumentShapeFixTest, OnlyFlattenedOleShapesAreRepaired) {
     EXPECT_TRUE(contains(saved, atom(0xF00A, concat({u32(1028), u32(0)}), 75, 2)));  // 0x10 cleared
     // Only the two repaired shape bodies differ.
     ASSERT_EQ(saved.size(), original.size());
-    int differing = 0;
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        differing += saved[i] != original[i];
-    }
-    EXPECT_EQ(differing, 2);
+    EXPECT_EQ(std::inner_product(saved.begin(), saved.end(), original.begin(), 0, std::plus<>(),
+                                 std::not_equal_to<>()),
+              2);
 }
 
 // Reads a Current User stream, sets a new offset and writes it back; returns the written bytes.
@@ -299,10 +298,8 @@ TEST(PersistDirectoryTest, FirstOffsetOfAnIdWinsAndIdsOutsideTheNumberingAreIgno
 }
 
 TEST(PersistDirectoryTest, LongRunsAreSplitAt4095Ids) {
-    std::vector<std::uint32_t> ids;
-    for (std::uint32_t id = 1; id <= 5000; ++id) {
-        ids.push_back(id);
-    }
+    std::vector<std::uint32_t> ids(5000);
+    std::iota(ids.begin(), ids.end(), 1);
     PersistDirectory directory = directoryOf(ids);
     ASSERT_EQ(directory.countRuns(), 2);
     MemoryOutputStream out;

@@ -7,6 +7,7 @@
 #include "pptformat/PropertyRecord.h"
 #include "pptformat/Record.h"
 #include "streams/FileOutputStream.h"
+#include "streams/LittleEndian.h"
 #include "streams/OLEStreamInputStream.h"
 #include "support/MemoryInputStream.h"
 #include "support/MemoryOutputStream.h"
@@ -209,12 +210,10 @@ std::vector<Bytes> withTable(const Bytes& table, const Bytes& after = atom(0xF01
     return {shapeRecord(1025, 0xA10), table, after};
 }
 
-// A property table whose stated length is `delta` bytes off its real content.
-Bytes tableWithLength(const std::vector<Property>& properties, int delta) {
+// A property table that states one byte less than its entries take.
+Bytes shortTable(const std::vector<Property>& properties) {
     Bytes table = propertyTable(properties);
-    const auto length = static_cast<std::uint32_t>(static_cast<int>(table.size()) - 8 + delta);
-    const Bytes h = header(0xF00B, length, static_cast<std::uint16_t>(properties.size()), 3);
-    std::copy(h.begin(), h.end(), table.begin());
+    LittleEndian::writeU32(table.data() + 4, static_cast<std::uint32_t>(table.size() - 9));
     return table;
 }
 
@@ -243,13 +242,11 @@ TEST(PropertyRecordTest, EntriesAndShapeBytes) {
 }
 
 TEST(PropertyRecordTest, OverrunFailsTheLoadOnlyAfterAPib) {
-    // One byte short of the second entry: the entries overrun the table.
-    ParsedTable withPib(
-        {shapeRecord(1025, 0xA10), tableWithLength({{kPib, 1}, {0x007F, 0}}, -1), zeros(8)});
+    ParsedTable withPib({shapeRecord(1025, 0xA10), shortTable({{kPib, 1}, {0x007F, 0}}), zeros(8)});
     EXPECT_EQ(messageOf([&] { withPib.parse(); }),
               "Property record size exception [Container length overrun]");
     ParsedTable withoutPib(
-        {shapeRecord(1025, 0xA10), tableWithLength({{0x007F, 0}, {kPib, 1}}, -1), zeros(8)});
+        {shapeRecord(1025, 0xA10), shortTable({{0x007F, 0}, {kPib, 1}}), zeros(8)});
     EXPECT_THROW(withoutPib.parse(), std::runtime_error);
 }
 
