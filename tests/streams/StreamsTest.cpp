@@ -137,16 +137,11 @@ TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
 
 TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
     const Bytes data = pattern(20000);
-    MemoryInputStream byDefault(data);
-    MemoryInputStream large(data);
+    MemoryInputStream in(data);
     MemoryOutputStream out;
-    MemoryOutputStream largeOut;
-    EXPECT_EQ(copyStream(byDefault, out), data.size());
-    EXPECT_EQ(copyStream(large, largeOut, 1 << 20), data.size());
+    EXPECT_EQ(copyStream(in, out, 8192), data.size());
     EXPECT_EQ(out.data, data);
-    EXPECT_EQ(largeOut.data, data);
-    EXPECT_EQ(byDefault.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
-    EXPECT_EQ(large.requests, (std::vector<std::size_t>{1 << 20}));
+    EXPECT_EQ(in.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
 }
 
 const auto* bytesOf(const char* s) {
