@@ -59,21 +59,9 @@ TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
     EXPECT_EQ(both.data, concat({header(0xF00A, 8, 0, 2), memory}));
 }
 
-TEST(RecordTest, BodyOfAnotherSizeThanTheLengthIsRefused) {
-    OLEStream unopened;
-    Record inMemory({0x0002, 0xF00A, 12}, 0);
-    const Bytes memory = zeros(8);
-    inMemory.setMemoryBody(memory.data(), memory.size());
-    Record inTempFile({0x0000, 0x1011, 7}, 0);
-    fillFile(inTempFile.tempFile(), text("six..."));
-    for (const Record* record : {&inMemory, &inTempFile}) {
-        MemoryOutputStream out;
-        EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
-                  "I/O exception [Record body size mismatch]");
-    }
-}
-
-TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
+// A body in the temporary file gets its size in front for instance 1 only; a body must fill the
+// record's length, and the length must fit 32 bits.
+TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) {
     OLEStream unopened;
     const Bytes body = text("packed");
     for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
@@ -87,6 +75,16 @@ TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
         const Bytes expected = prefixed ? concat({header(0x1011, 10, 1), u32(0x01020304), body})
                                         : concat({header(0x1011, 6, verInstance >> 4), body});
         EXPECT_EQ(out.data, expected) << verInstance;
+    }
+    // A body of another size than the length is refused, in memory or in the temporary file.
+    Record inMemory({0x0002, 0xF00A, 12}, 0);
+    inMemory.setMemoryBody(body.data(), body.size());
+    Record inTempFile({0x0000, 0x1011, 7}, 0);
+    fillFile(inTempFile.tempFile(), body);
+    for (const Record* record : {&inMemory, &inTempFile}) {
+        MemoryOutputStream out;
+        EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
+                  "I/O exception [Record body size mismatch]");
     }
     Record record({0, 0x1011, 0}, 0);
     EXPECT_EQ(messageOf([&] { record.setLength(std::uint64_t{1} << 32); }),

@@ -11,6 +11,7 @@
 #include "errors/IOException.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "platform/Env.h"
+#include "streams/LittleEndian.h"
 #include "streams/OLEStorage.h"
 #include "streams/OLEStream.h"
 #include "streams/OLEStreamInputStream.h"
@@ -36,11 +37,9 @@ TEST_F(OLEStorageTest, OpenReportsWhatKindOfFileItFound) {
     std::ofstream(folder_ / "text.txt") << std::string(2000, 'x');
     std::ofstream(folder_ / "empty");
     std::ofstream(folder_ / "short") << std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    writeCompoundFile(input_, {{"S", pattern(5000)}});
-    std::fstream damaged(input_, std::ios::in | std::ios::out | std::ios::binary);
-    damaged.seekp(48);  // first directory sector: far outside the file
-    damaged.write("\x00\x00\x01\x00", 4);
-    damaged.close();
+    fixtures::Bytes damaged = fixtures::compoundFileBytes({{"S", pattern(5000)}});
+    LittleEndian::writeU32(&damaged[48], 0x10000);  // first directory sector: outside the file
+    fixtures::writeFile(input_, damaged);
     OLEStorage storage;
     for (const char* name : {"text.txt", "empty", "short"}) {
         EXPECT_THROW(storage.open(folder_ / name), OLEStorageNotStorageException) << name;
@@ -67,7 +66,7 @@ int outcomeOf(const std::function<void()>& action) {
                                                                     : kOtherFailure;
 }
 
-TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFiles) {
+TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFilesAndWritesAfterTheCommit) {
     writeCompoundFile(input_, {{"S", pattern(10)}});
     {
         OLEStorage held;
@@ -85,11 +84,17 @@ TEST_F(OLEStorageTest, SharingConflictsBetweenOpenFiles) {
     EXPECT_EQ(outcomeOf([&] { OLEStorage().create(input_); }), kDone);
     OLEStorage held;
     held.create(output_);
-    // An output we hold refuses readers and a second writer until it is committed.
+    OLEStream written;
+    ASSERT_TRUE(written.create(held, "S"));
+    // An output we hold refuses readers and a second writer until it is committed, and takes no
+    // writes after that.
     EXPECT_EQ(outcomeOf([&] { OLEStorage().open(output_); }), kSharingConflict);
     EXPECT_EQ(outcomeOf([&] { OLEStorage().create(output_); }), kSharingConflict);
     held.commit();
     EXPECT_EQ(outcomeOf([&] { OLEStorage().open(output_); }), kDone);
+    EXPECT_EQ(messageOf([&] { written.write(pattern(1, 1).data(), 1); }),
+              "I/O exception [HRESULT(80030001) - writing stream]");
+    EXPECT_FALSE(OLEStream().create(held, "T"));
 }
 
 // Streams of the list are left out unless spelt otherwise; a case variant of one that was written
@@ -197,17 +202,6 @@ TEST_F(OLEStorageTest, StreamReadsFollowTheReadRules) {
               "I/O exception [HRESULT(80030006) - getting seek pointer]");
     EXPECT_EQ(messageOf([&] { unopened.write(buffer, 1); }),
               "I/O exception [HRESULT(80030006) - writing stream]");
-}
-
-TEST_F(OLEStorageTest, WritingAfterTheCommitThrows) {
-    OLEStorage storage;
-    storage.create(output_);
-    OLEStream stream;
-    ASSERT_TRUE(stream.create(storage, "S"));
-    storage.commit();
-    EXPECT_EQ(messageOf([&] { stream.write(pattern(1, 1).data(), 1); }),
-              "I/O exception [HRESULT(80030001) - writing stream]");
-    EXPECT_FALSE(OLEStream().create(storage, "T"));
 }
 
 // A full disk, played by a file size cap. A write fails when there is no room, and so does the
