@@ -110,11 +110,7 @@ Presence probe(const Bytes& file, std::size_t prefix, const std::u16string& name
 }
 
 Bytes workbook() {
-    Bytes sheet(20000);
-    for (std::size_t i = 0; i < sheet.size(); ++i) {
-        sheet[i] = static_cast<std::uint8_t>(i * 31);
-    }
-    return compoundFileBytes({{"Workbook", sheet}, {"\001CompObj", Bytes(50, 7)}});
+    return compoundFileBytes({{"Workbook", pattern(20000)}, {"\001CompObj", Bytes(50, 7)}});
 }
 
 // Files with their directory in the first sectors, as the platform lays out embedded objects,

@@ -50,6 +50,7 @@ TEST(ErrorTextTest, MessagesAndDetails) {
     for (const auto& [got, expected] : cases) {
         EXPECT_EQ(got, expected);
     }
+    EXPECT_EQ(HRESULTErrorDetail(0x80030020, "x").code(), static_cast<std::int32_t>(0x80030020));
 }
 
 // Counts destructions, to prove each detail is freed exactly once.
