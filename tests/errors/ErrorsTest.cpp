@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <memory>
 
 #include "errors/DualErrorDetail.h"
@@ -11,7 +10,6 @@
 #include "errors/IOException.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/OLEStorageSharingException.h"
-#include "errors/PropertySizeException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/ZlibErrorDetail.h"
 #include "platform/Env.h"
@@ -35,29 +33,18 @@ TEST(ErrorTextTest, MessagesAndDetails) {
         {FullMessage(OLEStorageSharingException()), "OLE storage sharing violation"},
         {FullMessage(OLEStorageNotStorageException()),
          "The file exists but is not a storage object"},
-        {FullMessage(Exception(Text("Invalid read stream handle"))),
-         "General exception [Invalid read stream handle]"},
-        {FullMessage(PropertySizeException(Text("Container length overrun"))),
-         "Property record size exception [Container length overrun]"},
         {FullMessage(FileNotFoundException(std::make_unique<DualErrorDetail>(
              std::make_unique<ErrnoErrorDetail>(2), Text("/in.ppt")))),
          "File not found [[errno(2) - " + noFileText + ",/in.ppt]]"},
-        {HRESULTErrorDetail(1, "reading stream").text(), "HRESULT(1) - reading stream"},
-        {HRESULTErrorDetail(0, "reading 0 bytes from stream").text(),
-         "HRESULT(0) - reading 0 bytes from stream"},
         {HRESULTErrorDetail(0x80030020, "").text(), "HRESULT(80030020)"},
         {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - " + noFileText},
         {HRESULTErrorDetail(noFile, "m").text(), "HRESULT(80070002) - " + noFileText + " - m"},
         {ZlibErrorDetail("", -1).text(), "zlib(-1)"},
         {ZlibErrorDetail("", 2).text(), "zlib(2)"},
         {ZlibErrorDetail("", -3).text(), "zlib(Z_DATA_ERROR)"},
-        {ZlibErrorDetail("incorrect header check", -3).text(),
-         "zlib(Z_DATA_ERROR) - incorrect header check"},
         {ZlibErrorDetail("", -2).text(), "zlib(Z_STREAM_ERROR)"},
         {ZlibErrorDetail("", -4).text(), "zlib(Z_MEM_ERROR)"},
-        {ZlibErrorDetail("", -5).text(), "zlib(Z_BUF_ERROR)"},
         {ZlibErrorDetail("", -6).text(), "zlib(Z_VERSION_ERROR)"},
-        {ErrnoErrorDetail(2).text(), "errno(2) - " + noFileText},
         {ErrnoErrorDetail(-7).text().substr(0, 12), "errno(-7) - "},
     };
     for (const auto& [got, expected] : cases) {

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "FileSizeCap.h"
+#include "errors/Exception.h"
+#include "errors/FullMessage.h"
+#include "pptformat/PropertyRecord.h"
 #include "pptformat/Record.h"
 #include "streams/FileOutputStream.h"
+#include "streams/LittleEndian.h"
+#include "streams/OLEStreamInputStream.h"
 #include "support/MemoryInputStream.h"
 #include "support/MemoryOutputStream.h"
 #include "support/MessageOf.h"
 #include "support/OpenedCompoundFile.h"
+#include "support/Records.h"
 
 using namespace fixtures;
 
@@ -51,21 +59,9 @@ TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
     EXPECT_EQ(both.data, concat({header(0xF00A, 8, 0, 2), memory}));
 }
 
-TEST(RecordTest, BodyOfAnotherSizeThanTheLengthIsRefused) {
-    OLEStream unopened;
-    Record inMemory({0x0002, 0xF00A, 12}, 0);
-    const Bytes memory = zeros(8);
-    inMemory.setMemoryBody(memory.data(), memory.size());
-    Record inTempFile({0x0000, 0x1011, 7}, 0);
-    fillFile(inTempFile.tempFile(), text("six..."));
-    for (const Record* record : {&inMemory, &inTempFile}) {
-        MemoryOutputStream out;
-        EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
-                  "I/O exception [Record body size mismatch]");
-    }
-}
-
-TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
+// A body in the temporary file gets its size in front for instance 1 only; a body must fill the
+// record's length, and the length must fit 32 bits.
+TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) {
     OLEStream unopened;
     const Bytes body = text("packed");
     for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
@@ -79,6 +75,16 @@ TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
         const Bytes expected = prefixed ? concat({header(0x1011, 10, 1), u32(0x01020304), body})
                                         : concat({header(0x1011, 6, verInstance >> 4), body});
         EXPECT_EQ(out.data, expected) << verInstance;
+    }
+    // A body of another size than the length is refused, in memory or in the temporary file.
+    Record inMemory({0x0002, 0xF00A, 12}, 0);
+    inMemory.setMemoryBody(body.data(), body.size());
+    Record inTempFile({0x0000, 0x1011, 7}, 0);
+    fillFile(inTempFile.tempFile(), body);
+    for (const Record* record : {&inMemory, &inTempFile}) {
+        MemoryOutputStream out;
+        EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
+                  "I/O exception [Record body size mismatch]");
     }
     Record record({0, 0x1011, 0}, 0);
     EXPECT_EQ(messageOf([&] { record.setLength(std::uint64_t{1} << 32); }),
@@ -162,6 +168,121 @@ TEST(RecordTreeTest, DeepNestingIsCheckedWithoutRecursion) {
     const RecordList list = readTree(object);
     ASSERT_EQ(list.size(), 100001u);
     EXPECT_EQ(Record::checkContainer(list, 0), 100000u);
+}
+
+// Records of a Document stream, each read as an object of its own, through the same kind of
+// stream the Document uses, so that reads past the end fail as they do there.
+struct ParsedTable {
+    explicit ParsedTable(const std::vector<Bytes>& objects)
+        : file({{"PowerPoint Document", concat(objects)}}) {
+        ole.open(file.storage, "PowerPoint Document");
+        OLEStreamInputStream in(ole);
+        std::uint64_t offset = 0;
+        for (const Bytes& object : objects) {
+            if (object.size() >= 8) {
+                Record::readRecordTree(records, in, offset);
+            }
+            offset += object.size();
+        }
+        for (Record& r : records) {
+            if (r.type() == 0xF00A) {
+                shape = &r;
+            }
+            if (r.type() == 0xF00B && table == nullptr) {
+                table = &r;
+            }
+        }
+    }
+    std::unique_ptr<PropertyRecord> parse(bool withShape = true) {
+        OLEStreamInputStream in(ole);
+        return std::make_unique<PropertyRecord>(*table, in, withShape ? shape : nullptr);
+    }
+
+    OpenedCompoundFile file;
+    OLEStream ole;
+    RecordList records;
+    Record* shape = nullptr;
+    Record* table = nullptr;
+};
+
+std::vector<Bytes> withTable(const Bytes& table, const Bytes& after = atom(0xF011, {})) {
+    return {shapeRecord(1025, 0xA10), table, after};
+}
+
+// A property table that states one byte less than its entries take.
+Bytes shortTable(const std::vector<Property>& properties) {
+    Bytes table = propertyTable(properties);
+    LittleEndian::writeU32(table.data() + 4, static_cast<std::uint32_t>(table.size() - 9));
+    return table;
+}
+
+// Entries are found by their id without the flag bits; the shape's flags are read from the
+// record before the table, also for an empty table, and repaired flags go back into its bytes.
+TEST(PropertyRecordTest, EntriesAndShapeBytes) {
+    ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
+    const auto record = t.parse();
+    EXPECT_TRUE(record->hasProperty(kPib));
+    EXPECT_TRUE(record->hasProperty(kPictureId));
+    EXPECT_FALSE(record->hasProperty(kUnusedProperty));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    EXPECT_EQ(record->shapeRecord(), t.shape);
+    const auto withoutShape = t.parse(false);
+    EXPECT_EQ(withoutShape->shapeFlags(), 0u);
+    EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
+
+    ParsedTable empty(withTable(propertyTable({})));
+    const auto emptyRecord = empty.parse();
+    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
+    const std::uint8_t* before = emptyRecord->shapeBytes().data();
+    emptyRecord->setShapeFlags(0xA00);
+    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
+    EXPECT_EQ(emptyRecord->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
+}
+
+// How parsing the first table of `objects` ends: "parsed", or the failure's message.
+std::string parseOutcome(const std::vector<Bytes>& objects) {
+    try {
+        ParsedTable(objects).parse();
+        return "parsed";
+    } catch (const Exception& e) {
+        return FullMessage(e);
+    } catch (const std::exception& e) {
+        return std::string("std::exception: ") + e.what();
+    }
+}
+
+// Secondary and tertiary tables are skipped, not searched, but must be whole; complex data may
+// reach past the table's end, not past the stream's, nor may a table at the stream's very end;
+// entries that overrun their table fail the load only after a pib.
+TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
+    const Bytes shape = shapeRecord(1025, 0xA10);
+    const Bytes pib = propertyTable({{kPib, 1}});
+    const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
+    const Bytes tertiary = atom(
+        0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
+    ParsedTable t({shape, pib, secondary, tertiary, atom(0xF011, {})});
+    const auto record = t.parse();
+    EXPECT_FALSE(record->hasProperty(kPictureId));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+
+    const auto complexTable = [](std::uint32_t size) {
+        return atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(size)}), 1, 3);
+    };
+    const char* const kPastTheEnd = "I/O exception [HRESULT(0) - reading 0 bytes from stream]";
+    const std::pair<std::vector<Bytes>, std::string> cases[] = {
+        {{shape, complexTable(40), atom(0xF011, zeros(40)), zeros(8)}, "parsed"},
+        {withTable(complexTable(0x7FFFFFF0)), kPastTheEnd},
+        {{shape, pib}, kPastTheEnd},
+        {{shape, pib, secondary, tertiary}, kPastTheEnd},
+        {{shape, shortTable({{kPib, 1}, {0x007F, 0}}), zeros(8)},
+         "Property record size exception [Container length overrun]"},
+        {{shape, shortTable({{0x007F, 0}, {kPib, 1}}), zeros(8)},
+         "std::exception: Bad Property record"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(parseOutcome(cases[i].first), cases[i].second) << "case " << i;
+    }
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 
 #include "errors/IOException.h"
+#include "streams/OLEStream.h"
 #include "streams/ZlibInputStream.h"
 #include "streams/ZlibOutputStream.h"
+#include "streams/ZlibReadableFile.h"
 #include "support/MemoryInputStream.h"
 #include "support/MemoryOutputStream.h"
+#include "support/OpenedCompoundFile.h"
 
 using namespace fixtures;
 
@@ -23,38 +27,33 @@ Bytes deflate(const Bytes& data, bool finish) {
     return sink.data;
 }
 
-// Reads until `limit` bytes have arrived or a read delivers nothing. Data that was only flushed
+// Reads until `limit` bytes have arrived, a read delivers nothing or one fails; returns the bytes
+// and the detail of the IOException that stopped them ("" if none). Data that was only flushed
 // has no end marker: its reader knows the length and must not read past it.
-Bytes inflateAll(InputStream& in, std::size_t limit = SIZE_MAX) {
+std::pair<Bytes, std::string> readAll(InputStream& in, std::size_t limit = SIZE_MAX) {
     Bytes out;
     std::uint8_t buffer[5000];
-    while (out.size() < limit) {
-        const std::size_t n = in.read(buffer, std::min(sizeof buffer, limit - out.size()));
-        if (n == 0) {
-            break;
-        }
-        out.insert(out.end(), buffer, buffer + n);
-    }
-    return out;
-}
-
-// The detail of the IOException that reading `in` to its end throws.
-std::string failureOfRead(InputStream& in) {
-    std::uint8_t buffer[64];
     try {
-        while (in.read(buffer, sizeof buffer) > 0) {
+        while (out.size() < limit) {
+            const std::size_t n = in.read(buffer, std::min(sizeof buffer, limit - out.size()));
+            if (n == 0) {
+                break;
+            }
+            out.insert(out.end(), buffer, buffer + n);
         }
     } catch (const IOException& e) {
-        return e.detail() != nullptr ? e.detail()->text() : "no detail";
+        return {out, e.detail() != nullptr ? e.detail()->text() : "no detail"};
     }
-    return "no exception";
+    return {out, ""};
 }
 
-// Reads are served in full until the end, whatever the input pieces; readByte() delivers bytes
-// as unsigned values and moves tell() by one.
-TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
-    const Bytes data = pattern(3 * 8192 + 100);
-    MemoryInputStream compressed(zlibCompress(data));
+// A finished stream inflates with plain zlib, and with ours in full reads until the end,
+// whatever the input pieces; readByte() delivers bytes as unsigned values and moves tell() by one.
+TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReads) {
+    const Bytes data = concat({pattern(3 * 8192 + 100 - 5000), Bytes(5000, 'z')});
+    const Bytes deflated = deflate(data, true);
+    EXPECT_EQ(zlibUncompress(deflated, data.size()), data);
+    MemoryInputStream compressed(deflated);
     ZlibInputStream in(compressed);
     EXPECT_EQ(in.readByte(), data[0]);
     EXPECT_EQ(in.tell(), 1);
@@ -80,23 +79,22 @@ TEST(ZlibInputStreamTest, DamagedDataFailsWithTheZlibCode) {
     const Bytes compressed = zlibCompress(data);
     MemoryInputStream cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
     ZlibInputStream in(cut);
-    Bytes out(data.size());
-    const std::size_t got = in.read(out.data(), out.size());
-    EXPECT_GT(got, 0u);
-    EXPECT_LT(got, data.size());
-    EXPECT_TRUE(std::equal(out.begin(), out.begin() + got, data.begin()));
+    const auto [prefix, failure] = readAll(in);
+    EXPECT_GT(prefix.size(), 0u);
+    EXPECT_LT(prefix.size(), data.size());
+    EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), data.begin()));
     EXPECT_FALSE(in.atStreamEnd());
-    EXPECT_EQ(failureOfRead(in).rfind("zlib(Z_BUF_ERROR)", 0), 0u);
+    EXPECT_EQ(failure.rfind("zlib(Z_BUF_ERROR)", 0), 0u);
 
     MemoryInputStream garbage("this is not zlib data at all");
     ZlibInputStream garbled(garbage);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_EQ(failureOfRead(garbled).rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
+        EXPECT_EQ(readAll(garbled).second.rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
     }
 }
 
 // Flushed data ends with a sync marker and reads back through our inflater only: standard zlib
-// readers refuse it as incomplete. A flush with nothing new adds nothing.
+// readers refuse it as incomplete.
 TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
     for (const Bytes& data : {Bytes{}, Bytes{'x'}, pattern(100000), Bytes(70000, 'a')}) {
         SCOPED_TRACE(data.size());
@@ -105,10 +103,15 @@ TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
         EXPECT_EQ(Bytes(flushed.end() - 4, flushed.end()), (Bytes{0, 0, 0xFF, 0xFF}));
         MemoryInputStream compressed(flushed);
         ZlibInputStream in(compressed);
-        EXPECT_EQ(inflateAll(in, data.size()), data);
+        EXPECT_EQ(readAll(in, data.size()), std::make_pair(data, std::string()));
         EXPECT_FALSE(in.atStreamEnd());
         EXPECT_THROW(zlibUncompress(flushed, data.size()), std::runtime_error);
     }
+}
+
+// A flush with nothing new adds nothing, nor do finishes and flushes after the finish, when
+// writes fail; data never flushed nor finished is not written at all.
+TEST(ZlibOutputStreamTest, NothingNewAddsNothing) {
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
     zlib.flush();
@@ -116,21 +119,6 @@ TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
     zlib.flush();
     EXPECT_EQ(sink.data, first);
     EXPECT_EQ(sink.flushes, 2);
-}
-
-// A finished stream inflates with plain zlib; later finishes, flushes and writes add nothing, and
-// data never flushed nor finished is not written at all.
-TEST(ZlibOutputStreamTest, FinishedStreamInflatesWithPlainZlib) {
-    const Bytes data = concat({pattern(30000), Bytes(30000, 'z')});
-    const Bytes compressed = deflate(data, true);
-    EXPECT_EQ(zlibUncompress(compressed, data.size()), data);
-    MemoryInputStream back(compressed);
-    ZlibInputStream in(back);
-    EXPECT_EQ(inflateAll(in), data);
-    EXPECT_TRUE(in.atStreamEnd());
-
-    MemoryOutputStream sink;
-    ZlibOutputStream zlib(sink);
     zlib.writeByte('a');
     zlib.finish();
     const Bytes finished = sink.data;
@@ -146,6 +134,92 @@ TEST(ZlibOutputStreamTest, FinishedStreamInflatesWithPlainZlib) {
     }
     EXPECT_TRUE(lost.data.empty());
     EXPECT_EQ(lost.flushes, 1);
+}
+
+constexpr std::size_t kPrefix = 100;  // bytes of the stream before the compressed data
+
+// Bytes that compress a few times over but never repeat a long run, so that every part of the
+// output depends on where inflating started.
+Bytes sampleData(std::size_t size) {
+    Bytes data(size);
+    std::uint32_t state = 12345;
+    for (std::size_t i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        data[i] = static_cast<std::uint8_t>((state >> 16) % 16 + (i / 4096) % 7);
+    }
+    return data;
+}
+
+// The compressed bytes stored in the stream "S" of a compound file, behind kPrefix other bytes
+// and followed by a few more, read through a ZlibReadableFile.
+struct StoredData {
+    explicit StoredData(const Bytes& compressed)
+        : file({{"S", concat({zeros(kPrefix), compressed, text("trailing")})}}) {
+        auto source = std::make_unique<OLEStream>();
+        EXPECT_TRUE(source->open(file.storage, "S"));
+        reader = std::make_unique<ZlibReadableFile>(std::move(source), kPrefix, compressed.size());
+    }
+
+    Bytes read(std::uint64_t offset, std::size_t count) {
+        Bytes out(count);
+        std::size_t got = 0;
+        EXPECT_EQ(reader->readAt(offset, out.data(), count, &got), 0);
+        out.resize(got);
+        return out;
+    }
+
+    OpenedCompoundFile file;
+    std::unique_ptr<ZlibReadableFile> reader;
+};
+
+Bytes slice(const Bytes& data, std::uint64_t offset, std::size_t count) {
+    const std::size_t start =
+        static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.size()));
+    return Bytes(data.begin() + start, data.begin() + std::min(data.size(), start + count));
+}
+
+// Reads anywhere, in any order, give the inflated bytes; going back costs at most the distance
+// between two kept inflater states, never a new start from the beginning. 9 MiB is enough for
+// the spacing of the states to double twice.
+TEST(ZlibReadableFileTest, ReadsAnywhereGiveTheInflatedBytes) {
+    const Bytes data = sampleData(9 << 20);
+    StoredData stored(zlibCompress(data));
+    ASSERT_EQ(stored.reader->measure(~0ull), data.size());
+    EXPECT_EQ(stored.reader->size(), data.size());
+    const std::uint64_t block = ZlibReadableFile::kBlockBytes;
+    const std::uint64_t offsets[] = {
+        0,       5,       block - 3, 3 * block,   data.size() - 10, block + 1,
+        8 << 20, 2 << 20, 1 << 20,   data.size(), data.size() + 5};
+    for (const std::uint64_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        const std::uint64_t before = stored.reader->inflatedBytes();
+        EXPECT_EQ(stored.read(offset, 3 * block), slice(data, offset, 3 * block));
+        EXPECT_LE(stored.reader->inflatedBytes() - before, (2u << 20) + 4 * block);
+    }
+    stored.reader->trim();
+    EXPECT_EQ(stored.read(4 << 20, 1000), slice(data, 4 << 20, 1000));
+}
+
+// As ZlibInputStream: data cut short ends the bytes where it stops, a limit caps them, damaged
+// data is refused.
+TEST(ZlibReadableFileTest, ShortLimitedAndDamagedData) {
+    const Bytes data = sampleData(600000);
+    const Bytes compressed = zlibCompress(data);
+
+    StoredData cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
+    const std::uint64_t size = cut.reader->measure(~0ull);
+    EXPECT_GT(size, 0u);
+    EXPECT_LT(size, data.size());
+    EXPECT_EQ(cut.read(0, data.size()), slice(data, 0, size));
+
+    StoredData limited(compressed);
+    EXPECT_EQ(limited.reader->measure(200001), 200001u);
+    EXPECT_EQ(limited.read(199990, 100), slice(data, 199990, 11));
+
+    Bytes damaged = compressed;
+    damaged[compressed.size() / 2] ^= 0xFF;
+    StoredData broken(damaged);
+    EXPECT_THROW(broken.reader->measure(~0ull), IOException);
 }
 
 }  // namespace

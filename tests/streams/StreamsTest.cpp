@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "FileSizeCap.h"
+#include "ScopedTmpdir.h"
+#include "ScratchFolder.h"
 #include "errors/IOException.h"
 #include "streams/CRCOutputStream.h"
 #include "streams/CopyStream.h"
+#include "streams/FileOutputStream.h"
 #include "streams/LimitedInputStream.h"
 #include "streams/OutputStreamDecorator.h"
+#include "streams/TempFile.h"
+#include "streams/TempFileInputStream.h"
 #include "support/MemoryInputStream.h"
 #include "support/MemoryOutputStream.h"
+#include "support/MessageOf.h"
 
 using namespace fixtures;
 
@@ -109,36 +118,97 @@ TEST(OutputStreamDecoratorTest, DestructionFlushesTheInnerOnce) {
 TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
     const std::uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     MemoryOutputStream pieces;
+    MemoryOutputStream bytes;
     CRCOutputStream crc(pieces);
+    CRCOutputStream byteByByte(bytes);
     EXPECT_EQ(crc.crc(), 0u);
     crc.write(digits, 4);
     crc.write(nullptr, 0);
     crc.write(digits + 4, 5);
-    EXPECT_EQ(crc.crc(), 0xCBF43926u);
-    EXPECT_EQ(pieces.text(), "123456789");
-    EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
-
-    MemoryOutputStream bytes;
-    CRCOutputStream byteByByte(bytes);
     for (std::uint8_t digit : digits) {
         byteByByte.writeByte(digit);
     }
-    EXPECT_EQ(byteByByte.crc(), 0xCBF43926u);
-    EXPECT_EQ(bytes.text(), "123456789");
+    EXPECT_EQ(pieces.writes, (std::vector<std::size_t>{4, 0, 5}));
+    for (const auto& [stream, sink] : {std::pair{&crc, &pieces}, std::pair{&byteByByte, &bytes}}) {
+        EXPECT_EQ(stream->crc(), 0xCBF43926u);
+        EXPECT_EQ(sink->text(), "123456789");
+    }
 }
 
 TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
     const Bytes data = pattern(20000);
-    MemoryInputStream byDefault(data);
-    MemoryInputStream large(data);
+    MemoryInputStream in(data);
     MemoryOutputStream out;
-    MemoryOutputStream largeOut;
-    EXPECT_EQ(copyStream(byDefault, out), data.size());
-    EXPECT_EQ(copyStream(large, largeOut, 1 << 20), data.size());
+    EXPECT_EQ(copyStream(in, out, 8192), data.size());
     EXPECT_EQ(out.data, data);
-    EXPECT_EQ(largeOut.data, data);
-    EXPECT_EQ(byDefault.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
-    EXPECT_EQ(large.requests, (std::vector<std::size_t>{1 << 20}));
+    EXPECT_EQ(in.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
+}
+
+const auto* bytesOf(const char* s) {
+    return reinterpret_cast<const std::uint8_t*>(s);
+}
+
+// Points the temporary folder at a scratch folder for one test.
+class FileStreamsTest : public ::testing::Test {
+protected:
+    ScratchFolder scratch_;
+    ScopedTmpdir tmpdir_{scratch_.path().string()};
+};
+
+TEST_F(FileStreamsTest, ReadTellSeekAndClose) {
+    TempFile file;
+    WriteFileBytes(file.path(), "0123456789");
+    TempFileInputStream in(file);
+    std::uint8_t buffer[16] = {};
+    EXPECT_EQ(in.read(buffer, 4), 4u);
+    EXPECT_EQ(in.tell(), 4);
+    EXPECT_EQ(in.readByte(), '4');
+    in.seek(-2, SeekOrigin::End);
+    EXPECT_EQ(in.read(buffer, 16), 2u);
+    EXPECT_EQ(buffer[0], '8');
+    in.seek(100, SeekOrigin::Begin);
+    EXPECT_EQ(in.read(buffer, 16), 0u);
+    EXPECT_EQ(in.readByte(), -1);
+    EXPECT_EQ(in.tell(), 100);
+    EXPECT_EQ(fixtures::messageOf([&] { in.seek(-101, SeekOrigin::Current); }),
+              "I/O exception [Error setting the seek pointer]");
+    in.close();
+    EXPECT_EQ(in.tell(), -1);
+    EXPECT_THROW(in.readByte(), IOException);
+}
+
+TEST_F(FileStreamsTest, PositionsBeyondFourGigabytes) {
+    TempFile file;
+    const std::int64_t far = (std::int64_t{5} << 30) + 3;
+    std::filesystem::resize_file(file.path(), static_cast<std::uintmax_t>(far));
+    ASSERT_EQ(file.openWriter()->writeAt(far, "end", 3), 0);
+    TempFileInputStream in(file);
+    in.seek(far, SeekOrigin::Begin);
+    EXPECT_EQ(in.tell(), far);
+    EXPECT_EQ(in.readByte(), 'e');
+    EXPECT_EQ(in.skip(10), 2u);
+    EXPECT_EQ(in.tell(), far + 3);
+}
+
+TEST_F(FileStreamsTest, WritesAreStoredOrReportedAndEndWithClose) {
+    TempFile file;
+    {
+        FileOutputStream out(file.openWriter());
+        out.write(bytesOf(""), 0);
+        out.write(bytesOf("ne"), 2);
+        out.writeByte('w');
+        out.close();
+        EXPECT_THROW(out.writeByte('y'), IOException);
+        EXPECT_NO_THROW(out.close());
+    }
+    EXPECT_EQ(ReadFileBytes(file.path()), "new");
+    EXPECT_EQ(file.size(), 3u);
+    const FileSizeCap cap(4);
+    if (cap.active()) {
+        FileOutputStream out(file.openWriter());
+        EXPECT_EQ(fixtures::messageOf([&] { out.write(bytesOf("longer"), 6); }),
+                  "I/O exception [errno(27) - File too large]");
+    }
 }
 
 }  // namespace
