@@ -11,7 +11,6 @@ leftovers, backup), then "N passed, N failed, N skipped". Exits 0 when nothing f
 every case was skipped.
 """
 import contextlib
-import ctypes
 import fcntl
 import os
 import random
@@ -21,7 +20,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 from types import SimpleNamespace
 
@@ -319,28 +317,47 @@ def killed_at_random_points(lab, rows):
                             mode(backup)), "kill after uniform random delay", summary))
 
 
-def run_watched(lab, backup, changes, act):
-    """Runs Patchdoc on a hard-linked copy of the large input and calls act(target, process)
-    after `changes` changes of the file's content, seen by an inotify watch; the outcome."""
+# Waits for the content of a file to change COUNT times, then either appends TEXT to it or,
+# given "-9", kills the process whose id comes on standard input; says so on standard output. A
+# process of its own, reading its watch at once, so that no two changes merge into one event.
+#   python3 -c WATCHER FILE COUNT TEXT|-9
+WATCHER = r"""
+import ctypes, os, signal, sys
+libc = ctypes.CDLL(None, use_errno=True)
+watch = libc.inotify_init1(0)
+if watch < 0 or libc.inotify_add_watch(watch, sys.argv[1].encode(), 0x2) < 0:  # IN_MODIFY
+    sys.exit(1)
+print("watching", flush=True)
+pid = int(sys.stdin.readline())
+for _ in range(int(sys.argv[2])):
+    os.read(watch, 4096)
+if sys.argv[3] == "-9":
+    os.kill(pid, signal.SIGKILL)
+else:
+    with open(sys.argv[1], "ab") as f:
+        f.write(sys.argv[3].encode())
+print("done", flush=True)
+"""
+
+
+def run_watched(lab, backup, changes, action):
+    """Runs Patchdoc on a hard-linked copy of the large input while the watcher acts after
+    `changes` changes of its content; the file and the outcome."""
     target = lab.copy(lab.large, "inplace", True)
-    libc = ctypes.CDLL(None, use_errno=True)
-    watch = libc.inotify_init1(0)
-    if watch < 0 or libc.inotify_add_watch(watch, target.encode(), 0x2) < 0:  # IN_MODIFY
-        raise Failure("cannot watch the file's changes")
-    process = lab.start(target, backup)
-
-    def watcher():
-        for _ in range(changes):
-            os.read(watch, 4096)
-        act(target, process)
-
-    thread = threading.Thread(target=watcher, daemon=True)  # may wait for a change forever
-    thread.start()
-    out, _ = process.communicate(timeout=300)
-    thread.join(10)
-    if thread.is_alive():
-        raise Failure("the file never changed often enough to act")
-    os.close(watch)
+    watcher = subprocess.Popen([sys.executable, "-c", WATCHER, target, str(changes), action],
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        if watcher.stdout.readline().strip() != "watching":
+            raise Failure("the watcher did not start")
+        process = lab.start(target, backup)
+        watcher.stdin.write("%d\n" % process.pid)
+        watcher.stdin.flush()
+        out, _ = process.communicate(timeout=300)
+        if watcher.stdout.readline().strip() != "done":
+            raise Failure("the watcher never acted")
+    finally:
+        watcher.kill()
+        watcher.wait()
     return target, lab.examine(lab.large, target, process.returncode, out)
 
 
@@ -348,7 +365,7 @@ def killed_once_the_overwrite_began(lab, rows):
     """SIGKILL at the second change of a hard-linked original's content: the first change is the
     space taken for the new content, the second its first bytes."""
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 2, lambda _, process: process.kill())
+        target, result = run_watched(lab, backup, 2, "-9")
         if result.original != "CORRUPT":
             raise Skip("the overwrite ended before the kill arrived")
         after_kill(lab, target, backup, result)
@@ -363,13 +380,8 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
     waits and its save lands after the complete repair: the file ends as the repair followed by
     the save, never a mix, and a backup holds the old bytes."""
     saved = "saved by another program"
-
-    def append(target, _):
-        with open(target, "ab") as f:
-            f.write(saved.encode())
-
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 1, append)
+        target, result = run_watched(lab, backup, 1, saved)
         if read(target) != lab.repaired[lab.large] + saved.encode():
             raise Failure("the file is not the repair followed by the save (exit %d, %r)"
                           % (result.code, result.out))
