@@ -139,34 +139,31 @@ def expect_consistent(result, target, prefix=None):
                       % (prefix, result.code, result.out))
 
 
-class Mount:
-    """A small tmpfs, for root only, unmounted when the with block ends."""
+@contextlib.contextmanager
+def tmpfs(path, size):
+    """A small tmpfs at path, for root only, unmounted when the with block ends."""
+    if os.geteuid() != 0:
+        raise Skip("mounting a small file system needs root")
+    os.makedirs(path, exist_ok=True)
+    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
+    try:
+        yield path
+    finally:
+        subprocess.run(["umount", path], check=False)
 
-    def __init__(self, path, size):
-        if os.geteuid() != 0:
-            raise Skip("mounting a small file system needs root")
-        os.makedirs(path, exist_ok=True)
-        done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
-                              capture_output=True, text=True)
-        if done.returncode != 0:
-            raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
-        self.path = path
 
-    def fill(self, keep_free):
-        """Fills the file system until about keep_free bytes are left."""
-        stat = os.statvfs(self.path)
-        with open(os.path.join(self.path, "filler"), "wb") as f:
-            f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
+def fill(folder, keep_free):
+    """Fills the file system of folder until about keep_free bytes are left."""
+    stat = os.statvfs(folder)
+    with open(os.path.join(folder, "filler"), "wb") as f:
+        f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
 
-    def read_only(self):
-        subprocess.run(["mount", "-o", "remount,ro", self.path], check=True)
-        return self.path
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *error):
-        subprocess.run(["umount", self.path], check=False)
+def read_only(folder):
+    subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
 
 
 def full_disk(lab, rows):
@@ -188,12 +185,12 @@ def full_disk(lab, rows):
             if free is None:
                 folder, how = lab.folder("full"), "RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit
             else:
-                mount = stack.enter_context(Mount(os.path.join(lab.root, "full-fs"),
-                                                  4 * size + (1 << 20)))
-                folder, how = mount.path, "tmpfs filled to %d B free" % free
+                folder = stack.enter_context(tmpfs(os.path.join(lab.root, "full-fs"),
+                                                   4 * size + (1 << 20)))
+                how = "tmpfs filled to %d B free" % free
             target = lab.copy(lab.small, folder, linked)
             if free is not None:
-                mount.fill(free)
+                fill(folder, free)
             result = lab.run(lab.small, target, backup, limit=limit)
             expect_consistent(result, target)
             if limit is not None and limit < size and result.code != 1:
@@ -212,8 +209,9 @@ def unwritable_folders(lab, rows):
     original's folder on a read-only file system, where nothing may be written."""
     with contextlib.ExitStack() as stack:
         if os.geteuid() == 0:
-            tmpdir = stack.enter_context(Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20))
-            tmpdir, how = tmpdir.read_only(), "TMPDIR on a read-only tmpfs"
+            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20))
+            read_only(tmpdir)
+            how = "TMPDIR on a read-only tmpfs"
         else:
             tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
             os.chmod(tmpdir, 0o555)
@@ -223,9 +221,9 @@ def unwritable_folders(lab, rows):
                          tmpdir=tmpdir)
         expect_consistent(result, target, "[err], Temporary file creation failed")
         rows.append(("unwritable temporary folder", how, result))
-    with Mount(os.path.join(lab.root, "ro-folder"), 1 << 20) as mount:
-        target = lab.copy(lab.small, mount.path)
-        mount.read_only()
+    with tmpfs(os.path.join(lab.root, "ro-folder"), 1 << 20) as folder:
+        target = lab.copy(lab.small, folder)
+        read_only(folder)
         result = lab.run(lab.small, target, False)
         expect_consistent(result, target, "Backup failed with error code 30.")
         rows.append(("read-only folder", "original on a read-only tmpfs", result))
