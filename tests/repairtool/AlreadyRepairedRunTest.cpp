@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "ScratchFolder.h"
+#include "PatchdocTest.h"
 #include "support/Deck.h"
 #include "support/Records.h"
-#include "support/RunProgram.h"
 
 using namespace fixtures;
 namespace fs = std::filesystem;
 
 namespace {
+
+using AlreadyRepairedRunTest = patchdoctest::PatchdocTest;
 
 // Records the changes made in some folders while it lives: everything that changes their
 // entries or contents, or the attributes of what is in them; reading is not among it.
@@ -115,10 +116,8 @@ Bytes FlattenedNestedPresentation() {
 // in the file's folder, not in the temporary folder, not the file's times, on a file system that
 // updates access times on every read where one can be mounted (else on the temporary folder's,
 // where the access time older than the modification time makes a relatime mount update it).
-TEST(AlreadyRepairedRunTest, WritesNothingAndKeepsTheTimes) {
-    ScratchFolder scratch;
-    ScratchFolder temp;  // the program's temporary folder
-    const fs::path folder = scratch / "strict";
+TEST_F(AlreadyRepairedRunTest, WritesNothingAndKeepsTheTimes) {
+    const fs::path folder = scratch_ / "strict";
     const StrictAtimeFolder strict(folder);
     const fs::path flattened = folder / "flattened.ppt";
     const fs::path sound = folder / "sound.ppt";
@@ -132,9 +131,7 @@ TEST(AlreadyRepairedRunTest, WritesNothingAndKeepsTheTimes) {
         {{flattened.string(), "-d", "-n"}, "[flattened 3], " + flattened.string() + "\n"},
         {{"-n", sound.string()}, "[ok], " + sound.string() + "\n"},
         {{"-n", broken.string()},
-         "[err], The selected file is not a PowerPoint 97-2003 PPT file. This tool can only "
-         "repair PPT files." +
-             broken.string() + "\n"},
+         "[err], " + patchdoctest::kNotPowerPoint + broken.string() + "\n"},
     };
     for (const auto& [arguments, line] : runs) {
         SCOPED_TRACE(line);
@@ -144,11 +141,9 @@ TEST(AlreadyRepairedRunTest, WritesNothingAndKeepsTheTimes) {
         ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
         const std::string before = Stamps(file);
         FolderWatch watch;
-        ASSERT_TRUE(watch.watch(folder) && watch.watch(temp.path()));
+        ASSERT_TRUE(watch.watch(folder) && watch.watch(temp_.path()));
 
-        RunOptions options;
-        options.environment = {"TMPDIR=" + temp.path().string()};
-        const RunOutput result = fixtures::Run(PATCHDOC_PATH, arguments, options);
+        const RunOutput result = run(arguments);
 
         EXPECT_EQ(result.out, line);
         EXPECT_EQ(result.exitCode, line[1] == 'f' ? 0 : line[1] == 'o' ? 2 : 1);
