@@ -1,7 +1,6 @@
 // Drives the Patchdoc program itself and checks what it prints and its exit codes.
-#include <cstdlib>
-
 #include "PatchdocTest.h"
+#include "support/Corpus.h"
 #include "support/Deck.h"
 #include "support/Records.h"
 
@@ -34,33 +33,32 @@ TEST_F(PatchdocTest, ArgumentsThatNameNoSingleFilePrintTheUsage) {
 }
 
 // The option may stand before or after the path, and a path containing "-d" is a path. A file
-// that is not a presentation is left as it was, and nothing stays behind.
-TEST_F(PatchdocTest, NotAPresentationIsReportedAndLeftAsItWas) {
+// that is not a presentation is left as it was, and nothing stays behind; a path that names no
+// regular file does not exist.
+TEST_F(PatchdocTest, NotAPresentationIsLeftAsItWasAndNoFileDoesNotExist) {
     const fs::path talk = notAPresentation("talks", "a.ppt");
     const fs::path dashed = notAPresentation("my-docs", "2008-dec.ppt");
     const fs::file_time_type before = fs::last_write_time(dashed);
-    for (const auto& [arguments, path] : std::vector<std::pair<std::vector<std::string>, fs::path>>{
-             {{talk.u8string(), "-d"}, talk},
-             {{"-d", talk.u8string()}, talk},
-             {{dashed.u8string()}, dashed}}) {
+    fs::create_directory(scratch_ / "folder.ppt");
+    const std::string missing = (scratch_ / "missing.ppt").u8string();
+    const std::string folder = (scratch_ / "folder.ppt").u8string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{talk.u8string(), "-d"}, "[err], " + kNotPowerPoint + talk.u8string()},
+        {{"-d", talk.u8string()}, "[err], " + kNotPowerPoint + talk.u8string()},
+        {{dashed.u8string()}, "[err], " + kNotPowerPoint + dashed.u8string()},
+        {{missing}, missing + " does not exist."},
+        {{folder}, folder + " does not exist."}};
+    for (const auto& [arguments, line] : cases) {
         const RunOutput result = run(arguments);
-        EXPECT_EQ(result.out, "[err], " + kNotPowerPoint + path.u8string() + "\n");
+        EXPECT_EQ(result.out, line + "\n");
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
-        EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
         EXPECT_EQ(CountTempFiles(temp_.path()), 0);
     }
-    EXPECT_TRUE(fs::last_write_time(dashed) == before);
-}
-
-TEST_F(PatchdocTest, WhatIsNotARegularFileDoesNotExist) {
-    fs::create_directory(scratch_ / "folder.ppt");
-    for (const std::string& path :
-         {(scratch_ / "missing.ppt").u8string(), (scratch_ / "folder.ppt").u8string()}) {
-        const RunOutput result = run({path});
-        EXPECT_EQ(result.out, path + " does not exist.\n");
-        EXPECT_EQ(result.exitCode, 1);
+    for (const fs::path& path : {talk, dashed}) {
+        EXPECT_EQ(ReadFileBytes(path), "This is not a presentation.\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
     }
+    EXPECT_TRUE(fs::last_write_time(dashed) == before);
 }
 
 // A console that went away changes nothing: the file is repaired and replaced, the backup made,
@@ -82,8 +80,8 @@ TEST_F(PatchdocTest, ClosedOutputPipeChangesNoOutcome) {
 // Whatever the outcome for a real presentation, a file is changed only on exit code 0, then
 // with its old bytes in the backup, and no temporary file stays behind.
 TEST_F(PatchdocTest, CorpusFilesChangeOnlyWhenRepaired) {
-    const char* corpus = std::getenv("PATCH_CORPUS");
-    if (corpus == nullptr || !fs::is_directory(corpus)) {
+    const fs::path corpus = fixtures::corpusFolder();
+    if (corpus.empty()) {
         GTEST_SKIP() << "no corpus folder (PATCH_CORPUS)";
     }
     for (const auto& entry : fs::directory_iterator(corpus)) {

@@ -14,17 +14,24 @@ namespace {
 
 using namespace replacetest;
 
-TEST_F(BackupTest, NamesCountUpToNine) {
-    EXPECT_EQ(MakeBackupName(file_), scratch_ / "talk (Backup).ppt");
-    WriteFileBytes(scratch_ / "talk (Backup).ppt", "");
-    EXPECT_EQ(MakeBackupName(file_), scratch_ / "talk (Backup 1).ppt");
-    for (int i = 1; i <= 8; ++i) {
-        WriteFileBytes(scratch_ / ("talk (Backup " + std::to_string(i) + ").ppt"), "");
+// The suffix goes before the last dot of the file name, and counts up to 9; with all ten names
+// taken the file is left alone.
+TEST_F(BackupTest, NamesCountUpToNineBeforeTheLastDot) {
+    const std::pair<fs::path, fs::path> names[] = {
+        {scratch_ / "notes", scratch_ / "notes (Backup)"},
+        {scratch_ / "a.b.ppt", scratch_ / "a.b (Backup).ppt"},
+        {scratch_ / "v1.2" / "readme", scratch_ / "v1.2" / "readme (Backup)"},
+        {"talk.ppt", "talk (Backup).ppt"}};
+    for (const auto& [file, backup] : names) {
+        EXPECT_EQ(MakeBackupName(file), backup);
     }
-    EXPECT_EQ(MakeBackupName(file_), scratch_ / "talk (Backup 9).ppt");
-    WriteFileBytes(scratch_ / "talk (Backup 9).ppt", "");
+    for (int i = 0; i <= 9; ++i) {
+        const fs::path name =
+            scratch_ / ("talk (Backup" + (i > 0 ? " " + std::to_string(i) : "") + ").ppt");
+        EXPECT_EQ(MakeBackupName(file_), name);
+        WriteFileBytes(name, "");
+    }
     EXPECT_EQ(MakeBackupName(file_), fs::path());
-
     WriteFileBytes(file_, "old");
     auto repaired = Repaired(scratch_.path(), "new");
     EXPECT_FALSE(replace(file_, *repaired, true));
@@ -34,85 +41,64 @@ TEST_F(BackupTest, NamesCountUpToNine) {
     EXPECT_EQ(ReadFileBytes(file_), "old");
 }
 
-TEST_F(BackupTest, SuffixGoesBeforeTheLastDotOfTheFileNameOnly) {
-    EXPECT_EQ(MakeBackupName(scratch_ / "notes"), scratch_ / "notes (Backup)");
-    EXPECT_EQ(MakeBackupName(scratch_ / "a.b.ppt"), scratch_ / "a.b (Backup).ppt");
-    EXPECT_EQ(MakeBackupName(scratch_ / "v1.2" / "readme"), scratch_ / "v1.2" / "readme (Backup)");
-    EXPECT_EQ(MakeBackupName("talk.ppt"), fs::path("talk (Backup).ppt"));
-}
-
-TEST_F(ReplaceWithRepairedTest, RepairedFileNextToTheOriginalIsRenamedOverIt) {
-    WriteFileBytes(file_, "old");
-    fs::permissions(file_, fs::perms(0640));
-    const fs::perms mode = fs::status(file_).permissions();
-    auto repaired = Repaired(scratch_.path(), "new");
-    const FileIdentity repairedFile = IdentityOf(repaired->path());
-    ASSERT_TRUE(replace(file_, *repaired, false)) << message_;
-    EXPECT_EQ(ReadFileBytes(file_), "new");
-    EXPECT_TRUE(IdentityOf(file_) == repairedFile);
-    EXPECT_EQ(fs::status(file_).permissions(), mode);
-    EXPECT_TRUE(repaired->path().empty());
-    EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
-}
-
-// The folder took no new file when the output was made: the file is overwritten in place, after
-// its backup copy.
-TEST_F(ReplaceWithRepairedTest, RepairedFileElsewhereIsCopiedInPlace) {
-    WriteFileBytes(file_, "old");
-    fs::permissions(file_, fs::perms(0604));
-    const fs::perms mode = fs::status(file_).permissions();
-    const FileIdentity original = IdentityOf(file_);
-    {
-        auto repaired = Repaired(temp_.path(), "new");
-        ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+// The repaired file is renamed over the original where it was made beside it; made elsewhere
+// (the folder took no new file) or for a file with a second name, it is copied over the
+// original in place, after a backup or a kept copy that is gone once the copy is complete (where
+// it can be recognised as the file's). The mode stays, and no temporary file is left.
+TEST_F(ReplaceWithRepairedTest, RepairedFileIsRenamedOverTheOriginalOrCopiedInPlace) {
+    const struct {
+        bool linked, inTemp, backup;
+    } cases[] = {{false, false, false}, {false, true, true}, {true, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.linked) + std::to_string(c.inTemp) +
+                     std::to_string(c.backup));
+        fresh(c.linked);
+        fs::permissions(file_, fs::perms(0640));
+        const fs::perms mode = fs::status(file_).permissions();
+        const FileIdentity original = IdentityOf(file_);
+        auto repaired = Repaired(c.inTemp ? temp_.path() : scratch_.path(), "new");
+        const FileIdentity made = IdentityOf(repaired->path());
+        const bool inPlace = c.linked || c.inTemp;
+        ASSERT_TRUE(replace(file_, *repaired, c.backup)) << message_;
+        EXPECT_EQ(repaired->path().empty(), !inPlace);
+        repaired.reset();
+        EXPECT_EQ(ReadFileBytes(file_), "new");
+        EXPECT_TRUE(IdentityOf(file_) == (inPlace ? original : made));
+        EXPECT_EQ(fs::status(file_).permissions(), mode);
+        std::vector<std::string> names{"talk.ppt"};
+        if (c.backup) {
+            EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+            EXPECT_EQ(fs::status(scratch_ / "talk (Backup).ppt").permissions(), mode);
+            names.insert(names.begin(), "talk (Backup).ppt");
+        }
+        if (c.linked) {
+            EXPECT_EQ(ReadFileBytes(scratch_ / "other.ppt"), "new");
+            names.insert(names.begin(), "other.ppt");
+            if (!RecordsCopies(false)) {
+                names.push_back("talk.ppt.patchdoc-original");
+            }
+        }
+        EXPECT_EQ(Names(scratch_.path()), names);
+        EXPECT_EQ(CountTempFiles(temp_.path()), 0);
     }
-    EXPECT_TRUE(IdentityOf(file_) == original);
-    EXPECT_EQ(ReadFileBytes(file_), "new");
-    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
-    EXPECT_EQ(fs::status(scratch_ / "talk (Backup).ppt").permissions(), mode);
-    EXPECT_EQ(Names(scratch_.path()), (std::vector<std::string>{"talk (Backup).ppt", "talk.ppt"}));
-    EXPECT_EQ(CountTempFiles(temp_.path()), 0);
 }
 
 // The backup, made first, stays behind: it holds the original's bytes.
 TEST_F(ReplaceWithRepairedTest, ReadOnlyOriginalIsRefused) {
-    WriteFileBytes(file_, "old");
     for (const bool backup : {true, false}) {
-        fs::permissions(file_, fs::perms(0444));  // the backup's removal below may have reset it
+        fresh();
+        fs::permissions(file_, fs::perms(0444));
         auto repaired = Repaired(scratch_.path(), "new");
         EXPECT_FALSE(replace(file_, *repaired, backup));
         EXPECT_EQ(refusal(), Env::ErrorKind::AccessDenied) << message_;
         EXPECT_EQ(ReadFileBytes(file_), "old");
         repaired.reset();
         if (backup) {
-            EXPECT_EQ(Names(scratch_.path()),
-                      (std::vector<std::string>{"talk (Backup).ppt", "talk.ppt"}));
             EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
-            fs::permissions(scratch_ / "talk (Backup).ppt", fs::perms::owner_write,
-                            fs::perm_options::add);
-            fs::remove(scratch_ / "talk (Backup).ppt");
-        } else {
-            EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
         }
+        EXPECT_EQ(Names(scratch_.path()).size(), backup ? 2u : 1u);
     }
-    fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);  // removable again
-}
-
-TEST_F(ReplaceWithRepairedTest, HardLinkedFileKeepsAllItsNames) {
-    WriteFileBytes(file_, "old");
-    fs::create_hard_link(file_, scratch_ / "same.ppt");
-    {
-        auto repaired = Repaired(scratch_.path(), "new");
-        ASSERT_TRUE(replace(file_, *repaired, false)) << message_;
-    }
-    EXPECT_EQ(ReadFileBytes(file_), "new");
-    EXPECT_EQ(ReadFileBytes(scratch_ / "same.ppt"), "new");
-    // The copy kept during the overwrite is gone, where it could be recognised as the file's.
-    std::vector<std::string> names{"same.ppt", "talk.ppt"};
-    if (!RecordsCopies(false)) {
-        names.push_back("talk.ppt.patchdoc-original");
-    }
-    EXPECT_EQ(Names(scratch_.path()), names);
+    fresh();  // removable again
 }
 
 // A reader that opens the file again and again while it is replaced must find either the whole
@@ -168,13 +154,9 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
 TEST_F(ReplaceWithRepairedTest, BackupNamesOfAnInterruptedRunKeepTheOriginal) {
     for (const bool backup : {false, true}) {
         for (const bool thirdName : {false, true}) {
-            SCOPED_TRACE(std::string(backup ? "backup" : "no backup") +
-                         (thirdName ? ", third name" : ""));
-            WriteFileBytes(file_, "old");
+            SCOPED_TRACE(std::to_string(backup) + std::to_string(thirdName));
+            fresh(thirdName);
             fs::create_hard_link(file_, scratch_ / "talk (Backup).ppt");
-            if (thirdName) {
-                fs::create_hard_link(file_, scratch_ / "elsewhere.ppt");
-            }
             auto repaired = Repaired(scratch_.path(), "new");
             ASSERT_TRUE(replace(file_, *repaired, backup)) << message_;
             EXPECT_EQ(ReadFileBytes(file_), "new");
@@ -183,11 +165,7 @@ TEST_F(ReplaceWithRepairedTest, BackupNamesOfAnInterruptedRunKeepTheOriginal) {
                 EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup 1).ppt"), "old");
             }
             if (thirdName) {
-                EXPECT_EQ(ReadFileBytes(scratch_ / "elsewhere.ppt"), "new");
-            }
-            repaired.reset();
-            for (const std::string& name : Names(scratch_.path())) {
-                fs::remove(scratch_ / name);
+                EXPECT_EQ(ReadFileBytes(scratch_ / "other.ppt"), "new");
             }
         }
     }

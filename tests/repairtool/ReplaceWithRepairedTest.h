@@ -69,6 +69,21 @@ protected:
         return names;
     }
 
+    // An emptied scratch folder holding "talk.ppt" with the bytes "old", and with `linked` the
+    // second name "other.ppt".
+    void fresh(bool linked = false) {
+        for (const std::string& name : Names(scratch_.path())) {
+            if (!fs::is_symlink(scratch_ / name)) {
+                fs::permissions(scratch_ / name, fs::perms::owner_write, fs::perm_options::add);
+            }
+            fs::remove_all(scratch_ / name);
+        }
+        WriteFileBytes(file_, "old");
+        if (linked) {
+            fs::create_hard_link(file_, scratch_ / "other.ppt");
+        }
+    }
+
     // The identity of the file `path` names, as the platform tells it.
     static FileIdentity IdentityOf(const fs::path& path) {
         FolderDescriptor folder;

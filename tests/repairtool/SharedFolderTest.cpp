@@ -55,23 +55,6 @@ protected:
         return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
 
-    // What an undisturbed run makes of `original`.
-    std::string repairOf(const std::string& original) {
-        const fs::path copy = temp_ / "reference.ppt";
-        WriteFileBytes(copy, original);
-        EXPECT_EQ(patchdoc({"-d", copy}).exitCode, 0);
-        const std::string repaired = ReadFileBytes(copy);
-        fs::remove(copy);
-        return repaired;
-    }
-
-    // The file, writable by everyone, with a second name, so that it is overwritten in place.
-    void sharedWithTwoNames(const std::string& bytes) {
-        WriteFileBytes(deck_, bytes);
-        ::chmod(deck_.c_str(), 0666);
-        fs::create_hard_link(deck_, shared_ / "other name.ppt");
-    }
-
     // The files of the shared folder that belong to the neighbour (user 65534).
     std::vector<fs::path> neighbourFiles() const {
         std::vector<fs::path> files;
@@ -113,24 +96,6 @@ TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUse
     const std::vector<fs::path> theirs = neighbourFiles();
     ASSERT_EQ(theirs.size(), 1u);
     EXPECT_TRUE(ReadFileBytes(theirs[0]) == planted) << "the neighbour's file was written";
-}
-
-// The neighbour saves (appends) the moment the in-place overwrite begins. Root holds a write
-// lease: the neighbour's open waits until the run lets go, and its bytes land after the
-// complete repair.
-TEST_F(SharedFolderTest, ASaveDuringAnInPlaceOverwriteLandsAfterIt) {
-    const std::string original = Presentation(32 << 20, 1);
-    const std::string repaired = repairOf(original);
-    sharedWithTwoNames(original);
-    const std::string saved = "saved by another program";
-    Neighbour neighbour(deck_, IN_MODIFY, [&](const std::string&) {
-        std::ofstream(deck_, std::ios::app) << saved;
-        return true;
-    });
-    const RunOutput result = patchdoc({"-d", deck_});
-    ASSERT_TRUE(neighbour.acted());
-    EXPECT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
-    EXPECT_TRUE(ReadFileBytes(deck_) == repaired + saved) << "the save was lost or mixed in";
 }
 
 // The runner owns neither the file nor may take leases (a group share), so nothing keeps the
