@@ -105,7 +105,10 @@ TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUse
 // after the complete repair, and the race is tried again.
 TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
     const std::string original = Presentation(32 << 20, 1);
-    const std::string repaired = repairOf(original);
+    const fs::path reference = temp_ / "reference.ppt";
+    WriteFileBytes(reference, original);
+    ASSERT_EQ(patchdoc({"-d", reference}).exitCode, 0);
+    const std::string repaired = ReadFileBytes(reference);
     const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
     bool caught = false;
     for (int attempt = 0; attempt < 8 && !caught; ++attempt) {
