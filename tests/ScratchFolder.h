@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -62,7 +62,9 @@ inline void WriteFileBytes(const std::filesystem::path& path, const std::string&
 
 inline std::string ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;  // copies block by block, also in unoptimised builds
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 // The names in `folder` that begin with the temporary files' prefix.

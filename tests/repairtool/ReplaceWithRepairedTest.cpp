@@ -113,23 +113,26 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
     std::atomic<int> reads{0};
     std::thread reader([&] {
         while (!done) {
+            const auto start = std::chrono::steady_clock::now();
             const std::string bytes = ReadFileBytes(file_);
             const bool whole =
                 bytes.size() == size && bytes.find_first_not_of(bytes[0]) == std::string::npos;
             torn += whole || bytes.empty() ? 0 : 1;
             missing += bytes.empty() ? 1 : 0;
             ++reads;
-            // A reader that never lets go would have every replacement refused as in use;
-            // the pause leaves the writer gaps however slow the build is.
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            // An open file is rightly not replaced: the reader lets go as long as it held on,
+            // so about half of the tries find it closed however slow the build is.
+            std::this_thread::sleep_for(std::chrono::steady_clock::now() - start);
         }
     });
     int replaced = 0;
-    for (int round = 0; round < 2000 && replaced < 30; ++round) {
-        const char next = ReadFileBytes(file_)[0] == 'A' ? 'B' : 'A';
+    char current = 'A';
+    for (int round = 0; round < 400 && replaced < 10; ++round) {
+        const char next = current == 'A' ? 'B' : 'A';
         auto repaired = Repaired(scratch_.path(), std::string(size, next));
         if (replace(file_, *repaired, false)) {
             ++replaced;
+            current = next;
         } else {
             EXPECT_TRUE(message_ == kInUse || refusal() == Env::ErrorKind::LockConflict)
                 << message_;
