@@ -117,3 +117,10 @@ build() {
         cmake --build "$folder" -j"$cores"
     fi
 }
+
+# What the Windows build and its tests under Wine need: the MinGW-w64 cross compiler, zlib and
+# the Boost headers for it, GoogleTest's sources and Wine.
+WINDOWS_PACKAGES="cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libboost1.74-dev googletest wine64"
+# What packing the Windows programs and testing the packages need on top: zip and unzip, and
+# wixl for the installer.
+WINDOWS_PACKAGE_PACKAGES="zip unzip wixl"

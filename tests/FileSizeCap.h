@@ -1,27 +1,25 @@
 #pragma once
 
-#include <sys/resource.h>
+#include <cstdint>
 
-#include <csignal>
+#include "support/TestSystem.h"
 
-// Caps the size of every file this process writes, for as long as this object lives, with
-// SIGXFSZ ignored: a write past the cap then fails with EFBIG, the way a full disk fails one.
+// Caps the size of every file this process writes, for as long as this object lives: a write
+// past the cap then fails the way a full disk fails one. Where the system has no such cap,
+// active() is false and nothing is capped.
 class FileSizeCap {
 public:
-    explicit FileSizeCap(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit cap{bytes, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &cap);
-    }
+    explicit FileSizeCap(std::uint64_t bytes) : active_(fixtures::CapFileSize(bytes)) {}
     FileSizeCap(const FileSizeCap&) = delete;
     FileSizeCap& operator=(const FileSizeCap&) = delete;
     ~FileSizeCap() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, savedHandler_);
+        if (active_) {
+            fixtures::UncapFileSize();
+        }
     }
 
+    bool active() const { return active_; }
+
 private:
-    rlimit saved_{};
-    void (*savedHandler_)(int) = nullptr;
+    bool active_;
 };

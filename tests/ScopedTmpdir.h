@@ -1,28 +1,21 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <optional>
 #include <string>
 
-// Sets TMPDIR, the program's temporary folder, for as long as this object lives.
+#include "support/TestSystem.h"
+
+// Sets the programs' temporary folder (TMPDIR, or TMP on Windows) for as long as this object
+// lives.
 class ScopedTmpdir {
 public:
-    explicit ScopedTmpdir(const std::string& value) {
-        if (const char* old = ::getenv("TMPDIR")) {
-            old_ = old;
-        }
-        ::setenv("TMPDIR", value.c_str(), 1);
+    explicit ScopedTmpdir(const std::string& value)
+        : old_(fixtures::Variable(fixtures::kTempFolderVariable)) {
+        fixtures::SetVariable(fixtures::kTempFolderVariable, value);
     }
     ScopedTmpdir(const ScopedTmpdir&) = delete;
     ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
-    ~ScopedTmpdir() {
-        if (old_) {
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        } else {
-            ::unsetenv("TMPDIR");
-        }
-    }
+    ~ScopedTmpdir() { fixtures::SetVariable(fixtures::kTempFolderVariable, old_); }
 
 private:
     std::optional<std::string> old_;

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -17,11 +16,18 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         namespace fs = std::filesystem;
-        std::string pattern = (Env::Default().tempFolder() / "patchtest.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed for " + pattern);
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const fs::path candidate =
+                Env::Default().tempFolder() / ("patchtest." + std::to_string(random()));
+            std::error_code error;
+            if (fs::create_directory(candidate, error)) {
+                path_ = candidate;
+            }
         }
-        path_ = pattern;
+        if (path_.empty()) {
+            throw std::runtime_error("no new folder in " + Env::Default().tempFolder().u8string());
+        }
         fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read |
                                    fs::perms::group_exec | fs::perms::others_read |
                                    fs::perms::others_exec);
@@ -41,7 +47,9 @@ public:
     }
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / std::filesystem::u8path(name);
+    }
 
 private:
     std::filesystem::path path_;
@@ -54,14 +62,16 @@ inline void WriteFileBytes(const std::filesystem::path& path, const std::string&
 
 inline std::string ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream bytes;  // copies block by block, also in unoptimised builds
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 // The names in `folder` that begin with the temporary files' prefix.
 inline int CountTempFiles(const std::filesystem::path& folder) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        count += entry.path().filename().string().rfind("kvf", 0) == 0 ? 1 : 0;
+        count += entry.path().filename().u8string().rfind("kvf", 0) == 0 ? 1 : 0;
     }
     return count;
 }

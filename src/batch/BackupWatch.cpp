@@ -12,7 +12,7 @@ std::vector<bool> ExistingNames(const std::vector<std::string>& names) {
     std::vector<bool> exists;
     exists.reserve(names.size());
     for (const std::string& name : names) {
-        exists.push_back(Env::Default().pathExists(name));
+        exists.push_back(Env::Default().pathExists(std::filesystem::u8path(name)));
     }
     return exists;
 }

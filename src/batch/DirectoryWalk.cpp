@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <boost/filesystem.hpp>
-#include <cerrno>
 #include <exception>
 #include <iostream>
 
 #include "batch/BackupNames.h"
 #include "batch/FileRepair.h"
 #include "batch/RepairRun.h"
+#include "platform/Env.h"
 #include "platform/FolderDescriptor.h"
+#include "platform/SystemConventions.h"
 #include "platform/TerminalText.h"
 
 namespace bfs = boost::filesystem;
@@ -21,7 +22,7 @@ namespace {
 // path is ever longer than one name, however deep the tree.
 struct OpenFolder {
     FolderDescriptor folder;
-    bfs::path path;
+    std::string path;
     std::vector<FolderDescriptor::Entry> entries;
     std::size_t next = 0;
 };
@@ -37,8 +38,8 @@ void ReportProblem(const std::string& argument, const std::string& text) {
 
 // The failed operation, the system's description of the error and the path, as the file-system
 // library words its failures.
-std::string FailureText(const char* operation, const bfs::path& path, int error) {
-    return bfs::filesystem_error(operation, path,
+std::string FailureText(const char* operation, const std::string& path, int error) {
+    return bfs::filesystem_error(operation, bfs::path(path),
                                  boost::system::error_code(error, boost::system::system_category()))
         .what();
 }
@@ -46,7 +47,7 @@ std::string FailureText(const char* operation, const bfs::path& path, int error)
 // Puts the opened folder with its complete listing on the stack, read before any entry is
 // handled so that nothing the repairs create in the folder can turn up in it. A folder that
 // can't be listed is reported and left out.
-void PushListing(FolderDescriptor folder, const bfs::path& path, const std::string& argument,
+void PushListing(FolderDescriptor folder, const std::string& path, const std::string& argument,
                  std::vector<OpenFolder>* stack) {
     std::vector<FolderDescriptor::Entry> entries;
     if (const int error = folder.list(&entries); error != 0) {
@@ -63,18 +64,22 @@ bool IsBackupOfSibling(const std::string& name, const FolderDescriptor& folder) 
     return !original.empty() && folder.holds(original);
 }
 
+// The path of an entry as the log shows it: the folder's path, "/" unless that path ends with
+// "/" or ":", and the entry's name.
+std::string EntryPath(const std::string& folder, const std::string& name) {
+    const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == ':');
+    return separated ? folder + name : folder + '/' + name;
+}
+
 // Returns false when the run took no more files.
 bool WalkOneArgument(const std::string& argument, RepairRun& run) {
-#ifdef _WIN32
-    std::string typed = argument;
-    std::replace(typed.begin(), typed.end(), '\\', '/');
-    const bfs::path root(typed);
-#else
-    const bfs::path root(argument);  // a backslash is an ordinary character here
-#endif
+    std::string root = argument;
+    if (Conventions().backslashSeparatesFolders) {
+        std::replace(root.begin(), root.end(), '\\', '/');
+    }
     FolderDescriptor top;
-    if (const int error = FolderDescriptor::open(root.string(), &top); error != 0) {
-        if (error != ENOENT) {
+    if (const int error = FolderDescriptor::open(root, &top); error != 0) {
+        if (Env::Default().errorKind(error) != Env::ErrorKind::NotFound) {
             ReportProblem(argument, FailureText("open", root, error));
         }
         return true;
@@ -88,13 +93,16 @@ bool WalkOneArgument(const std::string& argument, RepairRun& run) {
             continue;
         }
         const FolderDescriptor::Entry entry = current.entries[current.next++];
-        const bfs::path path = current.path / entry.name;
+        const std::string path = EntryPath(current.path, entry.name);
         if (IsPresentationName(entry.name) && entry.isLink) {
             PassOver(PassedOver::SymbolicLink);  // its target may lie anywhere
-        } else if (IsPresentationName(entry.name) &&
-                   !IsBackupOfSibling(entry.name, current.folder) && !run.created(path.string()) &&
-                   !run.repair(path.string(), current.folder, entry.name)) {
-            return false;
+        } else if (IsPresentationName(entry.name)) {
+            if (!IsBackupOfSibling(entry.name, current.folder) && !run.created(path) &&
+                !run.repair(path, current.folder, entry.name)) {
+                return false;
+            }
+        } else if (IsOtherCaseOfPresentationName(entry.name)) {
+            PassOver(PassedOver::OtherCaseOfEnding);
         }
         if (entry.isFolder) {
             FolderDescriptor child;
@@ -110,10 +118,28 @@ bool WalkOneArgument(const std::string& argument, RepairRun& run) {
 
 }  // namespace
 
+namespace {
+const std::string kEnding = ".ppt";
+}  // namespace
+
 bool IsPresentationName(const std::string& name) {
-    static const std::string kEnding = ".ppt";
     return name.size() >= kEnding.size() &&
            name.compare(name.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
+}
+
+bool IsOtherCaseOfPresentationName(const std::string& name) {
+    if (name.size() < kEnding.size() || IsPresentationName(name)) {
+        return false;
+    }
+    const std::size_t start = name.size() - kEnding.size();
+    for (std::size_t i = 0; i < kEnding.size(); ++i) {
+        const char c = name[start + i];
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kEnding[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void WalkDirectories(const std::vector<std::string>& folders, RepairRun& run) {

@@ -8,6 +8,10 @@ class RepairRun;
 // True for a name that ends with ".ppt", compared case-sensitively.
 bool IsPresentationName(const std::string& name);
 
+// True for a name that ends with another letter case of ".ppt" (REPORT.PPT, a.Ppt): such files
+// are not repaired, but counted, so that the summary line tells that they exist.
+bool IsOtherCaseOfPresentationName(const std::string& name);
+
 // Walks each folder argument in order, depth first and in pre-order, with the entries of a
 // folder in the order the file system lists them, and hands every entry whose name is a
 // presentation name to `run` (a folder too: Patchdoc then reports the error); once the run takes

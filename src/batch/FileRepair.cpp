@@ -1,14 +1,13 @@
 #include "batch/FileRepair.h"
 
-#include <cerrno>
 #include <iostream>
 #include <vector>
 
 #include "batch/BackupWatch.h"
-#include "batch/BatchPlatform.h"
 #include "batch/CreatedFiles.h"
 #include "batch/LogWriter.h"
 #include "platform/Env.h"
+#include "platform/SystemConventions.h"
 #include "platform/TerminalText.h"
 
 namespace {
@@ -40,7 +39,7 @@ std::filesystem::path ModuleFolder() {
 
 std::filesystem::path PatchdocProgram() {
     const std::filesystem::path folder = ModuleFolder();
-    return folder.empty() ? std::filesystem::path() : folder / kChildProgramName;
+    return folder.empty() ? std::filesystem::path() : folder / Conventions().repairProgramName;
 }
 
 std::vector<std::string> PatchdocArguments(const std::string& path,
@@ -65,9 +64,11 @@ void ReportStartError(const std::filesystem::path& program, int error) {
     std::cout.flush();
     std::cerr << "Patchtree: cannot start ";
     if (program.empty()) {
-        std::cerr << kChildProgramName << ": the folder of Patchtree itself is unknown";
+        std::cerr << Conventions().repairProgramName
+                  << ": the folder of Patchtree itself is unknown";
     } else {
-        std::cerr << StderrText('"' + program.string() + "\": " + Env::Default().errorText(error));
+        std::cerr << StderrText('"' + program.u8string() +
+                                "\": " + Env::Default().errorText(error));
     }
     std::cerr << std::endl;
 }
@@ -78,7 +79,7 @@ void RepairOneFile(const std::string& path, bool createBackup, CreatedFiles& cre
     ProcessResult result;
     const std::filesystem::path program = PatchdocProgram();
     if (program.empty()) {
-        result.startError = ENOENT;  // never fall back to a Patchdoc found elsewhere
+        result.startError = ProcessResult::kNoProgram;  // never a Patchdoc found elsewhere
     } else {
         std::cout.flush();  // the child writes to the same console
         result = Env::Default().runProcess(program, arguments);

@@ -1,6 +1,6 @@
 #include "batch/HelpText.h"
 
-#include "batch/BatchPlatform.h"
+#include "platform/SystemConventions.h"
 
 void PrintHelp(std::ostream& out) {
     out << "\n\n\n"
@@ -15,7 +15,7 @@ void PrintHelp(std::ostream& out) {
         << "ii.) '[ok], <filename>': the file doesn't need repairing\n"
         << "iii.)'[err], <filename>': there was a problem repairing the file\n"
         << "\n"
-        << "By default, a log is created at " << kDefaultLogFolderShown
+        << "By default, a log is created at " << Conventions().defaultLogFolderShown
         << "<date-timestamped>.log.  However, the location of the log can be changed (see "
            "options). By default, a backup file is created for any .ppt file that has been "
            "repaired.  The backup filename is the same as the original with ' (backup)' "
@@ -24,11 +24,11 @@ void PrintHelp(std::ostream& out) {
            "(see options). After the options, the remaining arguments specified are assumed to "
            "be directories.\n"
         << "\n\n"
-        << "Usage:\tPatchtree [-d] [-l:" << kExampleLogFolder
+        << "Usage:\tPatchtree [-d] [-l:" << Conventions().exampleLogFolder
         << "] directory1 directory2 directory3 ...\n"
         << "Options:\n"
         << "\t-d\t\tDisable the creation of backup files for each file fixed\n"
-        << "\t-l:" << kExampleLogOption
+        << "\t-l:" << Conventions().exampleLogOption
         << "\tCreate a log file at the location specified after ':'\n";
     out.flush();
 }

@@ -4,8 +4,7 @@
 #include <exception>
 #include <iostream>
 
-#include "batch/BatchPlatform.h"
-#include "platform/Env.h"
+#include "platform/SystemConventions.h"
 #include "platform/TerminalText.h"
 
 namespace {
@@ -15,24 +14,17 @@ const char* const kCreateProblem = "There was a problem trying to create the log
 }  // namespace
 
 std::string WithTrailingSeparator(std::string folder) {
-    if (!folder.empty() && folder.back() != kPathSeparator) {
-        folder += kPathSeparator;
+    const char separator = Conventions().folderSeparator;
+    if (!folder.empty() && folder.back() != separator) {
+        folder += separator;
     }
     return folder;
-}
-
-std::string DefaultLogFolder() {
-#ifdef _WIN32
-    return kDefaultLogFolderShown;
-#else
-    return WithTrailingSeparator((Env::Default().homeFolder() / "Brambleco").string());
-#endif
 }
 
 bool CreateLogFolder(const std::string& folder) {
     // A file in the folder's place would make every line of the run fail; refuse it as plainly.
     std::string named = folder;
-    while (named.size() > 1 && named.back() == kPathSeparator) {
+    while (named.size() > 1 && named.back() == Conventions().folderSeparator) {
         named.pop_back();
     }
     boost::system::error_code error;

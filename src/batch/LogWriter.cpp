@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -35,24 +36,18 @@ int ErrorNumberOr(int fallback) {
 }
 
 // Appends one line to the file, the byte-order mark first when the file is empty. Returns 0 or
-// an error number.
+// the C runtime's error number.
 int AppendToFile(const std::filesystem::path& path, const std::string& line) {
-    if (path.empty()) {
-        return ENOENT;
-    }
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
+    std::unique_ptr<std::FILE, FileCloser> file(Env::Default().openStdioFile(path, "ab"));
     if (!file) {
         return ErrorNumberOr(EIO);
     }
     if (std::fseek(file.get(), 0, SEEK_END) != 0) {
         return ErrorNumberOr(EIO);
     }
-    const long size = std::ftell(file.get());
-    if (size < 0) {
-        return ErrorNumberOr(EIO);
-    }
-    std::string bytes = size == 0 ? std::string("\xFF\xFE") : std::string();
+    const bool empty = std::ftell(file.get()) == 0;  // -1 for a file past 2 GiB on some systems
+    std::string bytes = empty ? std::string("\xFF\xFE") : std::string();
     bytes += LineBytes(line);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
         std::fflush(file.get()) != 0) {
@@ -77,7 +72,7 @@ const std::filesystem::path& LogPath() {
 void DefaultTracePath() {
     const std::filesystem::path documents = Env::Default().documentsFolder();
     if (!documents.empty()) {
-        gLogPath = documents / "KVTrace.txt";
+        gLogPath = std::filesystem::u8path(documents.u8string() + "/KVTrace.txt");
     }
 }
 
@@ -85,14 +80,14 @@ void AppendLogLine(const std::string& line) {
     if (gLogPath.empty()) {
         DefaultTracePath();
     }
-    const int error = AppendToFile(gLogPath, line);
-    if (error == 0 || gWarned) {
+    const int error = gLogPath.empty() ? 0 : AppendToFile(gLogPath, line);
+    if ((error == 0 && !gLogPath.empty()) || gWarned) {
         return;
     }
     gWarned = true;
     const std::string reason =
-        gLogPath.empty() ? "no documents folder for it" : Env::Default().errorText(error);
-    std::cerr << StderrText("Warning: cannot write to the log file \"" + gLogPath.string() +
+        gLogPath.empty() ? "no documents folder for it" : std::strerror(error);
+    std::cerr << StderrText("Warning: cannot write to the log file \"" + gLogPath.u8string() +
                             "\" (" + reason + "); the results of this run are missing from it.")
               << std::endl;
 }

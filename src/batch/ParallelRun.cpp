@@ -1,6 +1,5 @@
 #include "batch/ParallelRun.h"
 
-#include <cerrno>
 #include <iostream>
 #include <vector>
 
@@ -61,7 +60,7 @@ bool ParallelRun::repair(const std::string& path, const FolderDescriptor& folder
     ProcessResult failed;
     // Never fall back to a Patchdoc found elsewhere.
     failed.startError = program.empty()
-                            ? ENOENT
+                            ? ProcessResult::kNoProgram
                             : children_->start(program, PatchdocArguments(path, settings_), &id);
     if (failed.startError != 0) {
         ReportStartError(program, failed.startError);

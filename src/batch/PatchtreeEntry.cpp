@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <boost/filesystem.hpp>
+#include <boost/filesystem/detail/utf8_codecvt_facet.hpp>
 #include <iostream>
+#include <locale>
 #include <memory>
 
 #include "batch/BatchArguments.h"
@@ -15,6 +17,7 @@
 #include "batch/ParallelRun.h"
 #include "batch/SequentialRun.h"
 #include "platform/Env.h"
+#include "platform/SystemConventions.h"
 #include "platform/TerminalText.h"
 
 namespace {
@@ -42,6 +45,10 @@ std::unique_ptr<RepairRun> MakeRun(const BatchArguments& settings) {
 }  // namespace
 
 int RunPatchtree(const std::vector<std::string>& arguments) {
+    // Every text here is UTF-8; where the file-system library keeps paths as wide strings, it
+    // converts them as UTF-8 too (the locale owns the facet).
+    boost::filesystem::path::imbue(
+        std::locale(std::locale(), new boost::filesystem::detail::utf8_codecvt_facet));
     if (arguments.empty()) {
         return RefuseArguments("Invalid number of arguments.");
     }
@@ -56,7 +63,7 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
         !CreateLogFolder(logFolder)) {
         return 1;
     }
-    SetLogPath(std::filesystem::path(logFolder + LogFileName()));
+    SetLogPath(std::filesystem::u8path(logFolder + LogFileName()));
     const std::unique_ptr<RepairRun> run = MakeRun(settings);
     WalkDirectories(settings.folders, *run);
     run->finish();
@@ -68,7 +75,7 @@ int RunPatchtree(const std::vector<std::string>& arguments) {
     // prints nothing, as it writes no log.
     const RepairTally& tally = RunTally();
     if (tally.files() > 0 || tally.passedOver() > 0) {
-        std::cout << StdoutText(tally.summaryLine(LogPath().string(),
+        std::cout << StdoutText(tally.summaryLine(LogPath().u8string(),
                                                   settings.checkOnly ? "to repair" : "fixed"))
                   << std::endl;
     }

@@ -24,7 +24,9 @@ std::uint64_t RepairTally::passedOver() const {
 
 std::string RepairTally::summaryLine(const std::string& logPath, const char* fixedWord) const {
     // Each kind's name for one and for more, in the order of PassedOver.
-    static const char* const kNames[][2] = {{"symbolic link", "symbolic links"}};
+    static const char* const kNames[][2] = {
+        {"symbolic link", "symbolic links"},
+        {"name ending in another case of .ppt", "names ending in another case of .ppt"}};
     std::string passed;
     for (std::size_t kind = 0; kind < passedOver_.size(); ++kind) {
         if (passedOver_[kind] > 0) {
@@ -35,5 +37,6 @@ std::string RepairTally::summaryLine(const std::string& logPath, const char* fix
     }
     return std::to_string(files()) + (files() == 1 ? " file: " : " files: ") +
            std::to_string(fixed_) + " " + fixedWord + ", " + std::to_string(ok_) + " ok, " +
-           std::to_string(failed_) + " failed" + passed + ". Log: " + logPath;
+           std::to_string(failed_) + " failed" + passed +
+           (files() > 0 ? ". Log: " + logPath : ". No log written.");
 }

@@ -7,8 +7,13 @@
 // How the repair of one file ended, as the log line names it.
 enum class RepairOutcome { Fixed, Ok, Failed };
 
-// What the walk passes over where a presentation would be, each kind counted apart.
-enum class PassedOver { SymbolicLink, kCount };
+// What the walk passes over where a presentation would be, each kind counted apart, so that the
+// summary line tells the administrator that such files exist.
+enum class PassedOver {
+    SymbolicLink,
+    OtherCaseOfEnding,  // a name ending in ".PPT", ".Ppt" or another case of ".ppt"
+    kCount
+};
 
 // Counts the outcomes of a run, for the summary line printed at its end.
 class RepairTally {
@@ -26,7 +31,8 @@ public:
 
     // "3 files: 1 fixed, 1 ok, 1 failed. Log: " and the log's path ("1 file: " for one file);
     // `fixedWord` names the first count. What was passed over is listed before ". Log: ", each
-    // kind that occurred with its count: "; passed over: 2 symbolic links".
+    // kind that occurred with its count: "; passed over: 2 symbolic links". A run that logged no
+    // file ends the line with ". No log written." instead.
     std::string summaryLine(const std::string& logPath, const char* fixedWord = "fixed") const;
 
 private:

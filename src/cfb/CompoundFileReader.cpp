@@ -19,11 +19,11 @@ std::unique_ptr<CompoundFileReader> CompoundFileReader::open(Env& env,
                                                              const ReadableFileOpener& opener) {
     std::unique_ptr<ReadableFile> file;
     if (const int error = opener ? opener(&file) : env.openReadable(path, &file)) {
-        if (error == env.lockConflictError()) {
+        if (env.errorKind(error) == Env::ErrorKind::LockConflict) {
             throw Error(ErrorKind::ShareViolation,
-                        "opening " + path.string() + ": another process holds it for writing");
+                        "opening " + path.u8string() + ": another process holds it for writing");
         }
-        throw Error::fromErrorNumber(error, ErrorKind::ReadFault, "opening " + path.string());
+        throw Error::fromErrorNumber(error, ErrorKind::ReadFault, "opening " + path.u8string());
     }
     return open(std::move(file));
 }

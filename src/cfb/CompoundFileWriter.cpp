@@ -33,11 +33,11 @@ std::unique_ptr<CompoundFileWriter> CompoundFileWriter::create(Env& env,
                                                                Version version) {
     std::unique_ptr<WritableFile> file;
     if (const int error = env.openWritable(path, &file)) {
-        if (error == env.lockConflictError()) {
+        if (env.errorKind(error) == Env::ErrorKind::LockConflict) {
             throw Error(ErrorKind::LockViolation,
-                        "creating " + path.string() + ": another process holds the file");
+                        "creating " + path.u8string() + ": another process holds the file");
         }
-        throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "creating " + path.string());
+        throw Error::fromErrorNumber(error, ErrorKind::WriteFault, "creating " + path.u8string());
     }
     return create(std::move(file), version);
 }

@@ -1,7 +1,5 @@
 #include "cfb/Error.h"
 
-#include <cerrno>
-
 #include "platform/Env.h"
 
 namespace cfb {
@@ -41,33 +39,26 @@ std::uint32_t Error::resultCode() const {
 }
 
 Error Error::fromErrorNumber(int errorNumber, ErrorKind fallback, const std::string& what) {
+    Env& env = Env::Default();
     ErrorKind kind = fallback;
-    switch (errorNumber) {
-        case ENOENT:
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
+    switch (env.errorKind(errorNumber)) {
+        case Env::ErrorKind::NotFound:
+        case Env::ErrorKind::NameTooLong:
             kind = ErrorKind::FileNotFound;
             break;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS:
-        case ETXTBSY:
+        case Env::ErrorKind::AccessDenied:
             kind = ErrorKind::AccessDenied;
             break;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
+        case Env::ErrorKind::NoSpace:
             kind = ErrorKind::MediumFull;
             break;
-        case ENOMEM:
+        case Env::ErrorKind::OutOfMemory:
             kind = ErrorKind::OutOfMemory;
             break;
         default:
             break;
     }
-    return Error(kind, what + ": " + Env::Default().errorText(errorNumber));
+    return Error(kind, what + ": " + env.errorText(errorNumber));
 }
 
 }  // namespace cfb

@@ -2,7 +2,8 @@
 
 #include "errors/ErrorDetail.h"
 
-// A C runtime / POSIX error number, shown as "errno(N) - <system description>".
+// An error number of the system's file functions (errno on POSIX, GetLastError on Windows),
+// shown as "errno(N) - <the system's description>".
 class ErrnoErrorDetail : public ErrorDetail {
 public:
     explicit ErrnoErrorDetail(std::int32_t errorNumber) : errorNumber_(errorNumber) {}

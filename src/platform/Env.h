@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,10 +15,23 @@
 
 // The operating-system services both programs use, behind one narrow interface. Each platform
 // supplies one implementation file; Default() returns the one for the running system.
-// Error numbers are the platform's own (errno values on POSIX).
+// Error numbers are the platform's own (errno values on POSIX, GetLastError codes on Windows):
+// callers never compare them with constants of their own, they ask errorKind().
 class Env {
 public:
     enum class PathKind { Missing, RegularFile, Directory, Other };
+
+    // What callers need to tell apart among the platform's error numbers.
+    enum class ErrorKind {
+        NotFound,       // the file or a folder on its path does not exist
+        AlreadyExists,  // the name is taken
+        AccessDenied,   // no permission, a read-only file or file system
+        LockConflict,   // another process holds the file open in a way that excludes this use
+        NoSpace,        // the disk, a quota or a file size limit is full
+        OutOfMemory,
+        NameTooLong,
+        Other,
+    };
 
     virtual ~Env() = default;
     static Env& Default();
@@ -42,23 +56,27 @@ public:
     virtual int createFile(const std::filesystem::path& folder, const std::string& prefix,
                            std::unique_ptr<CreatedFile>* file) = 0;
 
-    // The system's description of an error number.
+    // The system's description of an error number, as one line without a line end.
     virtual std::string errorText(int errorNumber) = 0;
 
-    // Opens a file for reading and shares it with readers only: a writer holding it locked
-    // makes this fail with the platform's "would block" error number, and while the file stays
-    // open no writer can lock it.
+    virtual ErrorKind errorKind(int errorNumber) = 0;
+
+    // Opens a file through the C runtime's buffered file functions (`mode` as for fopen), so
+    // that any name the file system takes can be opened. A folder is refused. Null on failure,
+    // with the C runtime's errno set.
+    virtual std::FILE* openStdioFile(const std::filesystem::path& path, const char* mode) = 0;
+
+    // Opens a file for reading, shared with other readers: a file held through openWritable (in
+    // this process or another) makes this fail with a LockConflict error, and while the file
+    // stays open openWritable can't have it.
     virtual int openReadable(const std::filesystem::path& path,
                              std::unique_ptr<ReadableFile>* file) = 0;
 
     // Creates or replaces a file and holds it exclusively: a file another process holds open
-    // through these calls fails with the "would block" error number. The file is emptied only
-    // after the lock is taken.
+    // through these calls fails with a LockConflict error. The file is emptied only after it is
+    // held.
     virtual int openWritable(const std::filesystem::path& path,
                              std::unique_ptr<WritableFile>* file) = 0;
-
-    // The error number that openReadable and openWritable return for a lock conflict.
-    virtual int lockConflictError() = 0;
 
     // The running program's own file.
     virtual std::filesystem::path executablePath() = 0;
@@ -68,7 +86,7 @@ public:
     virtual std::filesystem::path documentsFolder() = 0;
 
     // Runs a program directly, with no command interpreter in between, passing each argument
-    // unchanged, and waits for it to end. The child shares the console.
+    // unchanged (UTF-8 texts), and waits for it to end. The child shares the console.
     virtual ProcessResult runProcess(const std::filesystem::path& program,
                                      const std::vector<std::string>& arguments) = 0;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,8 @@
 
 // An open folder, held by its descriptor: what lies below it is reached by name from here, so
 // the length of the path to it never matters, and a folder that is renamed or replaced while it
-// is held stays the folder that was opened. Error numbers are errno values.
+// is held stays the folder that was opened. Names and paths are UTF-8; error numbers are the
+// platform's, as the Env's.
 class FolderDescriptor {
 public:
     struct Entry {
@@ -26,7 +28,8 @@ public:
     // Opens the folder at `path`, following symbolic links. Returns 0 or an error number.
     static int open(const std::string& path, FolderDescriptor* folder);
 
-    // Opens the folder `name` of this one; a symbolic link is refused (ELOOP), so a name that
+    // Opens the folder `name` of this one; a symbolic link (or any other link to a folder, such
+    // as a junction) is refused with an error of kind NotFound, so a name that
     // was swapped for a link after it was listed leads nowhere else. Returns 0 or an error
     // number.
     int openChild(const std::string& name, FolderDescriptor* child) const;
@@ -43,7 +46,8 @@ public:
     int identify(const std::string& name, FileIdentity* identity) const;
 
 private:
-    explicit FolderDescriptor(int fd) : fd_(fd) {}
+    explicit FolderDescriptor(std::intptr_t handle) : handle_(handle) {}
+    void close();
 
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;  // a descriptor, or a handle, of the system
 };

@@ -73,6 +73,45 @@ public:
         return std::string(::strerror_r(errorNumber, buffer, sizeof buffer));
     }
 
+    ErrorKind errorKind(int errorNumber) override {
+        switch (errorNumber) {
+            case ENOENT:
+            case ELOOP:  // a symbolic link where none may be followed
+                return ErrorKind::NotFound;
+            case EEXIST:
+                return ErrorKind::AlreadyExists;
+            case EACCES:
+            case EPERM:
+            case EISDIR:
+            case EROFS:
+            case ETXTBSY:
+                return ErrorKind::AccessDenied;
+            case EWOULDBLOCK:
+                return ErrorKind::LockConflict;
+            case ENOSPC:
+            case EDQUOT:
+            case EFBIG:
+                return ErrorKind::NoSpace;
+            case ENOMEM:
+                return ErrorKind::OutOfMemory;
+            case ENAMETOOLONG:
+                return ErrorKind::NameTooLong;
+            default:
+                return ErrorKind::Other;
+        }
+    }
+
+    std::FILE* openStdioFile(const fs::path& path, const char* mode) override {
+        std::FILE* file = std::fopen(path.c_str(), mode);
+        struct stat st;
+        if (file != nullptr && ::fstat(::fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+            std::fclose(file);  // the runtime opens a folder for reading: refused here
+            errno = EISDIR;
+            return nullptr;
+        }
+        return file;
+    }
+
     int openReadable(const fs::path& path, std::unique_ptr<ReadableFile>* file) override {
         // Reading leaves the access time alone where the system allows it (the file's owner, or
         // root); for anyone else it is refused with EPERM, and the plain open is used.
@@ -122,8 +161,6 @@ public:
         *file = std::make_unique<PosixWritableFile>(fd.release());
         return 0;
     }
-
-    int lockConflictError() override { return EWOULDBLOCK; }
 
     fs::path executablePath() override {
         std::error_code error;

@@ -1,6 +1,6 @@
 #include "platform/TerminalText.h"
 
-#include <unistd.h>
+#include "platform/Console.h"
 
 namespace {
 
@@ -56,11 +56,11 @@ std::string TerminalSafeText(std::string_view text) {
 }
 
 std::string StdoutText(std::string_view text) {
-    return SafeWhen(::isatty(STDOUT_FILENO) == 1, text);
+    return SafeWhen(StdoutIsTerminal(), text);
 }
 
 std::string StderrText(std::string_view text) {
-    return SafeWhen(::isatty(STDERR_FILENO) == 1, text);
+    return SafeWhen(StderrIsTerminal(), text);
 }
 
 std::string StdoutLines(std::string_view text) {

@@ -11,7 +11,7 @@ bool CheckInputFile(const std::filesystem::path& path, std::ostream& out) {
         return false;
     }
     if (Env::Default().pathKind(path) != Env::PathKind::RegularFile) {
-        out << StdoutText(path.string()) << " does not exist.\n" << std::flush;
+        out << StdoutText(path.u8string()) << " does not exist.\n" << std::flush;
         return false;
     }
     return true;

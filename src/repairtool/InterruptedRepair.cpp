@@ -41,6 +41,6 @@ std::string InterruptedRepair(PinnedFile& pinned, bool forget) {
         return std::string();
     }
     return "An earlier repair of this file was interrupted; its original content is in " +
-           copy.path.string() +
+           copy.path.u8string() +
            ". Put that file back in place of this one, or delete it, and run again. ";
 }

@@ -9,7 +9,7 @@ constexpr int kNumberedCandidates = 9;
 }  // namespace
 
 std::vector<std::filesystem::path> BackupCandidates(const std::filesystem::path& file) {
-    const std::string name = file.filename().string();
+    const std::string name = file.filename().u8string();
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
@@ -18,7 +18,7 @@ std::vector<std::filesystem::path> BackupCandidates(const std::filesystem::path&
         const std::string suffix =
             attempt == 0 ? " (Backup)" : " (Backup " + std::to_string(attempt) + ")";
         candidates.push_back(file);
-        candidates.back().replace_filename(stem + suffix + extension);
+        candidates.back().replace_filename(std::filesystem::u8path(stem + suffix + extension));
     }
     return candidates;
 }

@@ -30,7 +30,7 @@ std::unique_ptr<TempFile> CreateOutputFile(PinnedFile& pinned) {
 // Every text that reaches the console goes through the terminal filter: messages quote paths
 // and names read from the file.
 int ProcessFile(const std::filesystem::path& file, bool createBackup, std::ostream& out) {
-    const std::string tail = StdoutText(file.string()) + "\n";
+    const std::string tail = StdoutText(file.u8string()) + "\n";
     try {
         const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
         if (const std::string interrupted = InterruptedRepair(*pinned); !interrupted.empty()) {

@@ -104,7 +104,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
         message =
             "Another program opened the file while it was being overwritten and may have "
             "changed it. Its original content is in " +
-            copy.path.string() + "\n";
+            copy.path.u8string() + "\n";
         return false;
     }
     if (error == 0 || !touched) {
@@ -114,7 +114,7 @@ bool OverwriteInPlace(PinnedFile& pinned, TempFile& repaired, const fs::path& ba
         return true;
     }
     message = touched ? "Replacing the file failed with error code " + std::to_string(error) +
-                            ". Its original content is in " + copy.path.string() + "\n"
+                            ". Its original content is in " + copy.path.u8string() + "\n"
                       : Failed(error);
     return false;
 }

@@ -37,7 +37,7 @@ int RunPatchdoc(const std::vector<std::string>& arguments, std::ostream& out) {
         PrintUsage(out);
         return 1;
     }
-    const std::filesystem::path file(fileToRepair);
+    const std::filesystem::path file = std::filesystem::u8path(fileToRepair);
     if (!CheckInputFile(file, out)) {
         return 1;
     }

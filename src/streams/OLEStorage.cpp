@@ -73,7 +73,7 @@ void OLEStorage::openWith(const std::function<std::unique_ptr<cfb::CompoundFileR
         if (error.resultCode() == kNotStorage) {
             throw OLEStorageNotStorageException();
         }
-        throw storageError(error, "opening storage [" + path.string() + "]");
+        throw storageError(error, "opening storage [" + path.u8string() + "]");
     }
 }
 
@@ -97,7 +97,7 @@ void OLEStorage::createWith(
         if (error.resultCode() == kShareViolation || error.resultCode() == kLockViolation) {
             throw OLEStorageSharingException();
         }
-        throw storageError(error, "creating storage [" + path.string() + "]");
+        throw storageError(error, "creating storage [" + path.u8string() + "]");
     }
 }
 
@@ -169,6 +169,6 @@ void OLEStorage::commit() {
     try {
         writeHandle_->commit(cfb::CompoundFileWriter::Flush::Skip);
     } catch (const cfb::Error& error) {
-        throw storageError(error, "committing storage [" + outputPath_.string() + "]");
+        throw storageError(error, "committing storage [" + outputPath_.u8string() + "]");
     }
 }

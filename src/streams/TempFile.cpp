@@ -25,7 +25,7 @@ std::unique_ptr<CreatedFile> Create(const std::filesystem::path& folder) {
 [[noreturn]] void ThrowNotFound(int error, const std::filesystem::path& path) {
     throw FileNotFoundException(
         std::make_unique<DualErrorDetail>(std::make_unique<ErrnoErrorDetail>(error),
-                                          std::make_unique<StringErrorDetail>(path.string())));
+                                          std::make_unique<StringErrorDetail>(path.u8string())));
 }
 
 }  // namespace

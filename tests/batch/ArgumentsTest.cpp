@@ -2,62 +2,48 @@
 
 #include <algorithm>
 #include <boost/date_time/posix_time/posix_time.hpp>
+#include <sstream>
 
 #include "BatchTestSupport.h"
 #include "batch/BatchArguments.h"
+#include "batch/HelpText.h"
 #include "batch/LogFileName.h"
+#include "platform/SystemConventions.h"
 
 using namespace batchtest;
 
 namespace {
 
-const std::string kHelp =
-    "\n\n\n"
-    "This tool has been specifically created to fixup binary PowerPoint files optimized using "
-    "Featherpack 3.5 or earlier where any images were flattened. \n"
-    "\n"
-    "The tool will recursively iterate the folders specified to look for binary PowerPoint files "
-    "to repair. The tool produces a log of the ppt files it encounters and, for each, lists one "
-    "of the following:\n"
-    "\n"
-    "i.)  '[fixed], <filename>': the file was repaired\n"
-    "ii.) '[ok], <filename>': the file doesn't need repairing\n"
-    "iii.)'[err], <filename>': there was a problem repairing the file\n"
-    "\n"
-    "By default, a log is created at ~/Brambleco/<date-timestamped>.log.  However, the location "
-    "of the log can be changed (see options). By default, a backup file is created for any .ppt "
-    "file that has been repaired.  The backup filename is the same as the original with ' "
-    "(backup)' appended to it. If the backup filename already exists, then ' (backup n)' will be "
-    "created where 'n' is a number from 1 to 9. The creation of backups can be disabled (see "
-    "options). After the options, the remaining arguments specified are assumed to be "
-    "directories.\n"
-    "\n"
-    "\n"
-    "Usage:\tPatchtree [-d] [-l:/srv/mylogfolder/] directory1 directory2 directory3 ...\n"
-    "Options:\n"
-    "\t-d\t\tDisable the creation of backup files for each file fixed\n"
-    "\t-l:/srv/logs\tCreate a log file at the location specified after ':'\n";
-
-TEST(BatchArgumentsTest, OptionsAreWholeArguments) {
-    const BatchArguments parsed =
-        ParseBatchArguments({"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c", "-d"});
-    EXPECT_FALSE(parsed.createBackup);
-    EXPECT_EQ(parsed.logFolder, "");
-    EXPECT_EQ(parsed.folders,
-              (std::vector<std::string>{"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c"}));
-}
-
-TEST(BatchArgumentsTest, LogFolderGetsOneSeparatorAndTheLastOptionWins) {
-    EXPECT_EQ(ParseBatchArguments({"-l:/logs"}).logFolder, "/logs/");
-    EXPECT_EQ(ParseBatchArguments({"-l:/logs/"}).logFolder, "/logs/");
-    EXPECT_EQ(ParseBatchArguments({"-l:c:\\logs\\"}).logFolder, "c:\\logs\\/");
-    EXPECT_EQ(ParseBatchArguments({"-l:/a", "dir", "-l:/b"}).logFolder, "/b/");
-    EXPECT_EQ(ParseBatchArguments({"-l:/a", "-l:"}).logFolder, "");
-
-    const BatchArguments withDash = ParseBatchArguments({"-l:/my-docs/", "dir"});
-    EXPECT_EQ(withDash.logFolder, "/my-docs/");
-    EXPECT_TRUE(withDash.createBackup);
-    EXPECT_EQ(withDash.folders, std::vector<std::string>{"dir"});
+// The log folder gets the system's separator unless it ends with it (the other one does not
+// count); the last "-l:" wins, and one alone means the default folder.
+TEST(BatchArgumentsTest, OptionsAreWholeArgumentsAndTheLastLogFolderWins) {
+    const std::string sep(1, Conventions().folderSeparator);
+    const std::string other = sep == "/" ? "\\" : "/";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> folders;
+        std::string logFolder;
+        bool backup;
+    };
+    const Case cases[] = {
+        {{"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c", "-d"},
+         {"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c"},
+         "",
+         false},
+        {{"-l:/logs"}, {}, "/logs" + sep, true},
+        {{"-l:/logs" + sep}, {}, "/logs" + sep, true},
+        {{"-l:c:\\logs" + other}, {}, "c:\\logs" + other + sep, true},
+        {{"-l:/a", "dir", "-l:/b"}, {"dir"}, "/b" + sep, true},
+        {{"-l:/a", "-l:"}, {}, "", true},
+        {{"-l:/my-docs" + sep, "dir"}, {"dir"}, "/my-docs" + sep, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        const BatchArguments parsed = ParseBatchArguments(c.arguments);
+        EXPECT_EQ(parsed.folders, c.folders);
+        EXPECT_EQ(parsed.logFolder, c.logFolder);
+        EXPECT_EQ(parsed.createBackup, c.backup);
+    }
 }
 
 // "-n" and "-j:N" are whole arguments too; the last "-j:" wins, and its number is 0 (the
@@ -91,6 +77,14 @@ TEST(BatchArgumentsTest, CheckOnlyAndJobs) {
 using PatchtreeCommandLineTest = PatchtreeTest;
 
 TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
+    std::ostringstream help;
+    PrintHelp(help);
+    EXPECT_NE(help.str().find(std::string("By default, a log is created at ") +
+                              Conventions().defaultLogFolderShown + "<date-timestamped>.log."),
+              std::string::npos);
+    EXPECT_NE(help.str().find(std::string("Usage:\tPatchtree [-d] [-l:") +
+                              Conventions().exampleLogFolder + "] directory1"),
+              std::string::npos);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "Invalid number of arguments.\n"},    {{"-d"}, "Invalid parameters.\n"},
         {{logOption()}, "Invalid parameters.\n"},  {{"-d", "-l:"}, "Invalid parameters.\n"},
@@ -99,80 +93,54 @@ TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
     for (const auto& [arguments, first] : cases) {
         const RunOutput result = patchtree.run(arguments);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, first + kHelp);
+        EXPECT_EQ(result.out, first + help.str());
     }
     EXPECT_FALSE(fs::exists(logs));
     EXPECT_FALSE(fs::exists(patchtree.home() / "Brambleco"));
 }
 
-// Where the log goes: with an empty option, into the default folder in HOME; else into the
-// folder of the last option, with or without a separator, its missing last level created.
-TEST_F(PatchtreeCommandLineTest, LogFolderOption) {
-    WriteFile(tree / "a.ppt", "exit 2");
-    const std::vector<std::string> okLine{"[ok], " + (tree / "a.ppt").string()};
-    const RunOutput result = patchtree.run({"-l:", tree.string()});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(WithoutSummary(result.out), "");
-    EXPECT_EQ(SplitLines(ReadLogText(patchtree.home() / "Brambleco")), okLine);
-
+// The log goes into the folder of the last option, with or without a separator, its missing
+// last level created (never beside it), and is named after the local time of the run. (The
+// default folder is the system's: see PatchtreePosixTest.cpp.)
+TEST_F(PatchtreeCommandLineTest, LogFolderOptionAndLogFileName) {
+    WriteFileBytes(tree / "a.ppt", "exit 2");
     fs::create_directory(scratch / "given");
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "given").string(), tree.string()}).exitCode, 0);
-    EXPECT_EQ(SplitLines(ReadLogText(scratch / "given")), okLine);
-    // The log goes inside the created folder, never beside it.
-    EXPECT_EQ(patchtree.run({"-l:" + (scratch / "made").string() + "/", tree.string()}).exitCode,
-              0);
-    EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
-    EXPECT_TRUE(LogFiles(scratch.path()).empty());
-
-    const std::string first = "-l:" + (scratch / "first").string();
-    EXPECT_EQ(patchtree.run({first, tree.string(), logOption()}).exitCode, 0);
-    EXPECT_FALSE(fs::exists(scratch / "first"));
-    EXPECT_EQ(LogFiles(logs).size(), 1u);
-}
-
-TEST_F(PatchtreeCommandLineTest, LogFileIsNamedAfterTheLocalTime) {
-    using boost::posix_time::second_clock;
-    WriteFile(tree / "a.ppt", "exit 2");
-    const boost::posix_time::ptime before = second_clock::local_time();
-    patchtree.run({logOption(), tree.string()});
-    const boost::posix_time::ptime after = second_clock::local_time();
-
-    const std::vector<fs::path> found = LogFiles(logs);
-    ASSERT_EQ(found.size(), 1u);
+    const auto before = boost::posix_time::second_clock::local_time();
+    EXPECT_EQ(patchtree.run({logOption("given"), tree.u8string()}).exitCode, 0);
+    const auto after = boost::posix_time::second_clock::local_time();
+    EXPECT_EQ(LogLines(scratch / "given"), Expected({{"[ok]", tree / "a.ppt"}}));
     std::vector<std::string> names;
     for (auto moment = before; moment <= after; moment += boost::posix_time::seconds(1)) {
         names.push_back(LogFileNameAt(moment));
     }
-    EXPECT_NE(std::find(names.begin(), names.end(), found.front().filename().string()), names.end())
-        << found.front() << " is not named after a moment of the run, such as " << names.front();
+    const std::string name = LogFiles(scratch / "given").at(0).filename().u8string();
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+
+    const std::string made = logOption("made") + Conventions().folderSeparator;
+    EXPECT_EQ(patchtree.run({logOption("first"), made, tree.u8string()}).exitCode, 0);
+    EXPECT_EQ(LogFiles(scratch / "made").size(), 1u);
+    EXPECT_TRUE(LogFiles(scratch.path()).empty());
+    EXPECT_FALSE(fs::exists(scratch / "first"));
 }
 
-TEST_F(PatchtreeCommandLineTest, UncreatableLogFolderPrintsTheFailureAndEndsWithOne) {
-    WriteFile(tree / "a.ppt", "exit 2");
-    const std::string logFolder = (scratch / "missing/logs").string();
-    const RunOutput result = patchtree.run({"-l:" + logFolder, tree.string()});
+// A log folder that can't be made, or a file in its place (with or without a separator after
+// its name), is refused before anything is walked.
+TEST_F(PatchtreeCommandLineTest, UnusableLogFolderIsRefusedBeforeTheWalk) {
+    WriteFileBytes(tree / "a.ppt", "exit 2");
+    const std::string uncreatable = (scratch / "missing" / "logs").u8string();
+    const RunOutput result = patchtree.run({"-l:" + uncreatable, tree.u8string()});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.out.find(logFolder), std::string::npos) << result.out;
-    EXPECT_EQ(result.out.find("There was a problem"), std::string::npos) << result.out;
-    EXPECT_TRUE(patchtree.childCalls().empty());
-}
+    EXPECT_NE(result.out.find(uncreatable), std::string::npos) << result.out;
 
-// A file where the log folder should be is refused before anything is walked, whichever way
-// the option spells it.
-TEST_F(PatchtreeCommandLineTest, LogFolderThatIsAFileIsRefused) {
-    WriteFile(tree / "a.ppt", "exit 2");
-    WriteFile(scratch / "taken", "not a folder");
-    fs::create_symlink(scratch / "taken", scratch / "link");
-    for (const std::string& option :
-         {"-l:" + (scratch / "taken").string(), "-l:" + (scratch / "taken").string() + "/",
-          "-l:" + (scratch / "link").string()}) {
-        const std::string named = option.substr(3, option.find_last_not_of('/') - 2);
-        const RunOutput result = patchtree.run({option, tree.string()});
-        EXPECT_EQ(result.exitCode, 1) << option;
-        EXPECT_EQ(result.out, "The log folder " + named + " is a file, not a folder.\n");
+    WriteFileBytes(scratch / "taken", "not a folder");
+    const std::string taken = (scratch / "taken").u8string();
+    for (const std::string& folder : {taken, taken + Conventions().folderSeparator}) {
+        const RunOutput refused = patchtree.run({"-l:" + folder, tree.u8string()});
+        EXPECT_EQ(refused.exitCode, 1) << folder;
+        EXPECT_EQ(refused.out, "The log folder " + taken + " is a file, not a folder.\n");
     }
     EXPECT_TRUE(patchtree.childCalls().empty());
-    EXPECT_EQ(ReadFile(scratch / "taken"), "not a folder");
+    EXPECT_EQ(ReadFileBytes(scratch / "taken"), "not a folder");
 }
 
 }  // namespace

@@ -1,50 +1,58 @@
 #include "BatchTestSupport.h"
 
-#include <iconv.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+
+#include "platform/SystemConventions.h"
+#include "support/TestSystem.h"
 
 namespace batchtest {
 
+RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
+              const RunOptions& options) {
+    RunOutput output = fixtures::Run(program, arguments, options);
+    output.out = fixtures::WithLineFeeds(output.out);
+    output.err = fixtures::WithLineFeeds(output.err);
+    return output;
+}
+
+std::string Shown(const fs::path& path) {
+    std::string text = path.u8string();
+    if (Conventions().backslashSeparatesFolders) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+    }
+    return text;
+}
+
 Installation::Installation(const ScratchFolder& scratch, Child child)
-    : program_(scratch / "bin/Patchtree"),
+    : program_(scratch / "bin" /
+               ("Patchtree" + fs::path(PATCHTREE_PROGRAM).extension().u8string())),
+      childPath_(program_.parent_path() / Conventions().repairProgramName),
       home_(scratch / "home"),
       record_(scratch / "child-calls") {
     fs::create_directories(program_.parent_path());
     fs::create_directories(home_);
     fs::copy_file(PATCHTREE_PROGRAM, program_);
-    const fs::path childPath = program_.parent_path() / "Patchdoc";
-    switch (child) {
-        case Child::StandIn:
-            fs::copy_file(STAND_IN_PROGRAM, childPath);
-            break;
-        case Child::RealPatchdoc:
-            fs::copy_file(PATCHDOC_PROGRAM, childPath);
-            break;
-        case Child::NotExecutable:
-            fs::copy_file(STAND_IN_PROGRAM, childPath);
-            fs::permissions(childPath, fs::perms::owner_read | fs::perms::owner_write);
-            break;
-        case Child::Missing:
-            break;
+    if (child == Child::StandIn) {
+        fs::copy_file(STAND_IN_PROGRAM, childPath_);
+    } else if (child == Child::NotExecutable) {
+        WriteFileBytes(childPath_, "not a program");
+        fs::permissions(childPath_, fs::perms::owner_read | fs::perms::owner_write);
     }
-    WriteFile(record_, "");
+    WriteFileBytes(record_, "");
     fs::permissions(record_, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
                                  ~fs::perms::others_exec);
 }
 
 RunOutput Installation::run(const std::vector<std::string>& arguments, RunOptions options) const {
-    options.environment.push_back("HOME=" + home_.string());
-    options.environment.push_back("PATCHTREE_TEST_RECORD=" + record_.string());
-    return Run(program_, arguments, options);
+    options.environment.push_back("HOME=" + home_.u8string());
+    options.environment.push_back("PATCHTREE_TEST_RECORD=" + record_.u8string());
+    return batchtest::Run(program_, arguments, options);
 }
 
 std::vector<std::vector<std::string>> Installation::childCalls() const {
-    const std::string bytes = ReadFile(record_);
+    const std::string bytes = ReadFileBytes(record_);
     std::vector<std::string> items;
     for (std::size_t start = 0; start < bytes.size();) {
         const std::size_t end = bytes.find('\0', start);
@@ -68,21 +76,6 @@ std::vector<std::string> Installation::childFiles() const {
     return files;
 }
 
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 std::vector<fs::path> LogFiles(const fs::path& folder) {
     std::vector<fs::path> logs;
     std::error_code error;
@@ -95,41 +88,49 @@ std::vector<fs::path> LogFiles(const fs::path& folder) {
     return logs;
 }
 
-std::string ReadLogText(const fs::path& folder) {
+std::vector<std::string> LogLines(const fs::path& folder) {
     const std::vector<fs::path> logs = LogFiles(folder);
     if (logs.size() != 1) {
         ADD_FAILURE() << "expected one log file in " << folder << ", found " << logs.size();
-        return std::string();
+        return {};
     }
-    const std::string bytes = ReadFile(logs.front());
-    if (bytes.compare(0, 2, "\xFF\xFE") != 0) {
-        ADD_FAILURE() << "the log does not start with FF FE";
-        return std::string();
-    }
-    return Iconv(bytes.substr(2), "UTF-16LE", "UTF-8");
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
+    const std::string bytes = ReadFileBytes(logs.front());
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "the log does not start with its mark";
+    const std::optional<std::string> text = fixtures::Utf16LEToUtf8(bytes.substr(2));
+    EXPECT_TRUE(text) << "the log is not well-formed UTF-16LE";
     std::vector<std::string> lines;
     std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
+    for (std::size_t end; text && (end = text->find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        lines.push_back(text->substr(start, end - start));
     }
-    EXPECT_EQ(start, text.size()) << "text after the last line end";
+    EXPECT_EQ(start, text.value_or("").size()) << "text after the last line end";
+    return Sorted(lines);
+}
+
+std::vector<std::string> Expected(const std::vector<std::pair<std::string, fs::path>>& lines) {
+    std::vector<std::string> expected;
+    for (const auto& [word, path] : lines) {
+        expected.push_back(word + ", " + Shown(path));
+    }
+    return Sorted(expected);
+}
+
+std::vector<std::string> OutLines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(out.substr(start, end - start));
+    }
+    EXPECT_EQ(start, out.size()) << "output after the last line feed: " << out;
     return lines;
 }
 
-std::string WithoutSummary(const std::string& out) {
-    const std::size_t end = out.empty() ? 0 : out.size() - 1;
-    const std::size_t previous = end == 0 ? std::string::npos : out.rfind('\n', end - 1);
-    const std::size_t start = previous == std::string::npos ? 0 : previous + 1;
-    const std::string last = out.substr(start);
-    if (out.empty() || out.back() != '\n' || last.find(" failed") == std::string::npos ||
-        last.find(". Log: ") == std::string::npos) {
-        ADD_FAILURE() << "no summary line at the end of: " << out;
-        return out;
-    }
-    return out.substr(0, start);
+std::string SummaryCounts(const std::string& out) {
+    const std::vector<std::string> lines = OutLines(out);
+    const std::string last = lines.empty() ? std::string() : lines.back();
+    EXPECT_NE(last.find(" failed"), std::string::npos) << "no summary line at the end of " << out;
+    return last.substr(0, last.find(" Log: "));
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> items) {
@@ -137,25 +138,46 @@ std::vector<std::string> Sorted(std::vector<std::string> items) {
     return items;
 }
 
-std::string Iconv(const std::string& bytes, const char* from, const char* to) {
-    iconv_t converter = ::iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "iconv_open failed";
-        return std::string();
+// How a path shows in the log: control characters and bytes that are not UTF-8 as U+FFFD.
+std::string AsLogged(const std::string& path) {
+    std::string logged;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        logged += byte < 0x20 || byte == 0x7F || byte == 0xFF || byte == 0xFE
+                      ? std::string("\xEF\xBF\xBD")
+                      : std::string(1, c);
     }
-    std::string input = bytes;
-    std::string output(bytes.size() * 4 + 16, '\0');
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char* out = output.data();
-    std::size_t outLeft = output.size();
-    const std::size_t result = ::iconv(converter, &in, &inLeft, &out, &outLeft);
-    ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
-        ADD_FAILURE() << "iconv could not convert the text";
+    return logged;
+}
+
+void CheckHostileNames(const std::vector<std::string>& names) {
+    ScratchFolder scratch;
+    Installation patchtree(scratch, Child::StandIn);
+    const fs::path tree = scratch / "tree";
+    fs::create_directories(tree);
+    RunOptions inWork;  // where a command smuggled in by a name would create its marker
+    inWork.workingFolder = scratch / "work";
+    fs::create_directories(inWork.workingFolder);
+    std::vector<std::string> lines;
+    std::vector<std::vector<std::string>> expectedCalls;
+    for (const std::string& name : names) {
+        WriteFileBytes(tree / name, "exit 2");
+        lines.push_back("[ok], " + AsLogged(Shown(tree / name)));
+        expectedCalls.push_back({Shown(tree / name)});
     }
-    output.resize(output.size() - outLeft);
-    return output;
+    EXPECT_EQ(
+        patchtree.run({"-l:" + (scratch / "logs").u8string(), tree.u8string()}, inWork).exitCode,
+        0);
+
+    EXPECT_EQ(LogLines(scratch / "logs"), Sorted(lines));
+    std::vector<std::vector<std::string>> calls = patchtree.childCalls();
+    std::sort(calls.begin(), calls.end());
+    std::sort(expectedCalls.begin(), expectedCalls.end());
+    EXPECT_EQ(calls, expectedCalls);
+    for (const auto& entry : fs::recursive_directory_iterator(scratch.path())) {
+        const std::string name = entry.path().filename().u8string();
+        EXPECT_TRUE(name.rfind("marker", 0) != 0 && name != "out.ppt") << entry.path();
+    }
 }
 
 }  // namespace batchtest

@@ -14,13 +14,20 @@ namespace batchtest {
 
 namespace fs = std::filesystem;
 
-using ::ScratchFolder;
-using fixtures::Run;
 using fixtures::RunOptions;
 using fixtures::RunOutput;
 
-// Which program sits beside the copy of Patchtree under the name Patchdoc.
-enum class Child { StandIn, RealPatchdoc, Missing, NotExecutable };
+// Runs a program as fixtures::Run does, with every line of its output ended by "\n".
+RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
+              const RunOptions& options = {});
+
+// A path as Patchtree shows it in the log and hands it to Patchdoc: where backslashes separate
+// folders, each one becomes "/".
+std::string Shown(const fs::path& path);
+
+// Which program sits beside the copy of Patchtree under the name of Patchdoc. A child that is
+// not executable is a text file without permission to run it.
+enum class Child { StandIn, Missing, NotExecutable };
 
 // A copy of Patchtree in a folder of its own, beside a child program, with the environment the
 // tests run it in: HOME points into the scratch folder, and the stand-in child records its
@@ -38,9 +45,11 @@ public:
     std::vector<std::string> childFiles() const;
 
     const fs::path& home() const { return home_; }
+    const fs::path& childPath() const { return childPath_; }
 
 private:
     fs::path program_;
+    fs::path childPath_;
     fs::path home_;
     fs::path record_;
 };
@@ -51,8 +60,10 @@ class PatchtreeTest : public ::testing::Test {
 protected:
     PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
 
-    // The option that puts the log into the folder "logs" of the scratch folder.
-    std::string logOption() const { return "-l:" + logs.string(); }
+    // The option that puts the log into `folder` ("logs" of the scratch folder by default).
+    std::string logOption(const std::string& folder = "logs") const {
+        return "-l:" + (scratch / folder).u8string();
+    }
 
     ScratchFolder scratch;
     Installation patchtree;
@@ -60,26 +71,27 @@ protected:
     const fs::path logs = scratch / "logs";
 };
 
-void WriteFile(const fs::path& path, const std::string& content);
-std::string ReadFile(const fs::path& path);
-
 // The .log files directly inside a folder.
 std::vector<fs::path> LogFiles(const fs::path& folder);
 
-// The text of the folder's one log file, after checking its byte-order mark, as UTF-8 (decoded
-// by the C library's iconv, not by our own code). Line ends stay CR LF.
-std::string ReadLogText(const fs::path& folder);
+// The lines of the folder's one log file, sorted, after checking its byte-order mark and that
+// CR LF ends every line; decoded by the system's converter, not by our own code.
+std::vector<std::string> LogLines(const fs::path& folder);
 
-// The text split at each CR LF, which ends every line.
-std::vector<std::string> SplitLines(const std::string& text);
+// Each "word" followed by its path as Shown, sorted: the log lines a run should give.
+std::vector<std::string> Expected(const std::vector<std::pair<std::string, fs::path>>& lines);
 
-// Standard output without the summary line that ends a run which met a presentation; fails the
-// test when the text has no such last line.
-std::string WithoutSummary(const std::string& out);
+// The lines of a program's output, without their line feeds.
+std::vector<std::string> OutLines(const std::string& out);
+
+// The last line of standard output, the summary, without its log path.
+std::string SummaryCounts(const std::string& out);
 
 std::vector<std::string> Sorted(std::vector<std::string> items);
 
-// Converts text with the C library's iconv; fails the test when it can't.
-std::string Iconv(const std::string& bytes, const char* from, const char* to);
+// Runs Patchtree with the stand-in child over files with the given names, which a command
+// interpreter would act on, and checks that each path reached the child byte for byte as one
+// argument, that the log has one line per file with its exact path, and that no command ran.
+void CheckHostileNames(const std::vector<std::string>& names);
 
 }  // namespace batchtest

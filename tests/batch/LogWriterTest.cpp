@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <boost/date_time/posix_time/posix_time.hpp>
-#include <cstdlib>
 
 #include "BatchTestSupport.h"
 #include "batch/LogFileName.h"
 #include "batch/LogWriter.h"
+#include "batch/RepairTally.h"
 #include "batch/Utf16LE.h"
+#include "support/TestSystem.h"
 
 using namespace batchtest;
 
@@ -24,85 +25,61 @@ std::string Wide(const std::string& ascii) {
 
 const std::string kBom = "\xFF\xFE";
 const std::string kLineEnd = Wide("\r\n");
+const std::string kFffd = "\xFD\xFF";
 
-// Long lines are written whole.
-TEST(LogWriterTest, NewFileGetsByteOrderMarkAndCarriageReturns) {
+// A new or empty file gets the byte-order mark, one with content none; long lines are written
+// whole, and a file name can't forge a line: only the line feed that ends the line becomes a
+// line end.
+TEST(LogWriterTest, MarkOnceCarriageReturnsAndNoForgedLines) {
     ScratchFolder scratch;
     SetLogPath(scratch / "new.log");
     const std::string path = "/" + std::string(600, 'd') + "/talk.ppt";
     AppendLogLine("[ok], " + path + "\n");
-    AppendLogLine("[err], /b.ppt\n");
-    EXPECT_EQ(ReadFile(scratch / "new.log"),
-              kBom + Wide("[ok], " + path) + kLineEnd + Wide("[err], /b.ppt") + kLineEnd);
-}
-
-TEST(LogWriterTest, AppendsToContentWithoutAnotherMark) {
-    ScratchFolder scratch;
-    const std::string earlier = kBom + Wide("[ok], /a.ppt") + kLineEnd;
-    WriteFile(scratch / "old.log", earlier);
-    SetLogPath(scratch / "old.log");
-    AppendLogLine("[fixed], /c.ppt\n");
-    EXPECT_EQ(ReadFile(scratch / "old.log"), earlier + Wide("[fixed], /c.ppt") + kLineEnd);
-
-    WriteFile(scratch / "empty.log", "");
-    SetLogPath(scratch / "empty.log");
-    AppendLogLine("x\n");
-    EXPECT_EQ(ReadFile(scratch / "empty.log"), kBom + Wide("x") + kLineEnd);
-}
-
-// A file name can't forge a line: only the line feed that ends the line becomes a line end.
-TEST(LogWriterTest, ControlCharactersInsideALineBecomeReplacements) {
-    ScratchFolder scratch;
-    SetLogPath(scratch / "names.log");
     AppendLogLine("[ok], /evil\n[fixed], forged.ppt\n");
     AppendLogLine("[err], /a\rb\tc\x1b\x7f\x01.ppt\n");
     AppendLogLine("no end");
-    const std::string fffd = "\xFD\xFF";
-    EXPECT_EQ(ReadFile(scratch / "names.log"),
-              kBom + Wide("[ok], /evil") + fffd + Wide("[fixed], forged.ppt") + kLineEnd +
-                  Wide("[err], /a") + fffd + Wide("b") + fffd + Wide("c") + fffd + fffd + fffd +
-                  Wide(".ppt") + kLineEnd + Wide("no end"));
+    EXPECT_EQ(ReadFileBytes(scratch / "new.log"),
+              kBom + Wide("[ok], " + path) + kLineEnd + Wide("[ok], /evil") + kFffd +
+                  Wide("[fixed], forged.ppt") + kLineEnd + Wide("[err], /a") + kFffd + Wide("b") +
+                  kFffd + Wide("c") + kFffd + kFffd + kFffd + Wide(".ppt") + kLineEnd +
+                  Wide("no end"));
+
+    const std::string earlier = kBom + Wide("[ok], /a.ppt") + kLineEnd;
+    for (const std::string& content : {earlier, std::string()}) {
+        WriteFileBytes(scratch / "old.log", content);
+        SetLogPath(scratch / "old.log");
+        AppendLogLine("x\n");
+        EXPECT_EQ(ReadFileBytes(scratch / "old.log"),
+                  (content.empty() ? kBom : content) + Wide("x") + kLineEnd);
+    }
 }
 
-TEST(LogWriterTest, TraceFileInDocumentsFolderWhenNoPathIsSet) {
-    ScratchFolder scratch;
-    ::setenv("XDG_DOCUMENTS_DIR", scratch.path().c_str(), 1);
-    SetLogPath({});
-    AppendLogLine("one\n");
-    AppendLogLine("two\n");
-    ::unsetenv("XDG_DOCUMENTS_DIR");
-    EXPECT_EQ(LogPath(), scratch / "KVTrace.txt");
-    EXPECT_EQ(ReadFile(scratch / "KVTrace.txt"),
-              kBom + Wide("one") + kLineEnd + Wide("two") + kLineEnd);
-}
-
-TEST(Utf16LETest, ValidTextMatchesIconv) {
+TEST(Utf16LETest, ValidTextIsReadBackBySystemConverter) {
     for (const std::string text : {"plain", "caf\xC3\xA9 \xE2\x82\xAC", "\xF0\x9F\x98\x80 smile",
                                    "\xEF\xBF\xBF\xF4\x8F\xBF\xBF"}) {
-        EXPECT_EQ(ToUtf16LE(text), Iconv(text, "UTF-8", "UTF-16LE")) << text;
+        EXPECT_EQ(fixtures::Utf16LEToUtf8(ToUtf16LE(text)), text) << text;
     }
     EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE", 4));
 }
 
+// Each ill-formed part becomes one replacement, and the next character is read as it is.
 TEST(Utf16LETest, EachIllFormedPartBecomesOneReplacement) {
-    const std::string fffd = "\xFD\xFF";
-    EXPECT_EQ(ToUtf16LE("a\xFF"
-                        "b"),
-              Wide("a") + fffd + Wide("b"));
-    EXPECT_EQ(ToUtf16LE("\xE2\x82"), fffd);  // cut short at the end
-    EXPECT_EQ(ToUtf16LE("\xE2\x82"
-                        "A"),
-              fffd + Wide("A"));                                          // cut short before ASCII
-    EXPECT_EQ(ToUtf16LE("\xC0\xAF"), fffd + fffd);                        // overlong
-    EXPECT_EQ(ToUtf16LE("\xE0\x80\xAF"), fffd + fffd + fffd);             // overlong
-    EXPECT_EQ(ToUtf16LE("\xED\xA0\x80"), fffd + fffd + fffd);             // surrogate
-    EXPECT_EQ(ToUtf16LE("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
-    EXPECT_EQ(ToUtf16LE("\x80\xBF"), fffd + fffd);                        // stray continuations
-    EXPECT_EQ(ToUtf16LE(std::string("\0\x1F\x7F", 3)), fffd + fffd + fffd);  // control characters
-    EXPECT_EQ(ToUtf16LE("\xC2\x80 ~"), std::string("\x80\x00", 2) + Wide(" ~"));  // the next ones
-    EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98"
-                        "\xC3\xA9"),
-              fffd + std::string("\xE9\x00", 2));
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\xFF\x62", Wide("a") + kFffd + Wide("b")},
+        {"\xE2\x82", kFffd},                                      // cut short at the end
+        {"\xE2\x82\x41", kFffd + Wide("A")},                      // cut short before ASCII
+        {"\xC0\xAF", kFffd + kFffd},                              // overlong
+        {"\xE0\x80\xAF", kFffd + kFffd + kFffd},                  // overlong
+        {"\xED\xA0\x80", kFffd + kFffd + kFffd},                  // surrogate
+        {"\xF4\x90\x80\x80", kFffd + kFffd + kFffd + kFffd},      // above U+10FFFF
+        {"\x80\xBF", kFffd + kFffd},                              // stray continuations
+        {std::string("\0\x1F\x7F", 3), kFffd + kFffd + kFffd},    // control characters
+        {"\xC2\x80 ~", std::string("\x80\x00", 2) + Wide(" ~")},  // the next ones
+        {"\xF0\x9F\x98\xC3\xA9", kFffd + std::string("\xE9\x00", 2)},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ToUtf16LE(text), expected) << testing::PrintToString(text);
+    }
 }
 
 TEST(LogFileNameTest, DateAndTimeWithoutLeadingZerosInTheDay) {
@@ -113,35 +90,23 @@ TEST(LogFileNameTest, DateAndTimeWithoutLeadingZerosInTheDay) {
               "2008-Mar-7-09-05-02.log");
     EXPECT_EQ(LogFileNameAt(ptime(date(2019, 12, 31), time_duration(23, 59, 59))),
               "2019-Dec-31-23-59-59.log");
-    EXPECT_EQ(LogFileNameAt(ptime(date(2024, 1, 10), time_duration(0, 0, 0))),
-              "2024-Jan-10-00-00-00.log");
 }
 
-// Runs as an unprivileged user (when we are root) against a log folder it may not write to.
-TEST(LogWriterTest, UnwritableLogGivesOneWarningAndTheWalkGoesOn) {
-    ScratchFolder scratch;
-    Installation patchtree(scratch, Child::StandIn);
-    fs::create_directory(scratch / "tree");
-    fs::create_directory(scratch / "logs");
-    fs::permissions(scratch / "logs", fs::perms::owner_read | fs::perms::owner_exec |
-                                          fs::perms::group_read | fs::perms::group_exec |
-                                          fs::perms::others_read | fs::perms::others_exec);
-    for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
-        WriteFile(scratch / "tree" / name, "exit 2");
-    }
-    RunOptions options;
-    options.unprivileged = true;
-    const RunOutput result =
-        patchtree.run({"-l:" + (scratch / "logs").string(), (scratch / "tree").string()}, options);
-    if (result.exitCode == 125) {
-        GTEST_SKIP() << "cannot run as an unprivileged user here";
-    }
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(patchtree.childCalls().size(), 3u);
-    EXPECT_TRUE(LogFiles(scratch / "logs").empty());
-    const std::string logFolder = (scratch / "logs").string() + "/";
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_NE(result.err.find("\"" + logFolder), std::string::npos) << result.err;
+// What was passed over follows the counts, each kind that occurred; a run that logged no file
+// says that it wrote no log.
+TEST(SummaryLineTest, CountsWhatWasPassedOver) {
+    RepairTally tally;
+    tally.passOver(PassedOver::OtherCaseOfEnding);
+    EXPECT_EQ(tally.summaryLine("x.log"),
+              "0 files: 0 fixed, 0 ok, 0 failed; passed over: 1 name ending in another case of "
+              ".ppt. No log written.");
+    tally.passOver(PassedOver::OtherCaseOfEnding);
+    tally.passOver(PassedOver::SymbolicLink);
+    tally.add(RepairOutcome::Fixed);
+    EXPECT_EQ(tally.summaryLine("x.log"),
+              "1 file: 1 fixed, 0 ok, 0 failed; passed over: 1 symbolic link, 2 names ending in "
+              "another case of .ppt. Log: x.log");
+    EXPECT_EQ(tally.passedOver(), 3u);
 }
 
 }  // namespace

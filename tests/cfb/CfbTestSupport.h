@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,19 +20,12 @@
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
+#include "platform/WritableFile.h"
+#include "support/Bytes.h"
 
 namespace cfbtest {
 
-// Bytes that differ from position to position and from seed to seed.
-inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::uint8_t& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(state >> 16);
-    }
-    return bytes;
-}
+using fixtures::pattern;
 
 // The kind of cfb::Error that `action` throws; nothing when it throws none.
 inline std::optional<cfb::ErrorKind> errorKindOf(const std::function<void()>& action) {
@@ -68,11 +64,7 @@ inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reade
 
 inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reader,
                                             const std::u16string& name) {
-    const auto id = reader.find(cfb::CompoundFileReader::kRoot, name);
-    if (!id) {
-        throw std::runtime_error("no such stream");
-    }
-    return readStream(reader, *id);
+    return readStream(reader, reader.find(cfb::CompoundFileReader::kRoot, name).value());
 }
 
 // Copies every element of `source` and its root's attributes into a new file at `path`.
@@ -90,13 +82,12 @@ inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {
     if (std::all_of(clsid.begin(), clsid.end(), [](std::uint8_t b) { return b == 0; })) {
         return "";
     }
-    char text[40];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-", clsid[3],
-                  clsid[2], clsid[1], clsid[0], clsid[5], clsid[4], clsid[7], clsid[6], clsid[8],
-                  clsid[9]);
-    std::string out = text;
-    for (int i = 10; i < 16; ++i) {
-        std::snprintf(text, sizeof text, "%02X", clsid[i]);
+    std::string out;
+    for (int i : {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15}) {
+        char text[4] = "-";
+        if (i >= 0) {
+            std::snprintf(text, sizeof text, "%02X", clsid[static_cast<std::size_t>(i)]);
+        }
         out += text;
     }
     return out;
@@ -147,3 +138,56 @@ inline std::string listing(const cfb::CompoundFileReader& reader) {
 }
 
 }  // namespace cfbtest
+
+// Creates compound files whose file counts its flushes to disk, records its copies, and reports
+// `blockSize` as its block size when that is set.
+class RecordingWriter {
+public:
+    struct Copy {
+        std::uint64_t from;
+        std::uint64_t to;
+        std::uint64_t count;
+    };
+
+    int syncs = 0;
+    std::vector<Copy> copies;
+    std::uint32_t blockSize = 0;
+
+    std::unique_ptr<cfb::CompoundFileWriter> create(const std::filesystem::path& path,
+                                                    cfb::Version version = cfb::Version::V3) {
+        std::unique_ptr<WritableFile> file;
+        if (Env::Default().openWritable(path, &file) != 0) {
+            throw std::runtime_error("cannot create " + path.u8string());
+        }
+        return cfb::CompoundFileWriter::create(std::make_unique<File>(std::move(file), *this),
+                                               version);
+    }
+
+private:
+    class File : public WritableFile {
+    public:
+        File(std::unique_ptr<WritableFile> inner, RecordingWriter& log)
+            : inner_(std::move(inner)), log_(log) {}
+        int writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
+            return inner_->writeAt(offset, buffer, count);
+        }
+        int copyFrom(ReadableFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
+                     std::uint64_t count) override {
+            log_.copies.push_back(Copy{sourceOffset, offset, count});
+            return inner_->copyFrom(source, sourceOffset, offset, count);
+        }
+        int truncate(std::uint64_t size) override { return inner_->truncate(size); }
+        std::uint32_t blockSize() const override {
+            return log_.blockSize != 0 ? log_.blockSize : inner_->blockSize();
+        }
+        int sync() override {
+            ++log_.syncs;
+            return inner_->sync();
+        }
+        int close() override { return inner_->close(); }
+
+    private:
+        std::unique_ptr<WritableFile> inner_;
+        RecordingWriter& log_;
+    };
+};

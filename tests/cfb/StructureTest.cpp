@@ -6,14 +6,19 @@
 #include "cfb/EntryName.h"
 #include "cfb/Error.h"
 #include "cfb/FatBuilder.h"
+#include "cfb/RootStreamProbe.h"
 #include "cfb/TreeLayout.h"
 #include "streams/LittleEndian.h"
+#include "support/Deck.h"
+#include "support/FrontLoaded.h"
 
 namespace {
 
 using cfb::EntryName;
 using cfb::FatBuilder;
 using cfb::TreeLayout;
+using Presence = cfb::RootStreamProbe::Presence;
+using namespace fixtures;
 
 // Checks the binary search tree order and the red-black rules below `node`; returns the black
 // height. `reached` counts the nodes: the order bounds make every node distinct.
@@ -79,28 +84,6 @@ std::uint32_t fatEntry(const FatBuilder& fat, std::uint64_t sector) {
     return LittleEndian::readU32(bytes);
 }
 
-TEST(FatBuilderTest, ChainsLinkAcrossInterleavedRunsAndFreeWhole) {
-    FatBuilder fat(cfb::Version::V3);
-    FatBuilder::Tail a;
-    FatBuilder::Tail b;
-    fat.append(a, 2);  // 0, 1
-    fat.append(b, 1);  // 2
-    fat.append(a, 2);  // 3, 4
-    fat.append(a, 1);  // 5: extends the run 3, 4
-    EXPECT_EQ(a.first, 0u);
-    EXPECT_EQ(b.first, 2u);
-    const std::uint32_t expected[] = {
-        1, 3, cfb::kEndOfChain, 4, 5, cfb::kEndOfChain, cfb::kFreeSector};
-    for (std::uint32_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(fatEntry(fat, i), expected[i]) << i;
-    }
-    fat.freeChain(a.first);
-    for (std::uint32_t i : {0u, 1u, 3u, 4u, 5u}) {
-        EXPECT_EQ(fatEntry(fat, i), cfb::kFreeSector) << i;
-    }
-    EXPECT_EQ(fatEntry(fat, 2), cfb::kEndOfChain);
-}
-
 TEST(FatBuilderTest, Version4SkipsTheRangeLockSector) {
     FatBuilder fat(cfb::Version::V4);
     // The sector holding the file's byte 0x7FFFFF00; sector n starts at byte (n + 1) * 4096.
@@ -120,6 +103,45 @@ TEST(FatBuilderTest, Version3RefusesToGrowPastTwoGigabytes) {
     const std::uint32_t most = 0x7FFFFF00 / 512 - 1;
     fat.append(tail, most);
     EXPECT_EQ(cfbtest::errorKindOf([&] { fat.append(tail, 1); }), cfb::ErrorKind::TooLarge);
+}
+
+Presence probe(const Bytes& file, std::size_t prefix, const std::u16string& name) {
+    return cfb::RootStreamProbe::probe(file.data(), std::min(prefix, file.size()), name);
+}
+
+Bytes workbook() {
+    return compoundFileBytes({{"Workbook", pattern(20000)}, {"\001CompObj", Bytes(50, 7)}});
+}
+
+// Files with their directory in the first sectors, as the platform lays out embedded objects,
+// are settled by their first sectors.
+TEST(RootStreamProbeTest, FrontLoadedFilesAreSettledByTheirFirstSectors) {
+    const Bytes original = workbook();
+    const Bytes book = frontLoaded(original);
+    EXPECT_EQ(probe(book, 2048, u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(book, 2048, u"Workbook"), Presence::Present);
+    EXPECT_EQ(probe(book, 2048, u"WORKBOOK"), Presence::Present);  // names compare without case
+    EXPECT_EQ(probe(book, 1024, u"Workbook"), Presence::Unknown);  // directory not yet there
+
+    const Bytes deck = frontLoaded(buildDeck({{{}}, {}}).compoundFile());
+    EXPECT_EQ(probe(deck, 2048, u"Current User"), Presence::Present);
+
+    // With the directory at the end, as our writer puts it, only the whole file settles it.
+    EXPECT_EQ(probe(original, 2048, u"Current User"), Presence::Unknown);
+    EXPECT_EQ(probe(original, original.size(), u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(original, original.size(), u"Workbook"), Presence::Present);
+}
+
+TEST(RootStreamProbeTest, NotACompoundFileIsAbsentAndForgedLinksUndecided) {
+    const Bytes text(4096, 'x');
+    EXPECT_EQ(probe(text, 4096, u"Current User"), Presence::Absent);
+    EXPECT_EQ(probe(frontLoaded(workbook()), 300, u"Current User"), Presence::Unknown);
+
+    Bytes forged = frontLoaded(workbook());
+    const std::size_t root = 512 * (LittleEndian::readU32(forged.data() + 48) + 1);
+    const std::uint32_t child = LittleEndian::readU32(forged.data() + root + 76);
+    LittleEndian::writeU32(forged.data() + root + 128 * child + 68, child);  // left link to itself
+    EXPECT_EQ(probe(forged, 2048, u"Current User"), Presence::Unknown);
 }
 
 }  // namespace

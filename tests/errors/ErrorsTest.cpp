@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <memory>
 
 #include "errors/DualErrorDetail.h"
@@ -11,9 +10,9 @@
 #include "errors/IOException.h"
 #include "errors/OLEStorageNotStorageException.h"
 #include "errors/OLEStorageSharingException.h"
-#include "errors/PropertySizeException.h"
 #include "errors/StringErrorDetail.h"
 #include "errors/ZlibErrorDetail.h"
+#include "platform/Env.h"
 
 namespace {
 
@@ -23,36 +22,29 @@ std::unique_ptr<ErrorDetail> Text(const char* text) {
 
 // Every text a user can see in a report, exactly.
 TEST(ErrorTextTest, MessagesAndDetails) {
-    const std::uint32_t noFile = HRESULTErrorDetail::fromErrorNumber(ENOENT);
+    const std::uint32_t noFile = HRESULTErrorDetail::fromErrorNumber(2);
     EXPECT_EQ(noFile, 0x80070002u);
+    // The system's own text for its error 2, on one line ("No such file or directory", "The
+    // system cannot find the file specified.").
+    const std::string noFileText = Env::Default().errorText(2);
+    EXPECT_FALSE(noFileText.empty());
+    EXPECT_EQ(noFileText.find_first_of("\r\n"), std::string::npos);
     const std::pair<std::string, std::string> cases[] = {
         {FullMessage(OLEStorageSharingException()), "OLE storage sharing violation"},
         {FullMessage(OLEStorageNotStorageException()),
          "The file exists but is not a storage object"},
-        {FullMessage(Exception(Text("Invalid read stream handle"))),
-         "General exception [Invalid read stream handle]"},
-        {FullMessage(PropertySizeException(Text("Container length overrun"))),
-         "Property record size exception [Container length overrun]"},
         {FullMessage(FileNotFoundException(std::make_unique<DualErrorDetail>(
-             std::make_unique<ErrnoErrorDetail>(ENOENT), Text("/in.ppt")))),
-         "File not found [[errno(2) - No such file or directory,/in.ppt]]"},
-        {HRESULTErrorDetail(1, "reading stream").text(), "HRESULT(1) - reading stream"},
-        {HRESULTErrorDetail(0, "reading 0 bytes from stream").text(),
-         "HRESULT(0) - reading 0 bytes from stream"},
+             std::make_unique<ErrnoErrorDetail>(2), Text("/in.ppt")))),
+         "File not found [[errno(2) - " + noFileText + ",/in.ppt]]"},
         {HRESULTErrorDetail(0x80030020, "").text(), "HRESULT(80030020)"},
-        {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - No such file or directory"},
-        {HRESULTErrorDetail(noFile, "m").text(),
-         "HRESULT(80070002) - No such file or directory - m"},
+        {HRESULTErrorDetail(noFile, "").text(), "HRESULT(80070002) - " + noFileText},
+        {HRESULTErrorDetail(noFile, "m").text(), "HRESULT(80070002) - " + noFileText + " - m"},
         {ZlibErrorDetail("", -1).text(), "zlib(-1)"},
         {ZlibErrorDetail("", 2).text(), "zlib(2)"},
         {ZlibErrorDetail("", -3).text(), "zlib(Z_DATA_ERROR)"},
-        {ZlibErrorDetail("incorrect header check", -3).text(),
-         "zlib(Z_DATA_ERROR) - incorrect header check"},
         {ZlibErrorDetail("", -2).text(), "zlib(Z_STREAM_ERROR)"},
         {ZlibErrorDetail("", -4).text(), "zlib(Z_MEM_ERROR)"},
-        {ZlibErrorDetail("", -5).text(), "zlib(Z_BUF_ERROR)"},
         {ZlibErrorDetail("", -6).text(), "zlib(Z_VERSION_ERROR)"},
-        {ErrnoErrorDetail(ENOENT).text(), "errno(2) - No such file or directory"},
         {ErrnoErrorDetail(-7).text().substr(0, 12), "errno(-7) - "},
     };
     for (const auto& [got, expected] : cases) {

@@ -90,9 +90,20 @@ def source_strings(source):
     return strings
 
 
+# Scenarios that run one program with fixed arguments: the program and its arguments.
+FIXED = {
+    "usage": ("patchdoc",),
+    "two_paths": ("patchdoc", "a.ppt", "b.ppt"),
+    "only_option": ("patchdoc", "-d"),
+    "tree_without_arguments": ("patchtree",),
+    "tree_with_only_an_option": ("patchtree", "-d"),
+    "wrong_jobs": ("patchtree", "-j:300", "tree"),
+}
+
+
 class Scenarios:
-    """Runs of the programs; each returns what they printed and logged, and the values of the
-    placeholders it knows."""
+    """Runs of the programs in a scratch folder; each returns what they printed and logged, and
+    the values of the placeholders it knows."""
 
     def __init__(self, patchdoc, patchtree, make_sample, scratch):
         self.patchdoc, self.patchtree, self.make_sample = patchdoc, patchtree, make_sample
@@ -101,25 +112,21 @@ class Scenarios:
 
     def run(self, program, *arguments):
         done = subprocess.run([program, *arguments], capture_output=True, text=True,
-                              env=self.env, errors="replace")
+                              env=self.env, errors="replace", cwd=self.scratch)
         return done.stdout + done.stderr
 
-    def folder(self, name):
-        path = os.path.join(self.scratch, name)
-        os.makedirs(path)
-        return path
-
-    def sample(self, folder, name, repaired=False):
-        path = os.path.join(folder, name)
-        subprocess.run([self.make_sample, path], check=True)
-        if repaired:
+    def file(self, folder, name, kind="text"):
+        """A new file in a folder of the scratch folder, made when missing: "text" (not a
+        presentation), "sample" (a flattened presentation) or "repaired" (one repaired)."""
+        os.makedirs(os.path.join(self.scratch, folder), exist_ok=True)
+        path = os.path.join(self.scratch, folder, name)
+        if kind == "text":
+            with open(path, "w") as text:
+                text.write("Not a presentation.\n")
+        else:
+            subprocess.run([self.make_sample, path], check=True)
+        if kind == "repaired":
             subprocess.run([self.patchdoc, "-d", path], check=True, capture_output=True)
-        return path
-
-    def text_file(self, folder, name):
-        path = os.path.join(folder, name)
-        with open(path, "w") as file:
-            file.write("Not a presentation.\n")
         return path
 
     def tree_run(self, patchtree, *arguments):
@@ -130,91 +137,69 @@ class Scenarios:
                 out += log.read()
         return out
 
-    def usage(self):
-        return self.run(self.patchdoc), {}
+    def mixed_tree(self):
+        """A tree with a flattened presentation, a repaired one and a file that is none."""
+        for name, kind in [("flattened.ppt", "sample"), ("repaired.ppt", "repaired"),
+                           ("notes.ppt", "text")]:
+            self.file("tree", name, kind)
+        return os.path.join(self.scratch, "tree")
 
-    def two_paths(self):
-        return self.run(self.patchdoc, "a.ppt", "b.ppt"), {}
-
-    def only_option(self):
-        return self.run(self.patchdoc, "-d"), {}
+    def fixed(self, name):
+        program, *arguments = FIXED[name]
+        return self.run(getattr(self, program), *arguments), {}
 
     def missing(self):
         path = os.path.join(self.scratch, "nowhere.ppt")
         return self.run(self.patchdoc, path), {"path": path}
 
     def repair(self):
-        path = self.sample(self.folder("repair"), "deck.ppt")
+        path = self.file("repair", "deck.ppt", "sample")
         return self.run(self.patchdoc, path) + self.run(self.patchdoc, path), {"path": path}
 
     def not_a_presentation(self):
-        path = self.text_file(self.folder("text"), "notes.ppt")
+        path = self.file("text", "notes.ppt")
         return self.run(self.patchdoc, path), {"path": path}
 
-    def interrupted(self):
-        path = self.sample(self.folder("interrupted"), "deck.ppt")
-        shutil.copyfile(path, path + ".patchdoc-original")
-        return self.run(self.patchdoc, path), {"path": path, "copy": path + ".patchdoc-original"}
-
     def read_only(self):
-        path = self.sample(self.folder("read-only"), "deck.ppt")
+        path = self.file("read-only", "deck.ppt", "sample")
         os.chmod(path, 0o444)
         return self.run(self.patchdoc, path), {"path": path}
 
     def backup_names_taken(self):
-        folder = self.folder("taken")
-        path = self.sample(folder, "deck.ppt")
+        path = self.file("taken", "deck.ppt", "sample")
         for suffix in [""] + [" %d" % n for n in range(1, 10)]:
-            self.text_file(folder, "deck (Backup%s).ppt" % suffix)
+            self.file("taken", "deck (Backup%s).ppt" % suffix)
         return self.run(self.patchdoc, path), {"path": path}
 
-    def tree_without_arguments(self):
-        return self.run(self.patchtree), {}
-
-    def tree_with_only_an_option(self):
-        return self.run(self.patchtree, "-d"), {}
+    def check(self):
+        path = self.file("check", "deck.ppt", "sample")
+        return self.run(self.patchdoc, "-n", path), {"path": path}
 
     def folder_is_a_file(self):
-        path = self.text_file(self.folder("plain"), "notes.txt")
+        path = self.file("plain", "notes.txt")
         return self.tree_run(self.patchtree, path), {"folder": path}
 
     def log_folder_is_a_file(self):
-        logs = self.text_file(self.scratch, "logs")
-        return self.tree_run(self.patchtree, self.folder("tree")), {"folder": logs}
+        logs = self.file("", "logs")
+        return self.tree_run(self.patchtree, self.scratch), {"folder": logs}
 
     def no_patchdoc(self):
-        alone = self.folder("alone")
+        alone = os.path.join(self.scratch, "alone")
+        os.makedirs(alone)
         shutil.copy(self.patchtree, alone)
-        tree = self.folder("tree")
-        self.text_file(tree, "notes.ppt")
+        tree = os.path.dirname(self.file("tree", "notes.ppt"))
         program = os.path.join(alone, "Patchdoc")
         return self.tree_run(os.path.join(alone, "Patchtree"), tree), {"program": program}
 
     def tree(self):
-        tree = self.folder("tree")
-        self.sample(tree, "flattened.ppt")
-        self.sample(tree, "repaired.ppt", repaired=True)
-        self.text_file(tree, "notes.ppt")
-        return self.tree_run(self.patchtree, tree), {}
-
-    def check(self):
-        path = self.sample(self.folder("check"), "deck.ppt")
-        return self.run(self.patchdoc, "-n", path), {"path": path}
+        return self.tree_run(self.patchtree, self.mixed_tree()), {}
 
     def tree_check(self):
-        tree = self.folder("tree")
-        self.sample(tree, "flattened.ppt")
-        self.sample(tree, "repaired.ppt", repaired=True)
-        self.text_file(tree, "notes.ppt")
-        return self.tree_run(self.patchtree, "-n", tree), {}
-
-    def wrong_jobs(self):
-        return self.run(self.patchtree, "-j:300", self.folder("tree")), {}
+        return self.tree_run(self.patchtree, "-n", self.mixed_tree()), {}
 
     def one_file(self):
-        tree = self.folder("tree")
-        self.sample(tree, "flattened.ppt")
-        return self.tree_run(self.patchtree, tree), {}
+        self.file("tree", "a.ppt", "sample")
+        return self.tree_run(self.patchtree, os.path.join(self.scratch, "tree")), {}
 
 
 def program_pattern(text, bindings):
@@ -249,11 +234,12 @@ def check_program(number, check, text, strings, programs):
                 fail(f"no string of the source holds {piece!r} (line {number})")
         return
     scenario = check[4:].replace("-", "_") if check.startswith("run ") else ""
-    if not scenario or not hasattr(Scenarios, scenario):
+    if not scenario or not (scenario in FIXED or hasattr(Scenarios, scenario)):
         fail(f"line {number}: no such check: {check}")
         return
     with tempfile.TemporaryDirectory() as scratch:
-        output, bindings = getattr(Scenarios(*programs, scratch), scenario)()
+        runs = Scenarios(*programs, scratch)
+        output, bindings = runs.fixed(scenario) if scenario in FIXED else getattr(runs, scenario)()
     pattern = program_pattern(text, bindings)
     if not any(pattern.search(line) for line in output.splitlines()):
         fail(f"{check} does not print {text!r}; it printed:\n{output}")

@@ -38,18 +38,17 @@ echo "Package $(basename "$deb"):"
 dpkg-deb -I "$deb" control | sed 's/^/  /'
 
 field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = patchdoc ] || fail "Package is '$(field Package)'"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ -n "$version" ] && [ "$(field Version)" = "$version" ] ||
-    fail "Version is '$(field Version)', the project's is '$version'"
-[ "$(field Section)" = utils ] || fail "Section is '$(field Section)'"
-[ -n "$(field Maintainer)" ] || fail "no Maintainer"
-field Description | grep -q 'PowerPoint' || fail "Description does not say what it is"
+# expect_field FIELD PATTERN: the field matches the grep pattern.
+expect_field() { field "$1" | grep -q "$2" || fail "$1 is '$(field "$1")', expected '$2'"; }
+expect_field Package '^patchdoc$'
+expect_field Version "^$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")\$"
+expect_field Section '^utils$'
+expect_field Maintainer .
+expect_field Description PowerPoint
 # Dependencies derived from the binaries: the C++ runtime and the Boost libraries Patchtree uses.
 for dependency in libc6 libstdc++6 libboost-filesystem; do
-    field Depends | grep -q "$dependency" || fail "Depends lacks $dependency: $(field Depends)"
+    expect_field Depends "$dependency"
 done
-
 dpkg-deb -c "$deb" | awk '{ print $NF }' >"$scratch/contents"
 for path in ./usr/bin/Patchdoc ./usr/bin/Patchtree ./usr/share/man/man1/Patchdoc.1.gz \
     ./usr/share/man/man1/Patchtree.1.gz; do
@@ -63,49 +62,36 @@ if [ "$(id -u)" -eq 0 ]; then
     installed="$scratch/dpkg-root"
     mkdir -p "$installed/var/lib/dpkg/info" "$installed/var/lib/dpkg/updates"
     : >"$installed/var/lib/dpkg/status"
-    if dpkg --root="$installed" --force-depends --log=/dev/null -i "$deb" >"$scratch/dpkg.log" 2>&1
-    then
-        for program in Patchdoc Patchtree; do
-            cmp -s "$installed/usr/bin/$program" "$root/usr/bin/$program" ||
-                fail "dpkg -i installed another /usr/bin/$program than dpkg-deb -x unpacked"
-        done
-    else
-        cat "$scratch/dpkg.log"
-        fail "dpkg -i refused the package"
-    fi
+    dpkg --root="$installed" --force-depends --log=/dev/null -i "$deb" >"$scratch/dpkg.log" 2>&1 ||
+        fail "dpkg -i refused the package: $(cat "$scratch/dpkg.log")"
+    for program in Patchdoc Patchtree; do
+        cmp -s "$installed/usr/bin/$program" "$root/usr/bin/$program" ||
+            fail "dpkg -i installed another /usr/bin/$program than dpkg-deb -x unpacked"
+    done
 fi
 
-patchdoc="$root/usr/bin/Patchdoc"
-patchtree="$root/usr/bin/Patchtree"
 tree="$scratch/tree"
 mkdir -p "$tree/sub" "$scratch/home"
 "$make_sample" "$tree/flattened.ppt"
 "$make_sample" "$tree/sub/repaired.ppt"
-"$patchdoc" -d "$tree/sub/repaired.ppt" >/dev/null || fail "the installed Patchdoc did not repair"
+"$root/usr/bin/Patchdoc" -d "$tree/sub/repaired.ppt" >/dev/null ||
+    fail "the installed Patchdoc did not repair"
 printf 'Not a presentation.\n' >"$tree/notes.ppt"
-
 status=0
-HOME="$scratch/home" "$patchtree" "-l:$scratch/logs/" "$tree" >"$scratch/stdout" \
+HOME="$scratch/home" "$root/usr/bin/Patchtree" "-l:$scratch/logs/" "$tree" >"$scratch/stdout" \
     2>"$scratch/stderr" || status=$?
 [ "$status" -eq 0 ] || fail "the installed Patchtree ended with $status"
 [ -s "$scratch/stderr" ] && fail "Patchtree wrote to standard error: $(cat "$scratch/stderr")"
-set -- "$scratch"/logs/*.log
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-    fail "expected one log file in $scratch/logs"
-else
-    log=$1
-    iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r' | sort >"$scratch/lines"
-    printf '%s\n' "[err], $tree/notes.ppt" "[fixed], $tree/flattened.ppt" \
-        "[ok], $tree/sub/repaired.ppt" | sort >"$scratch/expected"
-    cmp -s "$scratch/lines" "$scratch/expected" ||
-        fail "the log holds: $(cat "$scratch/lines")"
-    summary=$(tail -n 1 "$scratch/stdout")
-    [ "$summary" = "3 files: 1 fixed, 1 ok, 1 failed. Log: $log" ] ||
-        fail "the last line on standard output is '$summary'"
-fi
+log=$(echo "$scratch"/logs/*.log)
+[ -f "$log" ] || fail "expected one log file in $scratch/logs"
+lines=$(iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r' | sort)
+[ "$lines" = "$(printf '%s\n' "[err], $tree/notes.ppt" "[fixed], $tree/flattened.ppt" \
+    "[ok], $tree/sub/repaired.ppt" | sort)" ] || fail "the log holds: $lines"
+summary=$(tail -n 1 "$scratch/stdout")
+[ "$summary" = "3 files: 1 fixed, 1 ok, 1 failed. Log: $log" ] ||
+    fail "the last line on standard output is '$summary'"
 [ -f "$tree/flattened (Backup).ppt" ] || fail "no backup of the repaired file"
 
-if [ "$failed" -eq 0 ]; then
+[ "$failed" -eq 0 ] &&
     echo "The package installs both programs and their manual pages; its Patchtree repairs."
-fi
 exit "$failed"

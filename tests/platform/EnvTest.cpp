@@ -1,47 +1,92 @@
+// Services of the Env: children run side by side, the identity of files in a folder, created
+// files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <map>
 
 #include "ScratchFolder.h"
 #include "platform/Env.h"
-#include "platform/ReadableFile.h"
-#include "platform/WritableFile.h"
+#include "platform/FolderDescriptor.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-mode_t PermissionBits(const fs::path& path) {
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st.st_mode & 07777;
+// Children side by side: output read in pieces and whole, exit status or signal, standard input
+// the null device, each child in a process group of its own (its pid is its group's id).
+TEST(ChildProcessesTest, OutputsAndEndsOfChildrenSideBySide) {
+    struct Case {
+        const char* script;
+        std::string output;
+        bool exited;
+        int statusOrSignal;
+    };
+    const Case cases[] = {
+        {"printf one; sleep 0.1; printf ' two'; exit 3", "one two", true, 3},
+        {"kill -TERM $$", "", false, SIGTERM},
+        {"cat; echo read-nothing", "read-nothing\n", true, 0},
+        {"set -- $(cat /proc/$$/stat); [ \"$1\" = \"$5\" ] && echo own-group", "own-group\n", true,
+         0},
+    };
+    const std::unique_ptr<ChildProcesses> children = Env::Default().childProcesses();
+    std::map<ChildProcesses::Id, const Case*> started;
+    for (const Case& c : cases) {
+        ChildProcesses::Id id = 0;
+        ASSERT_EQ(children->start("/bin/sh", {"-c", c.script}, &id), 0);
+        started[id] = &c;
+    }
+    EXPECT_EQ(children->running(), std::size(cases));
+    std::map<ChildProcesses::Id, std::string> outputs;
+    std::map<ChildProcesses::Id, int> ends;
+    while (children->running() > 0) {
+        std::vector<ChildProcesses::Event> events;
+        children->wait(&events);
+        for (const ChildProcesses::Event& event : events) {
+            const Case& c = *started.at(event.child);
+            EXPECT_EQ(ends[event.child], 0) << "an event after the end of " << c.script;
+            outputs[event.child] += event.output;
+            if (event.ended) {
+                ++ends[event.child];
+                EXPECT_EQ(outputs[event.child], c.output) << c.script;
+                EXPECT_EQ(event.result.exited, c.exited) << c.script;
+                EXPECT_EQ(c.exited ? event.result.exitStatus : event.result.signal,
+                          c.statusOrSignal)
+                    << c.script;
+            }
+        }
+    }
+    EXPECT_EQ(ends.size(), std::size(cases));
+
+    ChildProcesses::Id missing = 0;
+    EXPECT_NE(children->start("/nonexistent/program", {}, &missing), 0);
+    EXPECT_EQ(children->running(), 0u);
 }
 
-class EnvTest : public ::testing::Test {
-protected:
+TEST(FolderDescriptorTest, IdentityIsTheFilesWhateverItsName) {
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "a", "x");
+    WriteFileBytes(scratch / "other", "x");
+    fs::create_hard_link(scratch / "a", scratch / "b");
+    fs::create_symlink("a", scratch / "link");
+    FolderDescriptor folder;
+    ASSERT_EQ(FolderDescriptor::open(scratch.path().string(), &folder), 0);
+    FileIdentity a, b, link, other, missing;
+    ASSERT_EQ(folder.identify("a", &a), 0);
+    ASSERT_EQ(folder.identify("b", &b), 0);
+    ASSERT_EQ(folder.identify("link", &link), 0);
+    ASSERT_EQ(folder.identify("other", &other), 0);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a, link);
+    EXPECT_NE(a, other);
+    EXPECT_NE(folder.identify("missing", &missing), 0);
+}
+
+TEST(EnvTest, CreatedFilesArePrivateEmptyAndDistinct) {
     Env& env = Env::Default();
     ScratchFolder scratch;
-};
-
-TEST_F(EnvTest, PathKinds) {
-    WriteFileBytes(scratch / "file", "x");
-    ASSERT_EQ(::mkfifo((scratch / "fifo").c_str(), 0600), 0);
-    fs::create_symlink(scratch / "file", scratch / "link");
-    fs::create_symlink(scratch / "gone", scratch / "dangling");
-    EXPECT_EQ(env.pathKind(scratch / "file"), Env::PathKind::RegularFile);
-    EXPECT_EQ(env.pathKind(scratch / "link"), Env::PathKind::RegularFile);
-    EXPECT_EQ(env.pathKind(scratch.path()), Env::PathKind::Directory);
-    EXPECT_EQ(env.pathKind(scratch / "fifo"), Env::PathKind::Other);
-    EXPECT_EQ(env.pathKind("/dev/null"), Env::PathKind::Other);
-    EXPECT_EQ(env.pathKind(scratch / "gone"), Env::PathKind::Missing);
-    EXPECT_EQ(env.pathKind(scratch / "dangling"), Env::PathKind::Missing);
-    EXPECT_TRUE(env.pathExists(scratch / "dangling"));
-    EXPECT_FALSE(env.pathExists(scratch / "gone"));
-}
-
-TEST_F(EnvTest, CreatedFilesArePrivateEmptyAndDistinct) {
     std::unique_ptr<CreatedFile> a;
     std::unique_ptr<CreatedFile> b;
     ASSERT_EQ(env.createFile(scratch.path(), "kvf", &a), 0);
@@ -51,36 +96,10 @@ TEST_F(EnvTest, CreatedFilesArePrivateEmptyAndDistinct) {
     EXPECT_EQ(a->path().filename().string().rfind("kvf", 0), 0u);
     EXPECT_EQ(a->path().extension(), ".tmp");
     EXPECT_EQ(fs::file_size(a->path()), 0u);
-    EXPECT_EQ(PermissionBits(a->path()), 0600u);
+    struct stat st {};
+    ASSERT_EQ(::stat(a->path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(env.createFile(scratch / "missing", "kvf", &a), ENOENT);
-}
-
-// What is written and read back goes through the handle, whatever the name holds by then; a
-// name that was swapped is not deleted.
-TEST_F(EnvTest, CreatedFilesAreNeverReachedByTheirName) {
-    std::unique_ptr<CreatedFile> file;
-    ASSERT_EQ(env.createFile(scratch.path(), "kvf", &file), 0);
-    const fs::path name = file->path();
-    fs::rename(name, scratch / "aside");
-    WriteFileBytes(name, "planted");
-    std::unique_ptr<WritableFile> writer;
-    ASSERT_EQ(file->openWriter(&writer), 0);
-    ASSERT_EQ(writer->writeAt(0, "mine", 4), 0);
-    std::unique_ptr<ReadableFile> reader;
-    ASSERT_EQ(file->openReader(&reader), 0);
-    std::uint64_t size = 0;
-    ASSERT_EQ(file->size(&size), 0);
-    char bytes[8] = {};
-    std::size_t got = 0;
-    ASSERT_EQ(reader->readAt(0, bytes, sizeof bytes, &got), 0);
-    EXPECT_EQ(std::string(bytes, got), "mine");
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(ReadFileBytes(name), "planted");
-    EXPECT_EQ(file->remove(), CreatedFile::kNameTaken);
-    EXPECT_EQ(ReadFileBytes(name), "planted");
-    fs::rename(scratch / "aside", name);
-    EXPECT_EQ(file->remove(), 0);
-    EXPECT_FALSE(fs::exists(name));
 }
 
 }  // namespace

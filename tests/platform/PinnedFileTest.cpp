@@ -74,17 +74,6 @@ TEST_F(PinnedFileTest, ReadsAndChecksTheFileOpenedFirst) {
     EXPECT_EQ(missing->checkUnchanged(), ENOENT);
 }
 
-TEST_F(PinnedFileTest, ASaveInPlaceOrByRenameCountsAsAChange) {
-    EXPECT_EQ(pinned_->checkUnchanged(), 0);
-    WriteFileBytes(scratch_ / "saved", "saved by another program");
-    fs::rename(scratch_ / "saved", file_);
-    EXPECT_EQ(pinned_->checkUnchanged(), PinnedFile::kChanged);
-
-    const std::unique_ptr<PinnedFile> again = Env::Default().pinFile(file_);
-    std::ofstream(file_, std::ios::app) << "appended";
-    EXPECT_EQ(again->checkUnchanged(), PinnedFile::kChanged);
-}
-
 // Names added by the pinned file itself are not changes; the new name is the opened file even
 // when the path was swapped meanwhile.
 TEST_F(PinnedFileTest, AddedNamesAreTheOpenedFile) {
@@ -171,50 +160,6 @@ TEST_F(PinnedFileTest, OverwriteThatDoesNotFitLeavesTheFile) {
     fs::create_hard_link(file_, scratch_ / "other name");
     ASSERT_EQ(pinned_->overwriteWith(*created("short"), &touched), 0);
     EXPECT_EQ(ReadFileBytes(scratch_ / "other name"), "short");
-}
-
-TEST_F(PinnedFileTest, WritableNeedsAWriteBitEvenForRoot) {
-    EXPECT_EQ(pinned_->checkWritable(), 0);
-    ::chmod(file_.c_str(), 0444);
-    EXPECT_EQ(Env::Default().pinFile(file_)->checkWritable(), EACCES);
-}
-
-// The replacement takes mode, set-id bits, owner, group and attributes; one whose name was taken
-// by another file, or that lies in another folder, leaves the file's name as it was.
-TEST_F(PinnedFileTest, ReplacementKeepsEverythingOfTheOriginal) {
-    const bool root = ::geteuid() == 0;
-    ::chmod(file_.c_str(), root ? 06775 : 0664);
-    if (root) {
-        ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
-        ::chmod(file_.c_str(), 06775);
-    }
-    const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
-    const struct stat before = Status(file_);
-    pinned_ = Env::Default().pinFile(file_);
-    const std::unique_ptr<CreatedFile> swapped = created("mine");
-    fs::rename(swapped->path(), scratch_ / "aside");
-    WriteFileBytes(swapped->path(), "planted");
-    EXPECT_EQ(pinned_->renameOver(*swapped), CreatedFile::kNameTaken);
-    std::unique_ptr<CreatedFile> elsewhere;
-    ASSERT_EQ(Env::Default().createFile(Env::Default().tempFolder(), "kvf", &elsewhere), 0);
-    EXPECT_EQ(pinned_->prepareReplacement(*elsewhere), EXDEV);
-    elsewhere->remove();
-    EXPECT_EQ(ReadFileBytes(file_), "original bytes");
-    fs::remove(swapped->path());
-    fs::remove(scratch_ / "aside");
-
-    const std::unique_ptr<CreatedFile> repaired = created("repaired bytes");
-    ASSERT_EQ(pinned_->prepareReplacement(*repaired), 0);
-    ASSERT_EQ(pinned_->renameOver(*repaired), 0);
-    EXPECT_EQ(ReadFileBytes(file_), "repaired bytes");
-    const struct stat after = Status(file_);
-    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(after.st_gid, before.st_gid);
-    if (attributes) {
-        EXPECT_EQ(Attribute(file_, "user.note"), "kept");
-    }
-    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
 }
 
 }  // namespace

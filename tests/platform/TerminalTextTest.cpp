@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -29,42 +27,6 @@ TEST(TerminalTextTest, EveryControlCharacterAndOnlyThoseBecomesAQuestionMark) {
     EXPECT_EQ(TerminalSafeText(
                   "caf\xC3\xA9 \xC2\xA0 \xC4\x81 \xE2\x80\x9C \xF0\x9F\x98\x80 \xFF\xC3.ppt"),
               "caf\xC3\xA9 \xC2\xA0 \xC4\x81 \xE2\x80\x9C \xF0\x9F\x98\x80 \xFF\xC3.ppt");
-}
-
-// Points standard output at a descriptor for the life of the object.
-class RedirectedStdout {
-public:
-    explicit RedirectedStdout(int fd) : saved_(::dup(STDOUT_FILENO)) { ::dup2(fd, STDOUT_FILENO); }
-    RedirectedStdout(const RedirectedStdout&) = delete;
-    RedirectedStdout& operator=(const RedirectedStdout&) = delete;
-    ~RedirectedStdout() {
-        ::dup2(saved_, STDOUT_FILENO);
-        ::close(saved_);
-    }
-
-private:
-    int saved_;
-};
-
-TEST(TerminalTextTest, StdoutTextMakesTheTextSafeOnATerminalOnly) {
-    const std::string name = "a\tb\x1b[2Jc.ppt";
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    {
-        RedirectedStdout toTerminal(slave);
-        EXPECT_EQ(StdoutText(name), "a?b?[2Jc.ppt");
-        EXPECT_EQ(StdoutLines("one\x1b\ntwo\n"), "one?\ntwo\n");
-    }
-    {
-        RedirectedStdout toPipe(pipeEnds[1]);
-        EXPECT_EQ(StdoutText(name), name);
-    }
-    for (int fd : {master, slave, pipeEnds[0], pipeEnds[1]}) {
-        ::close(fd);
-    }
 }
 
 }  // namespace

@@ -1,30 +1,24 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include <functional>
+#include <stdexcept>
 
 #include "FileSizeCap.h"
+#include "errors/Exception.h"
 #include "errors/FullMessage.h"
-#include "errors/IOException.h"
+#include "pptformat/PropertyRecord.h"
 #include "pptformat/Record.h"
 #include "streams/FileOutputStream.h"
+#include "streams/LittleEndian.h"
+#include "streams/OLEStreamInputStream.h"
 #include "support/MemoryInputStream.h"
 #include "support/MemoryOutputStream.h"
+#include "support/MessageOf.h"
 #include "support/OpenedCompoundFile.h"
 #include "support/Records.h"
 
 using namespace fixtures;
 
 namespace {
-
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return FullMessage(e);
-    }
-    return "no failure";
-}
 
 // Reads one object at offset 0 of `stream` into a fresh list.
 RecordList readTree(const Bytes& stream) {
@@ -40,59 +34,34 @@ void fillFile(const TempFile& file, const Bytes& data) {
     out.close();
 }
 
-TEST(RecordTest, ContainerRule) {
-    EXPECT_TRUE(Record({0x000F, 0x03E8, 0}, 8).isContainer());
-    EXPECT_FALSE(Record({0x0002, 0xF00A, 8}, 8).isContainer());
-    EXPECT_FALSE(Record({0x000F, 0x0428, 4}, 8).isContainer());
-    EXPECT_TRUE(Record({0x00FF, 0x0409, 0}, 8).isContainer());
-}
-
-TEST(RecordTest, ZeroLengthAtomIsHeaderOnlyAndNeverReadsTheSource) {
-    OLEStream unopened;  // any read or seek on it would throw
-    MemoryOutputStream out;
-    const Record record({0x0010, 0x03EA, 0}, 100);
-    EXPECT_EQ(record.write(out, unopened), 8u);
-    EXPECT_EQ(out.data, header(0x03EA, 0, 1));
-}
-
-TEST(RecordTest, StoredBodyIsCopiedFromTheSource) {
-    const Bytes stream = concat({zeros(5), atom(0x0428, text("body!"), 0, 0xF)});
-    OpenedCompoundFile file({{"S", stream}});
+// A stored body is copied from the source; a zero-length atom is its header alone and never
+// touches the source; a memory body wins over a temporary one.
+TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
+    const Bytes stored = atom(0x0428, text("body!"), 0, 0xF);  // type 0x0428 is always an atom
+    OpenedCompoundFile file({{"S", concat({zeros(5), stored})}});
     OLEStream source;
     ASSERT_TRUE(source.open(file.storage, "S"));
     MemoryOutputStream out;
-    const Record record({0x000F, 0x0428, 5}, 13);
-    EXPECT_FALSE(record.isContainer());
-    EXPECT_EQ(record.write(out, source), 13u);
-    EXPECT_EQ(out.data, atom(0x0428, text("body!"), 0, 0xF));
-}
+    EXPECT_EQ(Record({0x000F, 0x0428, 5}, 13).write(out, source), 13u);
+    EXPECT_EQ(out.data, stored);
 
-TEST(RecordTest, MemoryBodyWinsOverTempBody) {
-    OLEStream unopened;
+    OLEStream unopened;  // any read or seek on it would throw
+    MemoryOutputStream empty;
+    EXPECT_EQ(Record({0x0010, 0x03EA, 0}, 100).write(empty, unopened), 8u);
+    EXPECT_EQ(empty.data, header(0x03EA, 0, 1));
+
     Record record({0x0002, 0xF00A, 8}, 0);
     fillFile(record.tempFile(), text("tempbody"));
     const Bytes memory = text("memory!!");
     record.setMemoryBody(memory.data(), memory.size());
-    MemoryOutputStream out;
-    record.write(out, unopened);
-    EXPECT_EQ(out.data, concat({header(0xF00A, 8, 0, 2), memory}));
+    MemoryOutputStream both;
+    record.write(both, unopened);
+    EXPECT_EQ(both.data, concat({header(0xF00A, 8, 0, 2), memory}));
 }
 
-TEST(RecordTest, BodyOfAnotherSizeThanTheLengthIsRefused) {
-    OLEStream unopened;
-    Record inMemory({0x0002, 0xF00A, 12}, 0);
-    const Bytes memory = zeros(8);
-    inMemory.setMemoryBody(memory.data(), memory.size());
-    Record inTempFile({0x0000, 0x1011, 7}, 0);
-    fillFile(inTempFile.tempFile(), text("six..."));
-    for (const Record* record : {&inMemory, &inTempFile}) {
-        MemoryOutputStream out;
-        EXPECT_EQ(failureOf([&] { record->write(out, unopened); }),
-                  "I/O exception [Record body size mismatch]");
-    }
-}
-
-TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
+// A body in the temporary file gets its size in front for instance 1 only; a body must fill the
+// record's length, and the length must fit 32 bits.
+TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) {
     OLEStream unopened;
     const Bytes body = text("packed");
     for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
@@ -107,31 +76,21 @@ TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOne) {
                                         : concat({header(0x1011, 6, verInstance >> 4), body});
         EXPECT_EQ(out.data, expected) << verInstance;
     }
-}
-
-TEST(RecordTest, LengthThatDoesNotFit32BitsIsAnError) {
+    // A body of another size than the length is refused, in memory or in the temporary file.
+    Record inMemory({0x0002, 0xF00A, 12}, 0);
+    inMemory.setMemoryBody(body.data(), body.size());
+    Record inTempFile({0x0000, 0x1011, 7}, 0);
+    fillFile(inTempFile.tempFile(), body);
+    for (const Record* record : {&inMemory, &inTempFile}) {
+        MemoryOutputStream out;
+        EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
+                  "I/O exception [Record body size mismatch]");
+    }
     Record record({0, 0x1011, 0}, 0);
-    EXPECT_EQ(failureOf([&] { record.setLength(std::uint64_t{1} << 32); }),
+    EXPECT_EQ(messageOf([&] { record.setLength(std::uint64_t{1} << 32); }),
               "I/O exception [Record too large]");
     record.setLength(UINT32_MAX);
     EXPECT_EQ(record.length(), UINT32_MAX);
-}
-
-TEST(RecordTest, CompressWritesACompleteZlibStream) {
-    Record record({0x0000, 0x1011, 0}, 0);
-    Bytes data;
-    for (int i = 0; i < 100000; ++i) {
-        data.push_back(static_cast<std::uint8_t>(i * 7 / 13));
-    }
-    fillFile(record.tempFile(), data);
-    ASSERT_TRUE(record.compress());
-    const Bytes packed = readFile(record.tempFile().path());
-    Bytes unpacked(data.size() + 10);
-    uLongf size = static_cast<uLongf>(unpacked.size());
-    ASSERT_EQ(uncompress(unpacked.data(), &size, packed.data(), static_cast<uLong>(packed.size())),
-              Z_OK);
-    unpacked.resize(size);
-    EXPECT_EQ(unpacked, data);
 }
 
 TEST(RecordTest, CompressFailureKeepsTheOldBody) {
@@ -140,23 +99,17 @@ TEST(RecordTest, CompressFailureKeepsTheOldBody) {
     const std::filesystem::path old = record.tempFile().path();
     {
         const FileSizeCap cap(4);  // no room for the packed body
+        if (!cap.active()) {
+            GTEST_SKIP() << "no file size cap on this system";
+        }
         EXPECT_FALSE(record.compress());
     }
     EXPECT_EQ(record.tempFile().path(), old);
     EXPECT_EQ(readFile(old), text("the old body"));
 }
 
-TEST(RecordTreeTest, SingleAtomObjectYieldsOneRecordAndSkipsItsBody) {
-    const Bytes stream = concat({atom(0x1011, zeros(100)), text("garbage after the object")});
-    MemoryInputStream in(stream);
-    RecordList list;
-    Record::readRecordTree(list, in, 0);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].bodyOffset(), 8u);
-    EXPECT_EQ(list[0].length(), 100u);
-    EXPECT_EQ(in.requests.size(), 1u);  // the header only
-}
-
+// The records of one object in stream order; an atom's body is skipped, not read, so that only
+// the header is asked of the stream.
 TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
     const Bytes object =
         container(0x03EE, {atom(0x03EF, zeros(24)), container(0x040C, {atom(0xF008, zeros(8))}),
@@ -169,6 +122,13 @@ TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
     EXPECT_EQ(types, (std::vector<std::uint16_t>{0x03EE, 0x03EF, 0x040C, 0xF008, 0x0428}));
     EXPECT_EQ(list[3].bodyOffset(), 8u + 32u + 8u + 8u);
     EXPECT_EQ(Record::checkContainer(list, 0), 4u);
+
+    MemoryInputStream in(concat({atom(0x1011, zeros(100)), text("garbage after the object")}));
+    RecordList single;
+    Record::readRecordTree(single, in, 0);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0].length(), 100u);
+    EXPECT_EQ(in.requests.size(), 1u);
 }
 
 TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
@@ -184,7 +144,7 @@ TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
              concat({header(0x03E8, 20, 0, 0xF), header(0x03E9, 30), zeros(38)}),
              header(0x03E8, 0x80000000u, 0, 0xF),  // a huge length overruns at once
          }) {
-        EXPECT_EQ(failureOf([&] { readTree(object); }), "I/O exception [Record length overrun]");
+        EXPECT_EQ(messageOf([&] { readTree(object); }), "I/O exception [Record length overrun]");
     }
 
     // A nested container one byte longer than its parent allows.
@@ -192,7 +152,7 @@ TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
         container(0x03E8, {container(0x040C, {atom(0xF008, zeros(4))}), atom(0x03EA, zeros(1))});
     forged[8 + 4] += 1;  // inner container 12 -> 13
     const RecordList list = readTree(forged);
-    EXPECT_EQ(failureOf([&] { Record::checkContainer(list, 0); }),
+    EXPECT_EQ(messageOf([&] { Record::checkContainer(list, 0); }),
               "I/O exception [Container length overrun]");
 }
 
@@ -208,6 +168,121 @@ TEST(RecordTreeTest, DeepNestingIsCheckedWithoutRecursion) {
     const RecordList list = readTree(object);
     ASSERT_EQ(list.size(), 100001u);
     EXPECT_EQ(Record::checkContainer(list, 0), 100000u);
+}
+
+// Records of a Document stream, each read as an object of its own, through the same kind of
+// stream the Document uses, so that reads past the end fail as they do there.
+struct ParsedTable {
+    explicit ParsedTable(const std::vector<Bytes>& objects)
+        : file({{"PowerPoint Document", concat(objects)}}) {
+        ole.open(file.storage, "PowerPoint Document");
+        OLEStreamInputStream in(ole);
+        std::uint64_t offset = 0;
+        for (const Bytes& object : objects) {
+            if (object.size() >= 8) {
+                Record::readRecordTree(records, in, offset);
+            }
+            offset += object.size();
+        }
+        for (Record& r : records) {
+            if (r.type() == 0xF00A) {
+                shape = &r;
+            }
+            if (r.type() == 0xF00B && table == nullptr) {
+                table = &r;
+            }
+        }
+    }
+    std::unique_ptr<PropertyRecord> parse(bool withShape = true) {
+        OLEStreamInputStream in(ole);
+        return std::make_unique<PropertyRecord>(*table, in, withShape ? shape : nullptr);
+    }
+
+    OpenedCompoundFile file;
+    OLEStream ole;
+    RecordList records;
+    Record* shape = nullptr;
+    Record* table = nullptr;
+};
+
+std::vector<Bytes> withTable(const Bytes& table, const Bytes& after = atom(0xF011, {})) {
+    return {shapeRecord(1025, 0xA10), table, after};
+}
+
+// A property table that states one byte less than its entries take.
+Bytes shortTable(const std::vector<Property>& properties) {
+    Bytes table = propertyTable(properties);
+    LittleEndian::writeU32(table.data() + 4, static_cast<std::uint32_t>(table.size() - 9));
+    return table;
+}
+
+// Entries are found by their id without the flag bits; the shape's flags are read from the
+// record before the table, also for an empty table, and repaired flags go back into its bytes.
+TEST(PropertyRecordTest, EntriesAndShapeBytes) {
+    ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
+    const auto record = t.parse();
+    EXPECT_TRUE(record->hasProperty(kPib));
+    EXPECT_TRUE(record->hasProperty(kPictureId));
+    EXPECT_FALSE(record->hasProperty(kUnusedProperty));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    EXPECT_EQ(record->shapeRecord(), t.shape);
+    const auto withoutShape = t.parse(false);
+    EXPECT_EQ(withoutShape->shapeFlags(), 0u);
+    EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
+
+    ParsedTable empty(withTable(propertyTable({})));
+    const auto emptyRecord = empty.parse();
+    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
+    const std::uint8_t* before = emptyRecord->shapeBytes().data();
+    emptyRecord->setShapeFlags(0xA00);
+    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
+    EXPECT_EQ(emptyRecord->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
+}
+
+// How parsing the first table of `objects` ends: "parsed", or the failure's message.
+std::string parseOutcome(const std::vector<Bytes>& objects) {
+    try {
+        ParsedTable(objects).parse();
+        return "parsed";
+    } catch (const Exception& e) {
+        return FullMessage(e);
+    } catch (const std::exception& e) {
+        return std::string("std::exception: ") + e.what();
+    }
+}
+
+// Secondary and tertiary tables are skipped, not searched, but must be whole; complex data may
+// reach past the table's end, not past the stream's, nor may a table at the stream's very end;
+// entries that overrun their table fail the load only after a pib.
+TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
+    const Bytes shape = shapeRecord(1025, 0xA10);
+    const Bytes pib = propertyTable({{kPib, 1}});
+    const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
+    const Bytes tertiary = atom(
+        0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
+    ParsedTable t({shape, pib, secondary, tertiary, atom(0xF011, {})});
+    const auto record = t.parse();
+    EXPECT_FALSE(record->hasProperty(kPictureId));
+    EXPECT_EQ(record->shapeFlags(), 0xA10u);
+
+    const auto complexTable = [](std::uint32_t size) {
+        return atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(size)}), 1, 3);
+    };
+    const char* const kPastTheEnd = "I/O exception [HRESULT(0) - reading 0 bytes from stream]";
+    const std::pair<std::vector<Bytes>, std::string> cases[] = {
+        {{shape, complexTable(40), atom(0xF011, zeros(40)), zeros(8)}, "parsed"},
+        {withTable(complexTable(0x7FFFFFF0)), kPastTheEnd},
+        {{shape, pib}, kPastTheEnd},
+        {{shape, pib, secondary, tertiary}, kPastTheEnd},
+        {{shape, shortTable({{kPib, 1}, {0x007F, 0}}), zeros(8)},
+         "Property record size exception [Container length overrun]"},
+        {{shape, shortTable({{0x007F, 0}, {kPib, 1}}), zeros(8)},
+         "std::exception: Bad Property record"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(parseOutcome(cases[i].first), cases[i].second) << "case " << i;
+    }
 }
 
 }  // namespace

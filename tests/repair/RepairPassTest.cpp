@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "FileSizeCap.h"
-#include "ScopedTmpdir.h"
-#include "ScratchFolder.h"
-#include "errors/StringErrorDetail.h"
-#include "errors/TempFileCreationException.h"
+#include "repair/EmbeddedPPT.h"
 #include "repair/RepairFixtures.h"
-#include "repair/RepairPass.h"
-#include "streams/TempFile.h"
+#include "repair/UnpackBudget.h"
+#include "support/Corpus.h"
+#include "support/FrontLoaded.h"
 #include "support/Records.h"
 
 using namespace fixtures;
@@ -19,170 +19,288 @@ const char* const kNotPowerPoint =
     "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT files.";
 const char* const kEncrypted = "This tool cannot repair encrypted or password-protected files.";
 
-// Runs the pass over the given file bytes, with a private temporary folder so that every
-// temporary file the pass leaves behind would show.
-class RepairPassTest : public ::testing::Test {
-protected:
-    int run(const Bytes& file) {
-        writeFile(input_, file);
-        output_.reset();
-        outputRequests = 0;
-        FixFile fixFile;
-        const int outcome = RunRepairPass(
-            input_, fixFile,
-            [this]() -> TempFile& {
-                ++outputRequests;
-                output_ = std::make_unique<TempFile>();
-                return *output_;
-            },
-            message);
-        count = fixFile.fixedCount();
-        return outcome;
-    }
-
-    // Files in the temporary folder other than the input and the output.
-    std::vector<std::string> leftovers() const {
-        std::vector<std::string> names;
-        for (const fs::directory_entry& e : fs::directory_iterator(temp_.path())) {
-            if (e.path() != input_ && (!output_ || e.path() != output_->path())) {
-                names.push_back(e.path().filename().string());
-            }
-        }
-        return names;
-    }
-
-    ScratchFolder temp_;
-    ScopedTmpdir tmpdir_{temp_.path().string()};
-    const fs::path input_ = temp_ / "input.ppt";
-    std::unique_ptr<TempFile> output_;
-    std::string message;
-    int count = -1;
-    int outputRequests = 0;
-};
-
-TEST_F(RepairPassTest, FlattenedShapesInThePresentationAndInAnEmbeddedOneAreCounted) {
-    const Bytes inner = presentationFile({{oleShape(1025, 1, true)}});
-    const Bytes file =
-        presentationFile({{oleShape(1025, 1, true), pictureShape(1026)}, {oleShape(2049, 1, true)}},
-                         {exOleObjStg(inner)});
-    EXPECT_EQ(run(file), 0);
-    EXPECT_EQ(message, "Successfully fixed 3 flattened embedded objects.");
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(flattenedShapes(output_->path()), 0);
-    EXPECT_EQ(readFile(input_), file);
-    EXPECT_TRUE(leftovers().empty());
-}
-
-TEST_F(RepairPassTest, NothingToRepairCreatesNoOutput) {
-    const Bytes inner = presentationFile({{oleShape(1025, 1, false)}});
-    const Bytes file = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(inner)});
-    EXPECT_EQ(run(file), 1);
-    EXPECT_EQ(message, "No problems found.");
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(outputRequests, 0);
-    EXPECT_EQ(output_, nullptr);
-    EXPECT_EQ(readFile(input_), file);
-    EXPECT_TRUE(leftovers().empty());
-}
-
-// The output is asked for once, after the count, also when the only flattened shape lies three
-// presentations deep.
-TEST_F(RepairPassTest, FlattenedShapeThreeLevelsDeepIsRepairedAndCounted) {
+// The outcome and message of a file that needs repair (also when its only flattened shape lies
+// three presentations deep), of one with nothing to repair and of each kind the pass refuses.
+TEST(RepairPassTest, OutcomeAndMessageOfEachKindOfFile) {
     const Bytes third = presentationFile({{oleShape(1025, 1, true), pictureShape(1026)}});
     const Bytes second = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(third)});
     const Bytes first = presentationFile({{pictureShape(1025)}}, {exOleObjStg(second)});
-    const Bytes file = presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(first)});
-    EXPECT_EQ(run(file), 0) << message;
-    EXPECT_EQ(message, "Successfully fixed 1 flattened embedded objects.");
-    EXPECT_EQ(outputRequests, 1);
-    const Bytes firstOut = embeddedFile(storedObject(output_->path(), objectPersistId(1, 0)));
-    const Bytes secondOut = embeddedFile(storedObject(firstOut, objectPersistId(1, 0)));
-    const Bytes thirdOut = embeddedFile(storedObject(secondOut, objectPersistId(1, 0)));
-    EXPECT_EQ(flattenedShapes(third), 1);
-    EXPECT_EQ(flattenedShapes(thirdOut), 0);
-    EXPECT_EQ(streamOf(thirdOut, "Current User").size(), streamOf(third, "Current User").size());
-    EXPECT_TRUE(leftovers().empty());
-}
-
-// A failure to create the output is reported like any other failure of the pass.
-TEST_F(RepairPassTest, OutputThatCannotBeCreatedFailsThePass) {
-    const Bytes file = presentationFile({{oleShape(1025, 1, true)}});
-    writeFile(input_, file);
-    FixFile fixFile;
-    const int outcome = RunRepairPass(
-        input_, fixFile,
-        []() -> TempFile& {
-            throw TempFileCreationException(std::make_unique<StringErrorDetail>("no room"));
-        },
-        message);
-    EXPECT_EQ(outcome, 2);
-    EXPECT_EQ(message, "Temporary file creation failed [no room]");
-    EXPECT_TRUE(leftovers().empty());
-}
-
-// Files the pass refuses, each with its message, leaving no temporary file behind.
-TEST_F(RepairPassTest, FilesThatAreNotPlainPresentations) {
-    PresentationBuilder otherToken = presentation({{}});
+    const Bytes undamaged = presentationFile({{oleShape(1025, 1, false)}});
+    PresentationBuilder otherToken = buildDeck({{{}}, {}});
     otherToken.setToken(0x12345678);
-    PresentationBuilder encrypted = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder encrypted = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     encrypted.setToken(kEncryptedToken);
     PresentationBuilder slideFirst;
     slideFirst.add(slide({oleShape(1025, 1, true)}));
     const Bytes emptyDirectory = persistDirectoryAtom({});
     const auto emptyAt = static_cast<std::uint32_t>(emptyDirectory.size());
-    PresentationBuilder damaged = presentation({{oleShape(1025, 1, true)}});
+    PresentationBuilder damaged = buildDeck({{{oleShape(1025, 1, true)}}, {}});
     Bytes damagedStream = damaged.documentStream();
     damagedStream[damaged.objectOffsets().at(2) + 4] += 1;  // the slide claims one byte more
-    const std::pair<Bytes, std::string> cases[] = {
-        {text("plain text, not a compound file"), kNotPowerPoint},
-        {otherToken.compoundFile(), kNotPowerPoint},
-        {encrypted.compoundFile(), kEncrypted},
-        {slideFirst.compoundFile(), kEncrypted},  // a first object that is no document
-        {compoundFileBytes({{"WordDocument", zeros(100)}}),
+    const char* const old = "Old version of PowerPoint [Old version of PowerPoint]";
+    const std::tuple<Bytes, int, std::string> cases[] = {
+        {presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(first)}), 0,
+         "Successfully fixed 1 flattened embedded objects."},
+        {presentationFile({{oleShape(1025, 1, false)}}, {exOleObjStg(undamaged)}), 1,
+         "No problems found."},
+        {text("plain text, not a compound file"), 2, kNotPowerPoint},
+        {otherToken.compoundFile(), 2, kNotPowerPoint},
+        {encrypted.compoundFile(), 2, kEncrypted},
+        {slideFirst.compoundFile(), 2, kEncrypted},  // a first object that is no document
+        {compoundFileBytes({{"WordDocument", zeros(100)}}), 2,
          "I/O exception [Error opening stream [Current User]]"},
-        {compoundFileBytes({{"PP40", zeros(10)}, {"Current User", zeros(10)}}),
-         "Old version of PowerPoint [Old version of PowerPoint]"},
+        {compoundFileBytes({{"PP40", zeros(10)}, {"Current User", zeros(10)}}), 2, old},
+        {compoundFileBytes({{"Header", zeros(10)}, {"PowerPoint Document", zeros(10)}}), 2, old},
         {compoundFileBytes({{"Current User", currentUserAtom(emptyAt)},
                             {"PowerPoint Document", concat({emptyDirectory, userEditAtom({})})}}),
-         "An unexpected error occurred."},
+         2, "An unexpected error occurred."},
         {compoundFileBytes({{"Current User", damaged.currentUserStream()},
                             {"PowerPoint Document", damagedStream}}),
-         "I/O exception [Record length overrun]"},
+         2, "I/O exception [Record length overrun]"},
     };
-    for (const auto& [file, expected] : cases) {
-        EXPECT_EQ(run(file), 2) << expected;
-        EXPECT_EQ(message, expected);
-        EXPECT_TRUE(leftovers().empty()) << expected;
+    for (const auto& [file, outcome, expected] : cases) {
+        const PassRun run(file);
+        EXPECT_EQ(run.outcome, outcome) << expected;
+        EXPECT_EQ(run.message, expected);
     }
 }
 
-// An embedded presentation with a flattened shape whose compound file unpacks to far more than
-// the outer file takes on disk.
-Bytes outerWithLargeEmbeddedPresentation() {
-    PresentationBuilder inner = presentation({{oleShape(1025, 1, true)}});
-    inner.addStream("Pictures", zeros(1 << 20));
-    return presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(inner.compoundFile())});
+// A flattened presentation with a "Pictures" stream of `padding` zero bytes, which compresses
+// a thousandfold, and the given embedded objects.
+Bytes paddedPresentation(std::size_t padding, const std::vector<Bytes>& storageRecords = {}) {
+    PresentationBuilder b = buildDeck({{{oleShape(1025, 1, true)}}, storageRecords});
+    b.addStream("Pictures", zeros(padding));
+    return b.compoundFile();
 }
 
-// When the machine cannot unpack an embedded presentation, the pass fails: skipping the object
-// as if its data were damaged would report a repair that left it flattened.
-TEST_F(RepairPassTest, FullDiskWhileUnpackingFailsThePass) {
-    const Bytes file = outerWithLargeEmbeddedPresentation();
-    int outcome = 0;
-    {
-        const FileSizeCap cap(file.size() * 4);
-        outcome = run(file);
+// A compound file as a spreadsheet program stores it, with a Workbook stream of `size` bytes.
+Bytes workbook(std::size_t size) {
+    return compoundFileBytes({{"Workbook", zeros(size)}, {"\001CompObj", zeros(40)}});
+}
+
+// The outer presentation has no flattened shape. Its embedded presentations are written back
+// compressed: the flattened one repaired, the undamaged one rewritten all the same.
+TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
+    const Bytes flattened = presentationFile({{oleShape(1025, 1, true), pictureShape(1026)}});
+    const Bytes undamaged = presentationFile({{pictureShape(1025)}});
+    PassRun run(presentationFile({{oleShape(1025, 1, false)}},
+                                 {exOleObjStg(flattened), exOleObjStg(undamaged)}));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
+    const StoredRecord repaired = storedObject(run.repaired(), objectPersistId(1, 0));
+    const StoredRecord rewritten = storedObject(run.repaired(), objectPersistId(1, 1));
+    for (const StoredRecord* stored : {&repaired, &rewritten}) {
+        EXPECT_EQ(stored->header.verInstance, 0x0010);
+        EXPECT_EQ(stored->header.length, stored->body.size());
     }
-    EXPECT_EQ(outcome, 2);
-    EXPECT_EQ(message, "I/O exception [errno(27) - File too large]");
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(flattenedShapes(embeddedFile(repaired)), 0);
+    EXPECT_EQ(flattenedShapes(flattened), 1);
+    EXPECT_EQ(streamOf(embeddedFile(rewritten), "PowerPoint Document"),
+              buildDeck({{{pictureShape(1025)}}, {}}).documentStream());
+    EXPECT_EQ(streamOf(run.repaired(), "Current User").size(),
+              readStream(run.input, "Current User").size());
 }
 
-TEST_F(RepairPassTest, MissingTemporaryFolderFailsThePass) {
-    const Bytes file = outerWithLargeEmbeddedPresentation();
-    const ScopedTmpdir missing("/nonexistent-folder-for-this-test");
-    EXPECT_EQ(run(file), 2);
-    EXPECT_EQ(message.rfind("Temporary file creation failed", 0), 0u) << message;
+// Objects that are not examined, or cannot be, keep their stored bytes exactly.
+TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
+    PresentationBuilder encrypted = buildDeck({{{oleShape(1025, 1, true)}}, {}});
+    encrypted.setToken(kEncryptedToken);
+    const Bytes book = workbook(5000);
+    Bytes corrupt = exOleObjStg(book);
+    corrupt[8 + 4 + 10] ^= 0xFF;  // damage the deflate data
+    const std::vector<Bytes> records{
+        exOleObjStg(encrypted.compoundFile()), exOleObjStg(book),
+        exOleObjStg(presentationFile({{oleShape(1025, 1, true)}}), false), corrupt,
+        exOleObjStg(text("not a compound file"))};
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, records));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 1);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(storedObject(run.repaired(), objectPersistId(1, i)).whole(), records[i])
+            << "object " << i;
+    }
+}
+
+// Objects larger than the head that is unpacked first: whether their directory lies at the front
+// (as the platform writes embedded objects) or at the end, only presentations are repaired.
+TEST(EmbeddedRepairTest, LargeObjectsAreToldApartWhereverTheirDirectoryLies) {
+    const Bytes book = workbook(300000);
+    const Bytes large = paddedPresentation(300000);
+    const std::vector<Bytes> records{exOleObjStg(frontLoaded(book)), exOleObjStg(book),
+                                     exOleObjStg(frontLoaded(large)), exOleObjStg(large)};
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, records));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 3);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const StoredRecord stored = storedObject(run.repaired(), objectPersistId(1, i));
+        EXPECT_EQ(exOleObjStg(embeddedFile(stored)), records[i]) << "object " << i;
+    }
+    for (std::size_t i = 2; i < 4; ++i) {
+        const Bytes repaired = embeddedFile(storedObject(run.repaired(), objectPersistId(1, i)));
+        EXPECT_EQ(flattenedShapes(repaired), 0) << "object " << i;
+        EXPECT_EQ(streamOf(repaired, "Pictures").size(), 300000u) << "object " << i;
+    }
+}
+
+// Only the first external object list is scanned, links are not embedded objects, and a storage
+// named twice is repaired once. Each document has one slide and the same embedded presentation
+// (with one flattened shape) stored twice, as objects 3 and 4; only object 3 must be repaired.
+TEST(EmbeddedRepairTest, OnlyTheFirstListsEmbeddedObjectsAreRepairedOnce) {
+    const Bytes inner = presentationFile({{oleShape(1025, 1, true)}});
+    for (const std::vector<Bytes>& objectLists : {
+             std::vector<Bytes>{exObjList({exEmbed(1, 3)}), exObjList({exEmbed(2, 4)})},
+             std::vector<Bytes>{exObjList({exEmbed(1, 3), exEmbed(2, 3), exEmbed(3, 4, 1)})},
+         }) {
+        PresentationBuilder b;
+        b.add(documentContainer(objectLists));
+        b.add(slide({oleShape(1025, 1, false)}));
+        b.add(exOleObjStg(inner));
+        b.add(exOleObjStg(inner));
+        PassRun run(b.compoundFile());
+        ASSERT_EQ(run.outcome, 0) << run.message;
+        EXPECT_EQ(run.fixFile.fixedCount(), 1);
+        EXPECT_EQ(flattenedShapes(embeddedFile(storedObject(run.repaired(), 3))), 0);
+        EXPECT_EQ(embeddedFile(storedObject(run.repaired(), 4)), inner);
+    }
+}
+
+// Inputs forged to exhaust the disk or the nesting: what embedded objects unpack to is bounded
+// per repair pass, and so is the depth of the presentations examined.
+constexpr std::uint32_t kStorageId = 3;  // a deck of one slide: document, slide, object
+
+// A small file whose embedded presentation unpacks to more than the allowance: the object is
+// passed over like a damaged one and keeps its stored bytes; the rest is repaired. A hole that
+// makes the file look a thousand times larger gives no larger allowance.
+TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
+    const Bytes bomb = exOleObjStg(paddedPresentation(UnpackBudget::kFloorBytes));
+    const Bytes outer = presentationFile({{oleShape(1025, 1, true)}}, {bomb});
+    ASSERT_LT(outer.size() * UnpackBudget::kRatio, UnpackBudget::kFloorBytes);
+    for (const std::uint64_t length : {std::uint64_t{0}, std::uint64_t{1} << 30}) {
+        PassRun run(outer, length);
+        ASSERT_EQ(run.outcome, 0) << run.message;
+        EXPECT_EQ(run.fixFile.fixedCount(), 1);
+        EXPECT_EQ(storedObject(run.repaired(), kStorageId).whole(), bomb);
+    }
+}
+
+// Sector numbers have 32 bits: a file longer than they reach can't be a presentation, however
+// small the presentation at its start.
+TEST(HostileInputTest, FileLongerThanACompoundFileCanBeIsRefused) {
+    const Bytes file = presentationFile({{oleShape(1025, 1, true)}});
+    const std::uint64_t longest = 512 + (std::uint64_t{0xFFFFFFFB} << 9);
+    std::unique_ptr<PassRun> tooLong;
+    try {
+        tooLong = std::make_unique<PassRun>(file, longest + 1);
+    } catch (const std::filesystem::filesystem_error& error) {
+        GTEST_SKIP() << "no sparse file of " << longest + 1 << " bytes here: " << error.what();
+    }
+    EXPECT_EQ(tooLong->outcome, 2);
+    EXPECT_EQ(tooLong->message, kNotPowerPoint);
+    EXPECT_EQ(PassRun(file, longest).outcome, 0);
+}
+
+// Each level fits on its own, so the middle one is repaired, but the allowance is shared by all
+// levels: the innermost one, which no longer fits, keeps its stored bytes inside the middle one.
+TEST(HostileInputTest, AllowanceIsSharedByAllNestingLevels) {
+    const std::size_t padding = UnpackBudget::kFloorBytes * 5 / 8;
+    const Bytes innermost = exOleObjStg(paddedPresentation(padding));
+    const Bytes middle = paddedPresentation(padding, {innermost});
+    PassRun run(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(middle)}));
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), 2);
+    const Bytes repairedMiddle = embeddedFile(storedObject(run.repaired(), kStorageId));
+    EXPECT_EQ(flattenedShapes(repairedMiddle), 0);
+    EXPECT_EQ(storedObject(repairedMiddle, kStorageId).whole(), innermost);
+}
+
+// A chain of presentations, each embedding the next, deeper than the depth limit: the levels
+// within it are repaired, the first one beyond it keeps its stored bytes.
+TEST(HostileInputTest, NestingBeyondTheDepthLimitIsLeftAsStored) {
+    const int levels = EmbeddedPPT::kMaxDepth + 3;
+    std::vector<Bytes> files{presentationFile({{oleShape(1025, 1, true)}})};
+    for (int level = 1; level < levels; ++level) {
+        files.push_back(presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(files.back())}));
+    }
+    PassRun run(files.back());
+    ASSERT_EQ(run.outcome, 0) << run.message;
+    EXPECT_EQ(run.fixFile.fixedCount(), EmbeddedPPT::kMaxDepth + 1);
+
+    // Walk down the repaired chain to the deepest presentation that was examined.
+    Bytes current = run.repaired();
+    for (int depth = 0; depth < EmbeddedPPT::kMaxDepth; ++depth) {
+        EXPECT_EQ(flattenedShapes(current), 0) << "depth " << depth;
+        current = embeddedFile(storedObject(current, kStorageId));
+    }
+    EXPECT_EQ(flattenedShapes(current), 0);
+    const std::size_t beyond = static_cast<std::size_t>(levels - EmbeddedPPT::kMaxDepth - 2);
+    EXPECT_EQ(storedObject(current, kStorageId).whole(), exOleObjStg(files[beyond]));
+}
+
+// When the machine cannot unpack an embedded presentation (one with a flattened shape whose
+// compound file unpacks to far more than the outer file takes on disk), the pass fails: skipping
+// the object as if its data were damaged would report a repair that left it flattened.
+TEST(HostileInputTest, FullDiskWhileUnpackingFailsThePass) {
+    const Bytes file =
+        presentationFile({{oleShape(1025, 1, true)}}, {exOleObjStg(paddedPresentation(1 << 20))});
+    const FileSizeCap cap(file.size() * 4);
+    if (!cap.active()) {
+        GTEST_SKIP() << "no file size cap on this system";
+    }
+    const PassRun run(file, 0, false);
+    EXPECT_EQ(run.outcome, 2);
+    EXPECT_EQ(run.message, "I/O exception [errno(27) - File too large]");
+}
+
+// The outcome of the repair pass for each real presentation of the corpus, and the number of
+// shapes repaired (counted by an independent reader, inside embedded presentations included).
+struct Expected {
+    const char* file;
+    int outcome;
+    int count;
+    const char* message;
+};
+
+const Expected kExpected[] = {
+    {"flattened-ole2-embedding-2003.ppt", 0, 2, "Successfully fixed 2 flattened embedded objects."},
+    {"flattened-testPPT_oleWorkbook.ppt", 0, 1, "Successfully fixed 1 flattened embedded objects."},
+    {"flattened-37625.ppt", 0, 10, "Successfully fixed 10 flattened embedded objects."},
+    {"flattened-42474-2.ppt", 0, 21, "Successfully fixed 21 flattened embedded objects."},
+    {"flattened-45543.ppt", 0, 3, "Successfully fixed 3 flattened embedded objects."},
+    {"flattened-bug60345_suba.ppt", 0, 10, "Successfully fixed 10 flattened embedded objects."},
+    {"ole2-embedding-2003.ppt", 1, 0, "No problems found."},
+    {"SampleShow.ppt", 1, 0, "No problems found."},
+    {"basic_test_ppt_file.ppt", 1, 0, "No problems found."},
+    {"54880_chinese.ppt", 1, 0, "No problems found."},
+    {"Password_Protected-hello.ppt", 2, 0,
+     "This tool cannot repair encrypted or password-protected files."},
+    {"PPT95.ppt", 2, 0, "Old version of PowerPoint [Old version of PowerPoint]"},
+    {"word-document-47304.doc", 2, 0, "I/O exception [Error opening stream [Current User]]"},
+    // The user edit chain returns to an edit already read.
+    {"57272_corrupted_usereditatom.ppt", 2, 0,
+     "I/O exception [Loop detected in Persistent Directory]"},
+};
+
+TEST(CorpusRepairTest, EveryRealFileGetsItsExpectedOutcome) {
+    if (corpusFolder().empty()) {
+        GTEST_SKIP() << "corpus not available (PATCH_CORPUS)";
+    }
+    for (const Expected& expected : kExpected) {
+        SCOPED_TRACE(expected.file);
+        const PassRun run(readFile(corpusFolder() / expected.file));
+        EXPECT_EQ(run.outcome, expected.outcome);
+        EXPECT_EQ(run.fixFile.fixedCount(), expected.count);
+        EXPECT_EQ(run.message, expected.message);
+    }
+    // Files made by a fuzzer end in a clear error.
+    for (const fs::directory_entry& entry : fs::directory_iterator(corpusFolder())) {
+        if (entry.path().filename().string().rfind("clusterfuzz-", 0) == 0) {
+            SCOPED_TRACE(entry.path().filename().string());
+            const PassRun run(readFile(entry.path()));
+            EXPECT_EQ(run.outcome, 2);
+            EXPECT_FALSE(run.message.empty());
+            EXPECT_NE(run.message, "An unexpected error occurred.");
+        }
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ SAMPLE_MAKER writes a synthetic flattened presentation that is checked the same 
 Exit code 77 when there is nothing to check (CTest reports the test as skipped)."""
 import collections
 import glob
+import importlib.util
 import os
 import shutil
 import subprocess
@@ -95,25 +96,19 @@ def main():
         files.append(sample)
     if not files:
         return SKIP
-    try:
-        import olefile  # noqa: F401
-        have_olefile = True
-    except ImportError:
-        have_olefile = False
-        print("SKIP olefile checks: python3-olefile is not installed")
-    have_gsf = shutil.which("gsf") is not None
-    have_soffice = shutil.which("soffice") is not None
     jars = [os.path.join("/usr/share/java", j) for j in POI_JARS]
-    have_poi = shutil.which("javac") is not None and all(os.path.exists(j) for j in jars)
-    for tool, present in (("gsf", have_gsf), ("LibreOffice", have_soffice), ("Apache POI", have_poi)):
-        if not present:
-            print(f"SKIP {tool} checks: not installed")
+    have = {"olefile": importlib.util.find_spec("olefile") is not None,
+            "gsf": shutil.which("gsf") is not None,
+            "LibreOffice": shutil.which("soffice") is not None,
+            "Apache POI": shutil.which("javac") is not None and all(map(os.path.exists, jars))}
+    for tool in (tool for tool, present in have.items() if not present):
+        print(f"SKIP {tool} checks: not installed")
 
     print(f"Repairing {len(files)} files and reading them back with independent readers,"
           " about a minute")
     with tempfile.TemporaryDirectory() as work:
         classpath = ":".join(jars)
-        if have_poi:
+        if have["Apache POI"]:
             here = os.path.dirname(os.path.abspath(__file__))
             subprocess.run(["javac", "-d", work, "-cp", classpath,
                             os.path.join(here, "LoadWithPoi.java")], check=True)
@@ -126,13 +121,13 @@ def main():
             if result.returncode != 0 or result.stdout != f"[fixed], {repaired}\n":
                 fail(name, f"Patchdoc said {result.stdout!r} (exit {result.returncode})")
                 continue
-            if have_olefile:
+            if have["olefile"]:
                 check_olefile(name, original, repaired)
-            if have_gsf:
+            if have["gsf"]:
                 run(name, "gsf list", ["gsf", "list", repaired])
-            if have_poi:
+            if have["Apache POI"]:
                 check_poi(name, classpath + ":" + work, original, repaired)
-            if have_soffice:
+            if have["LibreOffice"]:
                 outdir = os.path.join(work, "pdf")
                 profile = "file://" + os.path.join(work, "lo-profile")
                 run(name, "LibreOffice", ["soffice", f"-env:UserInstallation={profile}",

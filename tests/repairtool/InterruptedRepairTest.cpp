@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/xattr.h>
 
-#include "ScopedTmpdir.h"
-#include "ScratchFolder.h"
+#include "ReplaceWithRepairedTest.h"
 #include "platform/Env.h"
 #include "platform/MemoryReadableFile.h"
 #include "repairtool/FileContent.h"
@@ -19,11 +17,10 @@ protected:
     enum class State { Untouched, CutShort, Complete, PutBack };
 
     void SetUp() override {
-        WriteFileBytes(file_, kOriginal);
-        if (::setxattr(file_.c_str(), "user.probe", "1", 1, 0) != 0) {
-            GTEST_SKIP() << "this file system keeps no extended attributes";
+        if (!replacetest::RecordsCopies()) {
+            GTEST_SKIP() << "this file system keeps no record of a copy";
         }
-        ::removexattr(file_.c_str(), "user.probe");
+        WriteFileBytes(file_, kOriginal);
         fs::create_hard_link(file_, scratch_ / "other name.ppt");
     }
 
@@ -41,7 +38,7 @@ protected:
     const std::string kRepaired = "repaired bytes";
     ScratchFolder scratch_;
     ScratchFolder temp_;
-    ScopedTmpdir tmpdir_{temp_.path().string()};
+    ScopedTmpdir tmpdir_{temp_.path().u8string()};
     const fs::path file_ = scratch_ / "talk.ppt";
 };
 
@@ -57,7 +54,7 @@ TEST_F(InterruptedRepairTest, OnlyAnOverwriteCutShortIsReportedOnAnyName) {
     for (const auto& [copy, kind] : copies) {
         for (const State state :
              {State::Untouched, State::CutShort, State::Complete, State::PutBack}) {
-            SCOPED_TRACE(copy.string() + ", state " + std::to_string(static_cast<int>(state)));
+            SCOPED_TRACE(copy.u8string() + ", state " + std::to_string(static_cast<int>(state)));
             WriteFileBytes(file_, kOriginal);
             leave(copy, kind, state);
             const std::string checked = InterruptedRepair(*Env::Default().pinFile(file_), false);
@@ -69,7 +66,7 @@ TEST_F(InterruptedRepairTest, OnlyAnOverwriteCutShortIsReportedOnAnyName) {
                 EXPECT_EQ(message,
                           "An earlier repair of this file was interrupted; its original content "
                           "is in " +
-                              copy.string() +
+                              copy.u8string() +
                               ". Put that file back in place of this one, or delete it, and run "
                               "again. ");
                 EXPECT_EQ(InterruptedRepair(*Env::Default().pinFile(file_)), message);

@@ -7,26 +7,12 @@
 //   make_fault_input <output.ppt> <picture bytes> [incremental]
 #include <cstdlib>
 #include <iostream>
-#include <random>
 #include <string>
 
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
 using namespace fixtures;
-
-namespace {
-
-Bytes noise(std::size_t count) {
-    std::mt19937 generator(7);
-    Bytes bytes(count);
-    for (std::uint8_t& byte : bytes) {
-        byte = static_cast<std::uint8_t>(generator());
-    }
-    return bytes;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4 || (argc == 4 && std::string(argv[3]) != "incremental")) {
@@ -38,7 +24,7 @@ int main(int argc, char** argv) {
     PresentationBuilder inner;
     inner.add(documentContainer());
     inner.add(slide({oleShape(1025, 1, true)}));
-    inner.addStream("Pictures", noise(pictureBytes / 4));
+    inner.addStream("Pictures", pattern(pictureBytes / 4, 2));
 
     PresentationBuilder b;
     const Bytes document = documentContainer({exObjList({exEmbed(1, 6)})});
@@ -53,7 +39,7 @@ int main(int argc, char** argv) {
         b.set(1, document);
         b.set(2, slide({oleShape(1025, 1, true), pictureShape(1026)}, 1));
     }
-    b.addStream("Pictures", noise(pictureBytes));
+    b.addStream("Pictures", pattern(pictureBytes));
     b.writeTo(argv[1]);
     return 0;
 }

@@ -55,23 +55,6 @@ protected:
         return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
 
-    // What an undisturbed run makes of `original`.
-    std::string repairOf(const std::string& original) {
-        const fs::path copy = temp_ / "reference.ppt";
-        WriteFileBytes(copy, original);
-        EXPECT_EQ(patchdoc({"-d", copy}).exitCode, 0);
-        const std::string repaired = ReadFileBytes(copy);
-        fs::remove(copy);
-        return repaired;
-    }
-
-    // The file, writable by everyone, with a second name, so that it is overwritten in place.
-    void sharedWithTwoNames(const std::string& bytes) {
-        WriteFileBytes(deck_, bytes);
-        ::chmod(deck_.c_str(), 0666);
-        fs::create_hard_link(deck_, shared_ / "other name.ppt");
-    }
-
     // The files of the shared folder that belong to the neighbour (user 65534).
     std::vector<fs::path> neighbourFiles() const {
         std::vector<fs::path> files;
@@ -115,47 +98,45 @@ TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUse
     EXPECT_TRUE(ReadFileBytes(theirs[0]) == planted) << "the neighbour's file was written";
 }
 
-// The neighbour saves (appends) the moment the in-place overwrite begins. Root holds a write
-// lease: the neighbour's open waits until the run lets go, and its bytes land after the
-// complete repair.
-TEST_F(SharedFolderTest, ASaveDuringAnInPlaceOverwriteLandsAfterIt) {
-    const std::string original = Presentation(32 << 20, 1);
-    const std::string repaired = repairOf(original);
-    sharedWithTwoNames(original);
-    const std::string saved = "saved by another program";
-    Neighbour neighbour(deck_, IN_MODIFY, [&](const std::string&) {
-        std::ofstream(deck_, std::ios::app) << saved;
-        return true;
-    });
-    const RunOutput result = patchdoc({"-d", deck_});
-    ASSERT_TRUE(neighbour.acted());
-    EXPECT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
-    EXPECT_TRUE(ReadFileBytes(deck_) == repaired + saved) << "the save was lost or mixed in";
-}
-
 // The runner owns neither the file nor may take leases (a group share), so nothing keeps the
 // neighbour out; but the run sees it open the file during the overwrite and does not call the
-// file repaired. The original stays in the kept copy.
+// file repaired. The original stays in the kept copy. Nothing holds the overwrite back, so on a
+// busy machine the neighbour may only get to the file after the run: then its save must land
+// after the complete repair, and the race is tried again.
 TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
     const std::string original = Presentation(32 << 20, 1);
-    WriteFileBytes(deck_, original);
-    ::chmod(deck_.c_str(), 0666);
-    Neighbour neighbour(
-        deck_, IN_MODIFY,
-        [&](const std::string&) {
-            std::ofstream(deck_, std::ios::app) << "saved";
-            return true;
-        },
-        false);
-    const RunOutput result = patchdoc({"-d", deck_}, true);
-    ASSERT_TRUE(neighbour.acted());
+    const fs::path reference = temp_ / "reference.ppt";
+    WriteFileBytes(reference, original);
+    ASSERT_EQ(patchdoc({"-d", reference}).exitCode, 0);
+    const std::string repaired = ReadFileBytes(reference);
     const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
-    EXPECT_EQ(result.out,
-              "Another program opened the file while it was being overwritten and may have "
-              "changed it. Its original content is in " +
-                  kept.string() + "\n" + deck_.string() + "\n");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(ReadFileBytes(kept) == original) << "the kept copy is not the original";
+    bool caught = false;
+    for (int attempt = 0; attempt < 8 && !caught; ++attempt) {
+        WriteFileBytes(deck_, original);
+        ::chmod(deck_.c_str(), 0666);
+        Neighbour neighbour(
+            deck_, IN_MODIFY,
+            [&](const std::string&) {
+                std::ofstream(deck_, std::ios::app) << "saved";
+                return true;
+            },
+            false);
+        const RunOutput result = patchdoc({"-d", deck_}, true);
+        ASSERT_TRUE(neighbour.acted());
+        if (result.exitCode == 0) {
+            ASSERT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
+            ASSERT_TRUE(ReadFileBytes(deck_) == repaired + "saved") << "a save went unnoticed";
+            continue;
+        }
+        caught = true;
+        EXPECT_EQ(result.out,
+                  "Another program opened the file while it was being overwritten and may have "
+                  "changed it. Its original content is in " +
+                      kept.string() + "\n" + deck_.string() + "\n");
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(ReadFileBytes(kept) == original) << "the kept copy is not the original";
+    }
+    EXPECT_TRUE(caught) << "the neighbour never opened the file during the overwrite";
 }
 
 // Copies planted where a kept copy would be, one carrying a correct record but owned by the

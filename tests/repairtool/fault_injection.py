@@ -7,10 +7,11 @@ In every case the original must hold either its old bytes or exactly the bytes o
 repair of it, the exit code and result line must say which, and a run that finished must leave no
 kvf*.tmp file behind (a killed one may; those are counted). Cases the machine cannot do are
 skipped with the reason. Prints the matrix (case, injection, original, exit code, line,
-leftovers), then "N passed, N failed, N skipped". Exits 0 when nothing failed, 77 when every case
-was skipped.
+leftovers, backup), then "N passed, N failed, N skipped". Exits 0 when nothing failed, 77 when
+every case was skipped.
 """
 import contextlib
+import fcntl
 import os
 import random
 import resource
@@ -20,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from types import SimpleNamespace
 
 SMALL_PICTURES = 64 * 1024
 LARGE_PICTURES = 48 * 1024 * 1024
@@ -34,44 +36,37 @@ class Failure(Exception):
     pass
 
 
-class Result:
-    def __init__(self, code, out, original, leftovers, backup):
-        # original: "old", "repaired" or "CORRUPT"; backup: "none", "old" or "partial"
-        self.code, self.out, self.original = code, out, original
-        self.leftovers, self.backup = leftovers, backup
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
-    def line(self):
-        return self.out.replace("\n", "\\n").strip()
+
+def mode(backup):
+    return ", with backup" if backup else ", -d"
 
 
 class Lab:
     def __init__(self, patchdoc, make_input, root):
-        self.patchdoc = patchdoc
-        self.root = root
+        self.patchdoc, self.root = patchdoc, root
         self.tmp = os.path.join(root, "tmp")  # TMPDIR of every run unless a case sets one
         os.makedirs(self.tmp)
         self.small = os.path.join(root, "small.ppt")
         self.large = os.path.join(root, "large.ppt")
-        subprocess.run([make_input, self.small, str(SMALL_PICTURES)], check=True)
-        subprocess.run([make_input, self.large, str(LARGE_PICTURES)], check=True)
-        self.old = {}
-        self.repaired = {}
-        for source in (self.small, self.large):
+        self.old, self.repaired = {}, {}
+        for source, pictures in ((self.small, SMALL_PICTURES), (self.large, LARGE_PICTURES)):
+            subprocess.run([make_input, source, str(pictures)], check=True)
             self.old[source] = read(source)
-            self.repaired[source] = self.reference(source)
-
-    def reference(self, source):
-        """The bytes of an undisturbed repair, made twice to be sure they do not vary."""
-        outputs = []
-        for attempt in range(2):
-            target = self.copy(source, "reference%d" % attempt)
-            done = subprocess.run([self.patchdoc, "-d", target], capture_output=True, text=True)
-            if done.returncode != 0 or done.stdout != "[fixed], %s\n" % target:
-                raise Failure("reference repair: exit %d, %r" % (done.returncode, done.stdout))
-            outputs.append(read(target))
-        if outputs[0] != outputs[1]:
-            raise Failure("two undisturbed repairs of one file differ")
-        return outputs[0]
+            # An undisturbed repair, made twice to be sure it does not vary.
+            outputs = []
+            for attempt in range(2):
+                target = self.copy(source, "reference%d" % attempt)
+                done = self.run(source, target, False, reference=True)
+                if done.code != 0 or done.out != "[fixed], %s\n" % target:
+                    raise Failure("reference repair: exit %d, %r" % (done.code, done.out))
+                outputs.append(read(target))
+            if outputs[0] != outputs[1]:
+                raise Failure("two undisturbed repairs of one file differ")
+            self.repaired[source] = outputs[0]
 
     def folder(self, name):
         path = os.path.join(self.root, name)
@@ -79,12 +74,15 @@ class Lab:
         os.makedirs(path)
         return path
 
-    def copy(self, source, folder):
-        """A copy of source as deck.ppt in folder, a fresh folder of the lab when given a name."""
+    def copy(self, source, folder, linked=False):
+        """A copy of source as deck.ppt in folder (a fresh folder of the lab when given a name),
+        with the second name "other name.ppt" when linked."""
         if not os.path.isabs(folder):
             folder = self.folder(folder)
         target = os.path.join(folder, "deck.ppt")
         shutil.copyfile(source, target)
+        if linked:
+            os.link(target, os.path.join(folder, "other name.ppt"))
         return target
 
     def start(self, target, backup, env=None, limit=None):
@@ -94,42 +92,38 @@ class Lab:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
 
         arguments = [self.patchdoc, target] if backup else [self.patchdoc, "-d", target]
-        if env is None:
-            env = dict(os.environ, TMPDIR=self.tmp)
         return subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True, env=env, preexec_fn=prepare)
+                                text=True, env=env or dict(os.environ, TMPDIR=self.tmp),
+                                preexec_fn=prepare)
 
-    def run(self, source, target, backup, env=None, limit=None, tmpdir=None):
+    def run(self, source, target, backup, env=None, limit=None, tmpdir=None, reference=False):
         process = self.start(target, backup, env, limit)
         out, _ = process.communicate(timeout=300)
+        if reference:
+            return SimpleNamespace(code=process.returncode, out=out)
         return self.examine(source, target, process.returncode, out, tmpdir)
 
     def examine(self, source, target, code, out, tmpdir=None):
+        """The outcome: original "old", "repaired" or "CORRUPT"; backup "none", "old" or
+        "partial"; the kvf*.tmp files left in the file's folder and the temporary folders."""
         data = read(target)
         original = ("old" if data == self.old[source]
                     else "repaired" if data == self.repaired[source] else "CORRUPT")
-        folders = {os.path.dirname(target), self.tmp}
-        if tmpdir:
-            folders.add(tmpdir)
+        folders = {os.path.dirname(target), self.tmp, tmpdir or self.tmp}
         leftovers = sorted(os.path.join(f, n) for f in folders if os.path.isdir(f)
                            for n in os.listdir(f) if n.startswith("kvf") and n.endswith(".tmp"))
         backup_path = os.path.splitext(target)[0] + " (Backup).ppt"
         backup = ("none" if not os.path.exists(backup_path)
                   else "old" if read(backup_path) == self.old[source] else "partial")
-        return Result(code, out, original, leftovers, backup)
+        return SimpleNamespace(code=code, out=out, original=original, leftovers=leftovers,
+                               backup=backup)
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def expect_consistent(result, target, finished=True):
-    """The original is old or repaired, and the exit code and line agree with which."""
+def expect_consistent(result, target, prefix=None):
+    """The original is old or repaired, the exit code and line agree with which, no temporary
+    file is left, and with a prefix the run failed with a line that starts with it."""
     if result.original == "CORRUPT":
         raise Failure("original holds neither its old nor its repaired bytes")
-    if not finished:
-        return
     if result.leftovers:
         raise Failure("temporary files left: %s" % result.leftovers)
     if result.code == 0:
@@ -140,201 +134,190 @@ def expect_consistent(result, target, finished=True):
             raise Failure("exit 1 but original %s, line %r" % (result.original, result.out))
     else:
         raise Failure("exit code %d, line %r" % (result.code, result.out))
-
-
-def expect_failure(result, target, prefix):
-    expect_consistent(result, target)
-    if result.code != 1 or not result.out.startswith(prefix):
+    if prefix is not None and (result.code != 1 or not result.out.startswith(prefix)):
         raise Failure("expected exit 1 and a line starting %r, got %d %r"
                       % (prefix, result.code, result.out))
 
 
-class Mount:
-    """A small tmpfs, for root only, unmounted when the with block ends; read_only after the
-    given files were copied in."""
-
-    def __init__(self, path, size, files=(), read_only=False):
-        if os.geteuid() != 0:
-            raise Skip("mounting a small file system needs root")
-        os.makedirs(path, exist_ok=True)
-        done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
-                              capture_output=True, text=True)
-        if done.returncode != 0:
-            raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
-        self.path = path
-        for source, name in files:
-            shutil.copyfile(source, os.path.join(path, name))
-        if read_only:
-            subprocess.run(["mount", "-o", "remount,ro", path], check=True)
-
-    def fill(self, keep_free):
-        """Fills the file system until about keep_free bytes are left."""
-        stat = os.statvfs(self.path)
-        free = stat.f_bavail * stat.f_frsize
-        with open(os.path.join(self.path, "filler"), "wb") as f:
-            f.write(b"\0" * max(0, free - keep_free))
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *error):
-        subprocess.run(["umount", self.path], check=False)
+@contextlib.contextmanager
+def tmpfs(path, size):
+    """A small tmpfs at path, for root only, unmounted when the with block ends."""
+    if os.geteuid() != 0:
+        raise Skip("mounting a small file system needs root")
+    os.makedirs(path, exist_ok=True)
+    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
+    try:
+        yield path
+    finally:
+        subprocess.run(["umount", path], check=False)
 
 
-def full_disk_by_file_size_limit(lab, rows):
-    """RLIMIT_FSIZE at many sizes, SIGXFSZ ignored: every write past the limit fails (EFBIG)."""
-    size = len(lab.old[lab.small])
+def fill(folder, keep_free):
+    """Fills the file system of folder until about keep_free bytes are left."""
+    stat = os.statvfs(folder)
+    with open(os.path.join(folder, "filler"), "wb") as f:
+        f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
+
+
+def read_only(folder):
+    subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
+
+
+def full_disk(lab, rows):
+    """A full disk, by RLIMIT_FSIZE (SIGXFSZ ignored: every write past the limit fails) and by a
+    tmpfs filled up to a few free bytes, with and without a backup; and an original with a
+    second name, overwritten in place, where the full disk must stop the run before any byte
+    changes."""
+    size, repaired = len(lab.old[lab.small]), len(lab.repaired[lab.small])
     limits = sorted({0, 512, 4096, size // 4, size // 2, size - 1, size, size + 4096,
-                     len(lab.repaired[lab.small]) - 1, 2 * size})
-    for backup in (False, True):
-        for limit in limits:
-            target = lab.copy(lab.small, "fsize")
+                     repaired - 1, 2 * size})
+    cases = [(b, False, limit, None) for b in (False, True) for limit in limits]
+    cases += [(b, False, None, free) for b in (False, True) for free in (0, 8192, size // 2,
+                                                                          size + 8192)]
+    cases += [(False, True, limit, None) for limit in (size // 2, size + 1, repaired - 1,
+                                                       repaired + 4096)]
+    cases += [(False, True, None, free) for free in (0, size)]
+    for backup, linked, limit, free in cases:
+        with contextlib.ExitStack() as stack:
+            if free is None:
+                folder, how = lab.folder("full"), "RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit
+            else:
+                folder = stack.enter_context(tmpfs(os.path.join(lab.root, "full-fs"),
+                                                   4 * size + (1 << 20)))
+                how = "tmpfs filled to %d B free" % free
+            target = lab.copy(lab.small, folder, linked)
+            if free is not None:
+                fill(folder, free)
             result = lab.run(lab.small, target, backup, limit=limit)
             expect_consistent(result, target)
-            if limit < size and result.code != 1:
+            if limit is not None and limit < size and result.code != 1:
                 raise Failure("limit %d below the file size, yet exit %d" % (limit, result.code))
             if result.code == 1 and result.backup == "partial":
                 raise Failure("a failed backup copy was left behind")
-            rows.append(("full disk (file size limit %d B)%s" % (limit, mode(backup)),
-                         "RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, result))
-
-
-def full_disk_with_hard_link(lab, rows):
-    """An original with a second name is overwritten in place; a full disk must refuse that
-    before any byte changes, under a file size limit and on a filled-up file system."""
-    size = len(lab.old[lab.small])
-    repaired = len(lab.repaired[lab.small])
-    injections = [("RLIMIT_FSIZE=%d, SIGXFSZ ignored" % limit, limit, None)
-                  for limit in (size // 2, size + 1, repaired - 1, repaired + 4096)]
-    injections += [("tmpfs filled to %d B free" % free, None, free) for free in (0, size)]
-    for how, limit, free in injections:
-        with contextlib.ExitStack() as stack:
-            mount = None if free is None else stack.enter_context(
-                Mount(os.path.join(lab.root, "linked-fs"), 4 * size + (1 << 20)))
-            folder = lab.folder("linked") if mount is None else mount.path
-            target = lab.copy(lab.small, folder)
-            other = os.path.join(folder, "other name.ppt")
-            os.link(target, other)
-            if mount:
-                mount.fill(free)
-            result = lab.run(lab.small, target, False, limit=limit)
-            expect_consistent(result, target)
-            if read(other) != read(target):
+            if linked and read(os.path.join(folder, "other name.ppt")) != read(target):
                 raise Failure("the other name no longer shows the same file")
-            rows.append(("hard-linked original, full disk", how, result))
+            rows.append(("full disk" + (", hard-linked original" if linked else "") + mode(backup),
+                         how, result))
 
 
-def full_disk_by_small_file_system(lab, rows):
-    """The original on a tmpfs that is then filled up to a few free bytes."""
-    size = len(lab.old[lab.small])
-    for backup in (False, True):
-        for keep_free in (0, 8192, size // 2, size + 8192):
-            with Mount(os.path.join(lab.root, "small-fs"), 4 * size + (1 << 20),
-                       [(lab.small, "deck.ppt")]) as mount:
-                mount.fill(keep_free)
-                target = os.path.join(mount.path, "deck.ppt")
-                result = lab.run(lab.small, target, backup, tmpdir=mount.path)
-                expect_consistent(result, target)
-                rows.append(("full disk (%d B free)%s" % (keep_free, mode(backup)),
-                             "tmpfs filled up", result))
-
-
-def unwritable_temporary_folder(lab, rows):
-    """TMPDIR that takes no file: the embedded presentation cannot be unpacked. Permission bits
-    stop everyone but root; root gets a read-only file system."""
+def unwritable_folders(lab, rows):
+    """A temporary folder that takes no file (the embedded presentation cannot be unpacked):
+    permission bits stop everyone but root; root gets a read-only file system. And, for root, the
+    original's folder on a read-only file system, where nothing may be written."""
     with contextlib.ExitStack() as stack:
         if os.geteuid() == 0:
-            tmpdir = stack.enter_context(
-                Mount(os.path.join(lab.root, "ro-tmp"), 1 << 20, read_only=True)).path
+            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20))
+            read_only(tmpdir)
             how = "TMPDIR on a read-only tmpfs"
         else:
             tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
             os.chmod(tmpdir, 0o555)
             stack.callback(os.chmod, tmpdir, 0o755)
         target = lab.copy(lab.small, "unwritable-tmp")
-        env = dict(os.environ, TMPDIR=tmpdir)
-        result = lab.run(lab.small, target, False, env=env, tmpdir=tmpdir)
-        expect_failure(result, target, "[err], Temporary file creation failed")
+        result = lab.run(lab.small, target, False, env=dict(os.environ, TMPDIR=tmpdir),
+                         tmpdir=tmpdir)
+        expect_consistent(result, target, "[err], Temporary file creation failed")
         rows.append(("unwritable temporary folder", how, result))
-
-
-def read_only_folder(lab, rows):
-    """The original's folder on a read-only file system: nothing may be written there."""
-    with Mount(os.path.join(lab.root, "ro-folder"), 1 << 20, [(lab.small, "deck.ppt")],
-               read_only=True) as mount:
-        target = os.path.join(mount.path, "deck.ppt")
-        result = lab.run(lab.small, target, False, tmpdir=mount.path)
-        expect_failure(result, target, "Backup failed with error code 30.")
+    with tmpfs(os.path.join(lab.root, "ro-folder"), 1 << 20) as folder:
+        target = lab.copy(lab.small, folder)
+        read_only(folder)
+        result = lab.run(lab.small, target, False)
+        expect_consistent(result, target, "Backup failed with error code 30.")
         rows.append(("read-only folder", "original on a read-only tmpfs", result))
 
 
-def read_only_original(lab, rows):
+def read_only_or_locked_original(lab, rows):
+    """A read-only original is refused (a backup made before the refusal stays, holding the
+    original); one that another process holds an exclusive flock on is left alone."""
     for backup in (False, True):
         target = lab.copy(lab.small, "read-only")
         os.chmod(target, 0o444)
         result = lab.run(lab.small, target, backup)
-        expect_failure(result, target, "Backup failed with error code 13.")
+        expect_consistent(result, target, "Backup failed with error code 13.")
         if backup and result.backup != "old":
             raise Failure("the backup made before the refusal should stay, holding the original")
         rows.append(("read-only original" + mode(backup), "chmod 444", result))
-
-
-def locked_original(lab, rows):
     target = lab.copy(lab.small, "locked")
-    holder = subprocess.Popen(
-        [sys.executable, "-c",
-         "import fcntl,sys\nf=open(sys.argv[1],'r+b')\nfcntl.flock(f,fcntl.LOCK_EX)\n"
-         "print('locked',flush=True)\nsys.stdin.read()", target],
-        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    try:
-        if holder.stdout.readline().strip() != "locked":
-            raise Failure("the lock holder did not start")
+    with open(target, "r+b") as holder:
+        fcntl.flock(holder, fcntl.LOCK_EX)
         result = lab.run(lab.small, target, False)
-    finally:
-        holder.stdin.close()
-        holder.wait()
-    expect_failure(result, target, "[err], ")
+    expect_consistent(result, target, "[err], ")
     rows.append(("original locked by another process", "flock LOCK_EX held by a writer", result))
 
 
+def after_kill(lab, target, backup, result):
+    """Whatever a killed run left, the original's bytes are on disk: a damaged file (only an
+    in-place overwrite may leave one) is reported on either of its names with the place of its
+    complete copy, and once the copy is put back, as the message asks, the next run repairs the
+    file and clears a kept copy away."""
+    folder = os.path.dirname(target)
+    kept = target + ".patchdoc-original"
+    copy = os.path.splitext(target)[0] + " (Backup).ppt" if backup else kept
+    for path in result.leftovers:
+        os.remove(path)
+    if result.backup == "partial":
+        raise Failure("a killed run left a partial copy under the backup name")
+    if os.path.exists(kept) and read(kept) != lab.old[lab.large]:
+        raise Failure("a killed run left a partial kept original")
+    if result.original == "CORRUPT":
+        other = os.path.join(folder, "other name.ppt")
+        if not os.path.exists(other):
+            raise Failure("original holds neither its old nor its repaired bytes")
+        if not os.path.exists(copy) or read(copy) != lab.old[lab.large]:
+            raise Failure("damaged original with no complete copy of its old bytes")
+        expected = ("[err], An earlier repair of this file was interrupted; its original content "
+                    "is in %s." % copy)
+        for name in (other, target):
+            again = lab.run(lab.large, name, False)
+            if again.code != 1 or not again.out.startswith(expected):
+                raise Failure("run on %s after an interrupted overwrite: exit %d, %r"
+                              % (os.path.basename(name), again.code, again.out))
+        shutil.copyfile(copy, target)
+    again = lab.run(lab.large, target, False)
+    if again.original != "repaired" or again.code not in (0, 2):
+        raise Failure("run after a kill: exit %d, original %s" % (again.code, again.original))
+    if os.path.exists(kept):
+        raise Failure("the kept original outlived the run after the kill")
+
+
 def killed_at_random_points(lab, rows):
-    """SIGKILL after random delays spread over a whole run of the large input."""
-    target = lab.copy(lab.large, "killed")
-    started = time.monotonic()
-    lab.run(lab.large, target, False)
-    duration = time.monotonic() - started
-    generator = random.Random(1)
-    for backup in (False, True):
-        outcomes = {"old": 0, "repaired": 0}
-        left_runs = 0
-        for _ in range(KILLS_PER_MODE):
-            target = lab.copy(lab.large, "killed")
-            process = lab.start(target, backup)
-            time.sleep(generator.uniform(0, duration * 1.1))
-            process.kill()
-            process.communicate()
-            result = lab.examine(lab.large, target, process.returncode, "")
-            expect_consistent(result, target, finished=False)
-            outcomes[result.original] += 1
-            left_runs += 1 if result.leftovers else 0
-            for path in result.leftovers:
-                os.remove(path)
-            if result.backup == "partial":
-                raise Failure("a killed run left a partial copy under the backup name")
-            # A later run over the same file is not disturbed by what the killed one left.
-            again = lab.run(lab.large, target, False)
-            if again.original != "repaired" or again.code not in (0, 2):
-                raise Failure("run after a kill: exit %d, original %s"
-                              % (again.code, again.original))
-        summary = Result("-9", "", "old %d, repaired %d" % (outcomes["old"], outcomes["repaired"]),
-                         ["%d of %d runs left a kvf*.tmp" % (left_runs, KILLS_PER_MODE)],
-                         "never partial" if backup else "n/a")
-        rows.append(("SIGKILL x%d (run %.2f s)%s" % (KILLS_PER_MODE, duration, mode(backup)),
-                     "kill after uniform random delay", summary))
+    """SIGKILL after random delays spread over whole runs of the large input, and of runs that
+    overwrite a hard-linked original in place."""
+    for linked in (False, True):
+        target = lab.copy(lab.large, "killed", linked)
+        started = time.monotonic()
+        lab.run(lab.large, target, False)
+        duration = time.monotonic() - started
+        generator = random.Random(1 + linked)
+        for backup in (False, True):
+            outcomes = {"old": 0, "repaired": 0, "CORRUPT": 0}
+            left_runs = 0
+            for _ in range(KILLS_PER_MODE):
+                target = lab.copy(lab.large, "killed", linked)
+                process = lab.start(target, backup)
+                time.sleep(generator.uniform(0, duration * 1.1))
+                process.kill()
+                process.communicate()
+                result = lab.examine(lab.large, target, process.returncode, "")
+                outcomes[result.original] += 1
+                left_runs += 1 if result.leftovers else 0
+                after_kill(lab, target, backup, result)
+            summary = SimpleNamespace(
+                code="-9", out="", original="old %d, repaired %d, damaged %d (copy on disk)"
+                % (outcomes["old"], outcomes["repaired"], outcomes["CORRUPT"]),
+                leftovers=["%d of %d runs left a kvf*.tmp" % (left_runs, KILLS_PER_MODE)],
+                backup="never partial" if backup else "n/a")
+            rows.append(("%sSIGKILL x%d (run %.2f s)%s"
+                         % ("hard-linked original, " if linked else "", KILLS_PER_MODE, duration,
+                            mode(backup)), "kill after uniform random delay", summary))
 
 
 # Waits for the content of a file to change COUNT times, then either appends TEXT to it or,
-# given "-9", kills the process whose id comes on standard input; says so on standard output.
+# given "-9", kills the process whose id comes on standard input; says so on standard output. A
+# process of its own, reading its watch at once, so that no two changes merge into one event.
 #   python3 -c WATCHER FILE COUNT TEXT|-9
 WATCHER = r"""
 import ctypes, os, signal, sys
@@ -355,8 +338,10 @@ print("done", flush=True)
 """
 
 
-def run_watched(lab, target, backup, changes, action):
-    """Runs Patchdoc on target while the watcher acts after `changes` changes of its content."""
+def run_watched(lab, backup, changes, action):
+    """Runs Patchdoc on a hard-linked copy of the large input while the watcher acts after
+    `changes` changes of its content; the file and the outcome."""
+    target = lab.copy(lab.large, "inplace", True)
     watcher = subprocess.Popen([sys.executable, "-c", WATCHER, target, str(changes), action],
                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
     try:
@@ -371,77 +356,17 @@ def run_watched(lab, target, backup, changes, action):
     finally:
         watcher.kill()
         watcher.wait()
-    return process.returncode, out
+    return target, lab.examine(lab.large, target, process.returncode, out)
 
 
-def hard_linked_copy(lab):
-    target = lab.copy(lab.large, "inplace")
-    other = os.path.join(os.path.dirname(target), "other name.ppt")
-    os.link(target, other)
-    return target, other
-
-
-def after_kill_during_overwrite(lab, target, other, backup, result):
-    """Whatever a killed in-place overwrite left, the original's bytes are on disk, a damaged file
-    is reported on either of its names with the place of its copy, and once the copy is put back
-    (as the message asks) the next run repairs the file and clears the kept copy away."""
-    kept = target + ".patchdoc-original"
-    copy = os.path.splitext(target)[0] + " (Backup).ppt" if backup else kept
-    for path in result.leftovers:
-        os.remove(path)
-    if result.backup == "partial":
-        raise Failure("a killed run left a partial copy under the backup name")
-    if os.path.exists(kept) and read(kept) != lab.old[lab.large]:
-        raise Failure("a killed run left a partial kept original")
-    if result.original == "CORRUPT":
-        if not os.path.exists(copy) or read(copy) != lab.old[lab.large]:
-            raise Failure("damaged original with no complete copy of its old bytes")
-        expected = ("[err], An earlier repair of this file was interrupted; its original content "
-                    "is in %s." % copy)
-        for name in (other, target):
-            again = lab.run(lab.large, name, False)
-            if again.code != 1 or not again.out.startswith(expected):
-                raise Failure("run on %s after an interrupted overwrite: exit %d, %r"
-                              % (os.path.basename(name), again.code, again.out))
-        shutil.copyfile(copy, target)
-    again = lab.run(lab.large, target, False)
-    if again.original != "repaired" or again.code not in (0, 2):
-        raise Failure("run after a kill: exit %d, original %s" % (again.code, again.original))
-    if os.path.exists(kept):
-        raise Failure("the kept original outlived the run after the kill")
-
-
-def killed_during_in_place_overwrite(lab, rows):
-    """SIGKILL at random points of runs that overwrite a hard-linked original in place, and once
-    just after the overwrite has begun (timed by the file's own change events)."""
-    target, _ = hard_linked_copy(lab)
-    started = time.monotonic()
-    lab.run(lab.large, target, False)
-    duration = time.monotonic() - started
-    generator = random.Random(2)
+def killed_once_the_overwrite_began(lab, rows):
+    """SIGKILL at the second change of a hard-linked original's content: the first change is the
+    space taken for the new content, the second its first bytes."""
     for backup in (False, True):
-        outcomes = {"old": 0, "repaired": 0, "CORRUPT": 0}
-        for _ in range(KILLS_PER_MODE):
-            target, other = hard_linked_copy(lab)
-            process = lab.start(target, backup)
-            time.sleep(generator.uniform(0, duration * 1.1))
-            process.kill()
-            process.communicate()
-            result = lab.examine(lab.large, target, process.returncode, "")
-            outcomes[result.original] += 1
-            after_kill_during_overwrite(lab, target, other, backup, result)
-        summary = Result("-9", "", "old %d, repaired %d, damaged %d (copy on disk)"
-                         % (outcomes["old"], outcomes["repaired"], outcomes["CORRUPT"]), [],
-                         "never partial" if backup else "n/a")
-        rows.append(("hard-linked original, SIGKILL x%d%s" % (KILLS_PER_MODE, mode(backup)),
-                     "kill during an in-place overwrite", summary))
-        # The first change is the space taken for the new content, the second its first bytes.
-        target, other = hard_linked_copy(lab)
-        code, out = run_watched(lab, target, backup, 2, "-9")
-        result = lab.examine(lab.large, target, code, out)
+        target, result = run_watched(lab, backup, 2, "-9")
         if result.original != "CORRUPT":
             raise Skip("the overwrite ended before the kill arrived")
-        after_kill_during_overwrite(lab, target, other, backup, result)
+        after_kill(lab, target, backup, result)
         result.code, result.out = "-9", "next run, either name: interrupted, copy named"
         rows.append(("hard-linked original, SIGKILL once the overwrite began" + mode(backup),
                      "kill at the second content change", result))
@@ -454,35 +379,26 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
     the save, never a mix, and a backup holds the old bytes."""
     saved = "saved by another program"
     for backup in (False, True):
-        target, _ = hard_linked_copy(lab)
-        code, out = run_watched(lab, target, backup, 1, saved)
+        target, result = run_watched(lab, backup, 1, saved)
         if read(target) != lab.repaired[lab.large] + saved.encode():
             raise Failure("the file is not the repair followed by the save (exit %d, %r)"
-                          % (code, out))
-        result = lab.examine(lab.large, target, code, out)
-        result.original = "repaired, then the save"
-        if code != 0 or out != "[fixed], %s\n" % target or result.leftovers:
-            raise Failure("exit %d, line %r, leftovers %s" % (code, out, result.leftovers))
+                          % (result.code, result.out))
+        if result.code != 0 or result.out != "[fixed], %s\n" % target or result.leftovers:
+            raise Failure("exit %d, line %r, leftovers %s"
+                          % (result.code, result.out, result.leftovers))
         if backup and result.backup != "old":
             raise Failure("the backup does not hold the old bytes")
+        result.original = "repaired, then the save"
         rows.append(("hard-linked original, concurrent writer" + mode(backup),
                      "append when the overwrite begins", result))
 
 
-def mode(backup):
-    return ", with backup" if backup else ", -d"
-
-
 CASES = [
-    full_disk_by_file_size_limit,
-    full_disk_by_small_file_system,
-    full_disk_with_hard_link,
-    unwritable_temporary_folder,
-    read_only_folder,
-    read_only_original,
-    locked_original,
+    full_disk,
+    unwritable_folders,
+    read_only_or_locked_original,
     killed_at_random_points,
-    killed_during_in_place_overwrite,
+    killed_once_the_overwrite_began,
     concurrent_writer_during_in_place_overwrite,
 ]
 
@@ -514,7 +430,7 @@ def main():
     print("\n| case | injection | original | exit | line | leftovers | backup |")
     print("|---|---|---|---|---|---|---|")
     for name, how, r in rows:
-        line = r.line().replace(root, "…")
+        line = r.out.replace("\n", "\\n").strip().replace(root, "…")
         left = ", ".join(x.replace(root, "…") for x in r.leftovers) or "none"
         print("| %s | %s | %s | %s | %s | %s | %s |"
               % (name, how, r.original, r.code, line, left, r.backup))

@@ -1,99 +1,67 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include <cstdint>
-#include <optional>
-#include <string>
+#include <memory>
+#include <stdexcept>
 
 #include "errors/IOException.h"
-#include "streams/StreamTestSupport.h"
+#include "streams/OLEStream.h"
 #include "streams/ZlibInputStream.h"
 #include "streams/ZlibOutputStream.h"
+#include "streams/ZlibReadableFile.h"
+#include "support/MemoryInputStream.h"
+#include "support/MemoryOutputStream.h"
+#include "support/OpenedCompoundFile.h"
+
+using namespace fixtures;
 
 namespace {
 
-const auto* Bytes(const std::string& s) {
-    return reinterpret_cast<const std::uint8_t*>(s.data());
-}
-
-std::string Compress(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size, Bytes(data),
-             static_cast<uLong>(data.size()));
-    out.resize(size);
-    return out;
-}
-
-// What plain zlib, a reader that shares no code with the streams, makes of `compressed`:
-// the data, or nothing when it refuses it.
-std::optional<std::string> Uncompress(const std::string& compressed, std::size_t size) {
-    std::string out(size + 1, '\0');
-    uLongf got = static_cast<uLongf>(out.size());
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &got, Bytes(compressed),
-                   static_cast<uLong>(compressed.size())) != Z_OK) {
-        return std::nullopt;
-    }
-    out.resize(got);
-    return out;
-}
-
 // Deflates `data` through a ZlibOutputStream in uneven pieces; finished or only flushed.
-std::string Deflate(const std::string& data, bool finish) {
+Bytes deflate(const Bytes& data, bool finish) {
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
     for (std::size_t at = 0, piece = 1; at < data.size(); at += piece, piece = piece * 3 + 1) {
-        zlib.write(Bytes(data) + at, std::min(piece, data.size() - at));
+        zlib.write(data.data() + at, std::min(piece, data.size() - at));
     }
-    if (finish) {
-        zlib.finish();
-    } else {
-        zlib.flush();
-    }
-    return sink.text();
+    finish ? zlib.finish() : zlib.flush();
+    return sink.data;
 }
 
-// Reads until `limit` bytes have arrived or a read delivers nothing. Data that was only
-// flushed has no end marker: its reader knows the length and must not read past it.
-std::string InflateAll(InputStream& in, std::size_t limit = SIZE_MAX) {
-    std::string out;
+// Reads until `limit` bytes have arrived, a read delivers nothing or one fails; returns the bytes
+// and the detail of the IOException that stopped them ("" if none). Data that was only flushed
+// has no end marker: its reader knows the length and must not read past it.
+std::pair<Bytes, std::string> readAll(InputStream& in, std::size_t limit = SIZE_MAX) {
+    Bytes out;
     std::uint8_t buffer[5000];
-    while (out.size() < limit) {
-        const std::size_t n = in.read(buffer, std::min(sizeof buffer, limit - out.size()));
-        if (n == 0) {
-            break;
-        }
-        out.append(reinterpret_cast<char*>(buffer), n);
-    }
-    return out;
-}
-
-// The detail of the IOException that reading `in` to its end throws.
-std::string FailureOfRead(InputStream& in) {
-    std::uint8_t buffer[64];
     try {
-        while (in.read(buffer, sizeof buffer) > 0) {
+        while (out.size() < limit) {
+            const std::size_t n = in.read(buffer, std::min(sizeof buffer, limit - out.size()));
+            if (n == 0) {
+                break;
+            }
+            out.insert(out.end(), buffer, buffer + n);
         }
     } catch (const IOException& e) {
-        return e.detail() != nullptr ? e.detail()->text() : "no detail";
+        return {out, e.detail() != nullptr ? e.detail()->text() : "no detail"};
     }
-    return "no exception";
+    return {out, ""};
 }
 
-// Reads are served in full until the end, whatever the input pieces; readByte() delivers bytes
-// as unsigned values and moves tell() by one.
-TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
-    const std::string data = NoiseBytes(3 * 8192 + 100);
-    MemoryInputStream compressed(Compress(data));
+// A finished stream inflates with plain zlib, and with ours in full reads until the end,
+// whatever the input pieces; readByte() delivers bytes as unsigned values and moves tell() by one.
+TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReads) {
+    const Bytes data = concat({pattern(3 * 8192 + 100 - 5000), Bytes(5000, 'z')});
+    const Bytes deflated = deflate(data, true);
+    EXPECT_EQ(zlibUncompress(deflated, data.size()), data);
+    MemoryInputStream compressed(deflated);
     ZlibInputStream in(compressed);
-    EXPECT_EQ(in.readByte(), static_cast<std::uint8_t>(data[0]));
+    EXPECT_EQ(in.readByte(), data[0]);
     EXPECT_EQ(in.tell(), 1);
-    std::string out(8192, '\0');
-    auto* buffer = reinterpret_cast<std::uint8_t*>(out.data());
-    std::string all = data.substr(0, 1);
+    Bytes all(data.begin(), data.begin() + 1);
+    std::uint8_t buffer[8192];
     for (std::size_t expected : {8192, 8192, 8192, 99}) {
         ASSERT_EQ(in.read(buffer, 8192), expected);
-        all.append(out, 0, expected);
+        all.insert(all.end(), buffer, buffer + expected);
     }
     EXPECT_EQ(in.read(buffer, 8192), 0u);
     EXPECT_EQ(in.readByte(), -1);
@@ -107,84 +75,151 @@ TEST(ZlibInputStreamTest, CompleteStreamInFullReads) {
 
 // A cut-off stream yields its prefix, then fails; garbage fails with a data error every time.
 TEST(ZlibInputStreamTest, DamagedDataFailsWithTheZlibCode) {
-    const std::string data = NoiseBytes(20000);
-    const std::string compressed = Compress(data);
-    MemoryInputStream cut(compressed.substr(0, compressed.size() / 2));
+    const Bytes data = pattern(20000);
+    const Bytes compressed = zlibCompress(data);
+    MemoryInputStream cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
     ZlibInputStream in(cut);
-    std::string out(data.size(), '\0');
-    const std::size_t got = in.read(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
-    EXPECT_GT(got, 0u);
-    EXPECT_LT(got, data.size());
-    EXPECT_EQ(out.substr(0, got), data.substr(0, got));
+    const auto [prefix, failure] = readAll(in);
+    EXPECT_GT(prefix.size(), 0u);
+    EXPECT_LT(prefix.size(), data.size());
+    EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), data.begin()));
     EXPECT_FALSE(in.atStreamEnd());
-    EXPECT_EQ(FailureOfRead(in).rfind("zlib(Z_BUF_ERROR)", 0), 0u);
+    EXPECT_EQ(failure.rfind("zlib(Z_BUF_ERROR)", 0), 0u);
 
     MemoryInputStream garbage("this is not zlib data at all");
     ZlibInputStream garbled(garbage);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_EQ(FailureOfRead(garbled).rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
+        EXPECT_EQ(readAll(garbled).second.rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
     }
 }
 
-TEST(ZlibOutputStreamTest, FlushOfNothingEndsWithSyncMarker) {
-    MemoryOutputStream sink;
-    ZlibOutputStream zlib(sink);
-    zlib.flush();
-    const std::string first = sink.text();
-    ASSERT_GE(first.size(), 6u);
-    EXPECT_EQ(first.substr(first.size() - 4), std::string("\0\0\xFF\xFF", 4));
-    EXPECT_EQ(sink.flushes, 1);
-    zlib.flush();
-    EXPECT_EQ(sink.text(), first);
-    EXPECT_EQ(sink.flushes, 2);
-    MemoryInputStream back(first);
-    ZlibInputStream in(back);
-    std::uint8_t buffer[16];
-    EXPECT_EQ(in.read(buffer, sizeof buffer), 0u);
-}
-
-// Flushed data reads back through our inflater only; standard zlib readers refuse it as
-// incomplete.
+// Flushed data ends with a sync marker and reads back through our inflater only: standard zlib
+// readers refuse it as incomplete.
 TEST(ZlibOutputStreamTest, RoundTripThroughFlush) {
-    for (const std::string& data :
-         {std::string("x"), NoiseBytes(100000), std::string(70000, 'a')}) {
-        const std::string flushed = Deflate(data, false);
+    for (const Bytes& data : {Bytes{}, Bytes{'x'}, pattern(100000), Bytes(70000, 'a')}) {
+        SCOPED_TRACE(data.size());
+        const Bytes flushed = deflate(data, false);
+        ASSERT_GE(flushed.size(), 6u);
+        EXPECT_EQ(Bytes(flushed.end() - 4, flushed.end()), (Bytes{0, 0, 0xFF, 0xFF}));
         MemoryInputStream compressed(flushed);
         ZlibInputStream in(compressed);
-        EXPECT_EQ(InflateAll(in, data.size()), data);
+        EXPECT_EQ(readAll(in, data.size()), std::make_pair(data, std::string()));
         EXPECT_FALSE(in.atStreamEnd());
-        EXPECT_FALSE(Uncompress(flushed, data.size()));
+        EXPECT_THROW(zlibUncompress(flushed, data.size()), std::runtime_error);
     }
 }
 
-TEST(ZlibOutputStreamTest, FinishedStreamInflatesWithPlainZlib) {
-    const std::string data = NoiseBytes(30000) + std::string(30000, 'z');
-    const std::string compressed = Deflate(data, true);
-    EXPECT_EQ(Uncompress(compressed, data.size()), data);
-    MemoryInputStream back(compressed);
-    ZlibInputStream in(back);
-    EXPECT_EQ(InflateAll(in), data);
-    EXPECT_TRUE(in.atStreamEnd());
-}
-
-TEST(ZlibOutputStreamTest, WritesAfterFinishFailAndUnflushedDataIsKeptBack) {
+// A flush with nothing new adds nothing, nor do finishes and flushes after the finish, when
+// writes fail; data never flushed nor finished is not written at all.
+TEST(ZlibOutputStreamTest, NothingNewAddsNothing) {
     MemoryOutputStream sink;
     ZlibOutputStream zlib(sink);
-    zlib.write(Bytes("abc"), 3);
+    zlib.flush();
+    const Bytes first = sink.data;
+    zlib.flush();
+    EXPECT_EQ(sink.data, first);
+    EXPECT_EQ(sink.flushes, 2);
+    zlib.writeByte('a');
     zlib.finish();
-    const std::string finished = sink.text();
+    const Bytes finished = sink.data;
     zlib.finish();
     zlib.flush();
-    EXPECT_EQ(sink.text(), finished);
+    EXPECT_EQ(sink.data, finished);
     EXPECT_THROW(zlib.writeByte('d'), IOException);
 
     MemoryOutputStream lost;
     {
         ZlibOutputStream unflushed(lost);
-        unflushed.write(Bytes("lost"), 4);
+        unflushed.writeByte('l');
     }
-    EXPECT_TRUE(lost.text().empty());
+    EXPECT_TRUE(lost.data.empty());
     EXPECT_EQ(lost.flushes, 1);
+}
+
+constexpr std::size_t kPrefix = 100;  // bytes of the stream before the compressed data
+
+// Bytes that compress a few times over but never repeat a long run, so that every part of the
+// output depends on where inflating started.
+Bytes sampleData(std::size_t size) {
+    Bytes data(size);
+    std::uint32_t state = 12345;
+    for (std::size_t i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        data[i] = static_cast<std::uint8_t>((state >> 16) % 16 + (i / 4096) % 7);
+    }
+    return data;
+}
+
+// The compressed bytes stored in the stream "S" of a compound file, behind kPrefix other bytes
+// and followed by a few more, read through a ZlibReadableFile.
+struct StoredData {
+    explicit StoredData(const Bytes& compressed)
+        : file({{"S", concat({zeros(kPrefix), compressed, text("trailing")})}}) {
+        auto source = std::make_unique<OLEStream>();
+        EXPECT_TRUE(source->open(file.storage, "S"));
+        reader = std::make_unique<ZlibReadableFile>(std::move(source), kPrefix, compressed.size());
+    }
+
+    Bytes read(std::uint64_t offset, std::size_t count) {
+        Bytes out(count);
+        std::size_t got = 0;
+        EXPECT_EQ(reader->readAt(offset, out.data(), count, &got), 0);
+        out.resize(got);
+        return out;
+    }
+
+    OpenedCompoundFile file;
+    std::unique_ptr<ZlibReadableFile> reader;
+};
+
+Bytes slice(const Bytes& data, std::uint64_t offset, std::size_t count) {
+    const std::size_t start =
+        static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.size()));
+    return Bytes(data.begin() + start, data.begin() + std::min(data.size(), start + count));
+}
+
+// Reads anywhere, in any order, give the inflated bytes; going back costs at most the distance
+// between two kept inflater states, never a new start from the beginning. 9 MiB is enough for
+// the spacing of the states to double twice.
+TEST(ZlibReadableFileTest, ReadsAnywhereGiveTheInflatedBytes) {
+    const Bytes data = sampleData(9 << 20);
+    StoredData stored(zlibCompress(data));
+    ASSERT_EQ(stored.reader->measure(~0ull), data.size());
+    EXPECT_EQ(stored.reader->size(), data.size());
+    const std::uint64_t block = ZlibReadableFile::kBlockBytes;
+    const std::uint64_t offsets[] = {
+        0,       5,       block - 3, 3 * block,   data.size() - 10, block + 1,
+        8 << 20, 2 << 20, 1 << 20,   data.size(), data.size() + 5};
+    for (const std::uint64_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        const std::uint64_t before = stored.reader->inflatedBytes();
+        EXPECT_EQ(stored.read(offset, 3 * block), slice(data, offset, 3 * block));
+        EXPECT_LE(stored.reader->inflatedBytes() - before, (2u << 20) + 4 * block);
+    }
+    stored.reader->trim();
+    EXPECT_EQ(stored.read(4 << 20, 1000), slice(data, 4 << 20, 1000));
+}
+
+// As ZlibInputStream: data cut short ends the bytes where it stops, a limit caps them, damaged
+// data is refused.
+TEST(ZlibReadableFileTest, ShortLimitedAndDamagedData) {
+    const Bytes data = sampleData(600000);
+    const Bytes compressed = zlibCompress(data);
+
+    StoredData cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
+    const std::uint64_t size = cut.reader->measure(~0ull);
+    EXPECT_GT(size, 0u);
+    EXPECT_LT(size, data.size());
+    EXPECT_EQ(cut.read(0, data.size()), slice(data, 0, size));
+
+    StoredData limited(compressed);
+    EXPECT_EQ(limited.reader->measure(200001), 200001u);
+    EXPECT_EQ(limited.read(199990, 100), slice(data, 199990, 11));
+
+    Bytes damaged = compressed;
+    damaged[compressed.size() / 2] ^= 0xFF;
+    StoredData broken(damaged);
+    EXPECT_THROW(broken.reader->measure(~0ull), IOException);
 }
 
 }  // namespace

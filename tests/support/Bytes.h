@@ -17,7 +17,13 @@ Bytes zeros(std::size_t count);
 Bytes text(const std::string& ascii);   // the ASCII characters as bytes
 Bytes utf16(const std::string& ascii);  // the ASCII characters as UTF-16LE
 
+// Bytes that differ from position to position and from seed to seed, and deflate poorly.
+Bytes pattern(std::size_t size, std::uint32_t seed = 1);
+
 // zlib format (header, final block, Adler-32), as a standard deflater writes it.
 Bytes zlibCompress(const Bytes& data);
+// What a standard inflater makes of zlib data that holds `size` bytes; throws
+// std::runtime_error when it refuses the data or finds another size.
+Bytes zlibUncompress(const Bytes& compressed, std::size_t size);
 
 }  // namespace fixtures

@@ -137,10 +137,6 @@ void writeFile(const std::filesystem::path& path, const Bytes& data) {
     }
 }
 
-}  // namespace fixtures
-
-namespace fixtures {
-
 Bytes readStream(const std::filesystem::path& file, const std::string& name) {
     OLEStorage storage;
     storage.open(file);

@@ -73,10 +73,6 @@ void writeCompoundFile(const std::filesystem::path& path, const std::vector<Name
 Bytes compoundFileBytes(const std::vector<NamedStream>& streams);
 Bytes readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const Bytes& data);
-
-}  // namespace fixtures
-
-namespace fixtures {
 // The whole content of a root stream of a compound file, read through our own reader.
 Bytes readStream(const std::filesystem::path& file, const std::string& name);
 }  // namespace fixtures

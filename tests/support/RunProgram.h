@@ -34,4 +34,8 @@ struct RunOutput {
 RunOutput Run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
               const RunOptions& options = {});
 
+// Program output with the system's line end for text written to files and pipes (CR LF on
+// Windows) turned into "\n", so that expectations hold on every system.
+std::string WithLineFeeds(std::string text);
+
 }  // namespace fixtures

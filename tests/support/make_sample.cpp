@@ -2,7 +2,10 @@
 //   make_sample <output.ppt>
 // Three slides with flattened and intact OLE shapes, an embedded workbook, and an embedded
 // presentation with a flattened shape of its own and another presentation inside it.
+#include <filesystem>
 #include <iostream>
+
+#include "platform/ProgramEntry.h"
 
 #include "support/Deck.h"
 #include "support/PresentationBuilder.h"
@@ -37,10 +40,8 @@ Bytes workbook() {
                                zeros(200)}});
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
+int MakeSample(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
         std::cerr << "usage: make_sample <output.ppt>\n";
         return 1;
     }
@@ -55,6 +56,18 @@ int main(int argc, char** argv) {
                     {oleShape(3073, 3, false), pictureShape(3074)}},
                    {exOleObjStg(workbook()), exOleObjStg(nested), exOleObjStg(workbook())}});
     b.addStream("Pictures", zeros(3000));
-    b.writeTo(argv[1]);
+    b.writeTo(std::filesystem::u8path(arguments[0]));
     return 0;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return EnterProgram(argc, argv, MakeSample);
+}
+#else
+int main(int argc, char** argv) {
+    return EnterProgram(argc, argv, MakeSample);
+}
+#endif

@@ -1,0 +1,142 @@
+// How Patchtree runs its child on each file, one at a time, with -j:N (children side by side) and
+// with -n (check only), with the stand-in child.
+#include <gtest/gtest.h>
+
+#include "BatchTestSupport.h"
+#include "platform/Env.h"
+
+using namespace batchtest;
+
+namespace {
+
+using RunTest = PatchtreeTest;
+
+// Three folders of files that end every way the stand-in knows, backups made included; returns
+// the log lines a run should give.
+std::vector<std::string> MakeMixedTree(const fs::path& tree) {
+    const std::pair<const char*, const char*> endings[] = {
+        {"exit 0", "[fixed]"}, {"exit 2", "[ok]"},  {"exit 1", "[err]"},
+        {"exit 77", "[err]"},  {"signal", "[err]"}, {"backup", "[fixed]"},
+    };
+    fs::remove_all(tree);
+    std::vector<std::pair<std::string, fs::path>> lines;
+    for (const char* folder : {"a", "a/b", "c"}) {
+        fs::create_directories(tree / folder);
+        for (const auto& [instruction, word] : endings) {
+            const fs::path file = tree / folder / (std::string(instruction) + ".ppt");
+            WriteFileBytes(file, instruction);
+            lines.emplace_back(word, file);
+        }
+    }
+    return Expected(lines);
+}
+
+// The exit status gives the word; "-d" comes before the path. With -j: every file gets the one
+// line it gets without, and the summary counts the same, with and without backups.
+TEST_F(RunTest, ResultWordsAndCountsAreTheSameWithAndWithoutJobs) {
+    int runs = 0;
+    for (const std::string backups : {"-d", "-l:"}) {  // "-l:" alone changes nothing here
+        const std::vector<std::string> expected = MakeMixedTree(tree);
+        const std::string serialLogs = "logs" + std::to_string(++runs);
+        const std::size_t earlierCalls = patchtree.childCalls().size();
+        const RunOutput serial = patchtree.run({backups, logOption(serialLogs), tree.u8string()});
+        EXPECT_EQ(serial.exitCode, 0);
+        EXPECT_EQ(LogLines(scratch / serialLogs), expected);
+        EXPECT_EQ(serial.out, "18 files: 6 fixed, 3 ok, 9 failed. Log: " +
+                                  LogFiles(scratch / serialLogs).at(0).u8string() + "\n");
+        EXPECT_EQ(serial.err, "");
+        const auto calls = patchtree.childCalls();
+        for (auto call = calls.begin() + earlierCalls; call != calls.end(); ++call) {
+            const std::string& path = call->back();
+            EXPECT_EQ(*call, (backups == "-d" ? std::vector<std::string>{"-d", path}
+                                              : std::vector<std::string>{path}));
+        }
+        for (const char* jobs : {"-j:1", "-j:3", "-j:"}) {
+            SCOPED_TRACE(backups + " " + jobs);
+            MakeMixedTree(tree);
+            const std::string jobLogs = "logs" + std::to_string(++runs);
+            const RunOutput parallel =
+                patchtree.run({jobs, backups, logOption(jobLogs), tree.u8string()});
+            EXPECT_EQ(parallel.exitCode, 0);
+            EXPECT_EQ(LogLines(scratch / jobLogs), expected);
+            EXPECT_EQ(SummaryCounts(parallel.out), SummaryCounts(serial.out));
+        }
+    }
+}
+
+// Every file is logged as an error, and standard error says once why, with the program path
+// tried and the reason the system gives for not starting it.
+TEST(ChildStartTest, ChildThatCannotStartIsReportedOnceAndGivesErrorLines) {
+    for (const Child child : {Child::Missing, Child::NotExecutable}) {
+        ScratchFolder scratch;
+        Installation patchtree(scratch, child);
+        const ProcessResult tried = Env::Default().runProcess(patchtree.childPath(), {});
+        ASSERT_NE(tried.startError, 0);
+        fs::create_directories(scratch / "tree");
+        WriteFileBytes(scratch / "tree/fixed.ppt", "exit 0");
+        WriteFileBytes(scratch / "tree/ok.ppt", "exit 2");
+        const RunOutput run =
+            patchtree.run({"-l:" + (scratch / "logs").u8string(), (scratch / "tree").u8string()});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(LogLines(scratch / "logs"), Expected({{"[err]", scratch / "tree/fixed.ppt"},
+                                                        {"[err]", scratch / "tree/ok.ppt"}}));
+        EXPECT_TRUE(patchtree.childCalls().empty());
+        EXPECT_EQ(run.err, "Patchtree: cannot start \"" + patchtree.childPath().u8string() +
+                               "\": " + Env::Default().errorText(tried.startError) + "\n");
+        EXPECT_EQ(SummaryCounts(run.out), "2 files: 0 fixed, 0 ok, 2 failed.");
+    }
+}
+
+// Each child's output reaches the console whole, however its pieces and other children's
+// interleave in time.
+TEST_F(RunTest, ConsoleLinesAreWhole) {
+    std::vector<std::string> expected;
+    for (int i = 0; i < 8; ++i) {
+        const fs::path file = tree / ("pieces " + std::to_string(i) + ".ppt");
+        WriteFileBytes(file, "pieces");
+        expected.push_back("[ok], " + Shown(file));
+    }
+    std::vector<std::string> lines =
+        OutLines(patchtree.run({"-j:4", logOption(), tree.u8string()}).out);
+    ASSERT_FALSE(lines.empty());
+    lines.pop_back();  // the summary
+    EXPECT_EQ(Sorted(lines), Sorted(expected));
+}
+
+// The stand-in fails a file that another stand-in holds, so every line is "[ok], " only when no
+// two names of one file were handed out at once.
+TEST_F(RunTest, HardLinksAreNeverRepairedAtOnce) {
+    fs::create_directories(tree / "sub");
+    WriteFileBytes(tree / "a.ppt", "hold 300");
+    fs::create_hard_link(tree / "a.ppt", tree / "b.ppt");
+    fs::create_hard_link(tree / "a.ppt", tree / "sub/c.ppt");
+    for (const char* other : {"d.ppt", "sub/e.ppt"}) {
+        WriteFileBytes(tree / other, "hold 300");
+    }
+    const RunOutput run = patchtree.run({"-j:8", logOption(), tree.u8string()});
+    EXPECT_EQ(SummaryCounts(run.out), "5 files: 0 fixed, 5 ok, 0 failed.");
+}
+
+// -n hands "-n" and the path to Patchdoc (a "-d" is moot) and logs the word Patchdoc printed.
+TEST_F(RunTest, CheckOnlyLogsTheWordsPatchdocPrints) {
+    WriteFileBytes(tree / "flattened.ppt", "flattened 7");
+    WriteFileBytes(tree / "ok.ppt", "exit 2");
+    WriteFileBytes(tree / "error.ppt", "exit 1");
+    for (const char* jobs : {"-l:", "-j:2"}) {
+        SCOPED_TRACE(jobs);
+        fs::remove_all(logs);
+        const RunOutput run = patchtree.run({"-n", "-d", jobs, logOption(), tree.u8string()});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(LogLines(logs), Expected({{"[flattened 7]", tree / "flattened.ppt"},
+                                            {"[ok]", tree / "ok.ppt"},
+                                            {"[err]", tree / "error.ppt"}}));
+        EXPECT_EQ(SummaryCounts(run.out), "3 files: 1 to repair, 1 ok, 1 failed.");
+        EXPECT_EQ(OutLines(run.out).at(0), "[flattened 7], " + Shown(tree / "flattened.ppt"));
+    }
+    for (const auto& call : patchtree.childCalls()) {
+        ASSERT_EQ(call.size(), 2u);
+        EXPECT_EQ(call[0], "-n");
+    }
+}
+
+}  // namespace

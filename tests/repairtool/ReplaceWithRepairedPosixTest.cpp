@@ -1,0 +1,255 @@
+// Replacing a file where only a POSIX system can set the scene: symbolic links, permission bits,
+// owners, extended attributes, access control lists, write leases and folders made read-only.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "ReadOnlyFolder.h"
+#include "ReplaceWithRepairedTest.h"
+#include "repairtool/MakeBackupName.h"
+
+namespace {
+
+using namespace replacetest;
+
+struct stat Status(const fs::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st;
+}
+
+TEST_F(BackupTest, AnythingUnderTheNameTakesIt) {
+    fs::create_directory(scratch_ / "a (Backup).ppt");
+    fs::create_symlink(scratch_ / "nowhere", scratch_ / "a (Backup 1).ppt");
+    EXPECT_EQ(MakeBackupName(scratch_ / "a.ppt"), scratch_ / "a (Backup 2).ppt");
+}
+
+// The file's folder takes no new name; the repaired file waits in the temporary folder. The
+// backup fails, and without one the file is overwritten in place, its kept copy waiting in the
+// temporary folder until the overwrite is complete.
+TEST_F(ReplaceWithRepairedTest, AFolderThatTakesNoNewNameIsOverwrittenInPlaceWithoutBackup) {
+    for (const bool backup : {true, false}) {
+        fresh();
+        const ino_t inode = Status(file_).st_ino;
+        auto repaired = Repaired(temp_.path(), "new");
+        ReadOnlyFolder locked(scratch_.path());
+        if (!locked.active()) {
+            GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
+        }
+        EXPECT_EQ(replace(file_, *repaired, backup), !backup) << message_;
+        EXPECT_EQ(message_.rfind(kRefused, 0), backup ? 0u : std::string::npos) << message_;
+        EXPECT_EQ(ReadFileBytes(file_), backup ? "old" : "new");
+        EXPECT_EQ(Status(file_).st_ino, inode);
+        EXPECT_EQ(Names(scratch_.path()), std::vector<std::string>{"talk.ppt"});
+        EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{repaired->path().filename()});
+    }
+}
+
+TEST_F(ReplaceWithRepairedTest, SymbolicLinkLeadsToTheRealFile) {
+    fs::create_directory(scratch_ / "real");
+    fs::create_directory(scratch_ / "links");
+    const fs::path real = scratch_ / "real" / "talk.ppt";
+    const fs::path link = scratch_ / "links" / "talk.ppt";
+    WriteFileBytes(real, "old");
+    fs::create_symlink(real, link);
+    auto repaired = Repaired(temp_.path(), "new");
+    ASSERT_TRUE(replace(link, *repaired, true)) << message_;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(real), "new");
+    EXPECT_EQ(ReadFileBytes(scratch_ / "links" / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(Names(scratch_ / "real"), std::vector<std::string>{"talk.ppt"});
+}
+
+// What getfacl prints for a file's access control list, or "" where it can't be read.
+std::string AccessList(const fs::path& path) {
+    const std::string command = "getfacl -cp '" + path.string() + "' 2>/dev/null";
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            text += buffer;
+        }
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+// The backup is the original file under a second name (its bytes, owner, group, mode, times,
+// attributes and access control list exactly) or, for a hard-linked original overwritten in
+// place, a copy that keeps all of them; the repaired file keeps owner, group, mode (set-id bits
+// too), attributes and access control list.
+TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMetadata) {
+    const bool root = ::geteuid() == 0;
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "in place, the backup a copy" : "renamed, the backup a second name");
+        fresh(linked);
+        if (root) {
+            ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
+        }
+        ::chmod(file_.c_str(), root ? 06775 : 0664);
+        const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+        const std::string set = "setfacl -m u:daemon:rw,g:daemon:r '" + file_.string() + "'";
+        const std::string acl = std::system(set.c_str()) == 0 ? AccessList(file_) : "";
+        EXPECT_EQ(acl.empty(), acl.find("user:daemon:rw-") == std::string::npos) << acl;
+        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, file_.c_str(), old, 0);
+        const struct stat before = Status(file_);
+        auto repaired = Repaired(scratch_.path(), "new");
+        ASSERT_TRUE(replace(file_, *repaired, true)) << message_;
+        const fs::path backupPath = scratch_ / "talk (Backup).ppt";
+        const struct stat backup = Status(backupPath);
+        EXPECT_EQ(backup.st_ino == before.st_ino, !linked);
+        EXPECT_EQ(backup.st_nlink, 1u);
+        EXPECT_EQ(backup.st_mtim.tv_sec, 1000000000);
+        EXPECT_EQ(ReadFileBytes(backupPath), "old");
+        EXPECT_EQ(ReadFileBytes(file_), "new");
+        for (const fs::path& name : {file_, backupPath}) {
+            const struct stat st = Status(name);
+            EXPECT_EQ(st.st_mode & 07777, before.st_mode & 07777) << name;
+            EXPECT_EQ(st.st_uid, before.st_uid) << name;
+            EXPECT_EQ(st.st_gid, before.st_gid) << name;
+            char value[8] = {};
+            EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value),
+                      attributes ? 4 : -1);
+            if (!acl.empty()) {  // setfacl is there, and the file system keeps the list
+                EXPECT_EQ(AccessList(name), acl) << name;
+            }
+        }
+    }
+}
+
+// Between the read and the replacement the name is swapped for a link to another file, or
+// another program saves over the file by a rename, or appends to it: nothing is replaced or
+// followed, the run fails, and no backup is left. (On Windows the held file's share modes
+// refuse the save.)
+TEST_F(ReplaceWithRepairedTest, AChangeAfterTheReadIsNeverOverwrittenOrFollowed) {
+    WriteFileBytes(temp_ / "victim", "victim bytes");
+    const std::pair<std::function<void()>, std::string> changes[] = {
+        {[&] {
+             fs::rename(file_, scratch_ / "moved.ppt");
+             fs::create_symlink(temp_ / "victim", file_);
+         },
+         "victim bytes"},
+        {[&] {
+             WriteFileBytes(scratch_ / "saved", "saved");
+             fs::rename(scratch_ / "saved", file_);
+         },
+         "saved"},
+        {[&] { std::ofstream(file_, std::ios::app) << " appended"; }, "old appended"}};
+    for (const auto& [change, bytes] : changes) {
+        for (const bool backup : {false, true}) {
+            SCOPED_TRACE(bytes + (backup ? ", backup" : ""));
+            fresh();
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            change();
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
+            EXPECT_EQ(message_, kChanged);
+            EXPECT_EQ(ReadFileBytes(file_), bytes);
+            repaired.reset();
+            for (const std::string& name : Names(scratch_.path())) {
+                EXPECT_TRUE(name == "talk.ppt" ||
+                            (name == "moved.ppt" && ReadFileBytes(scratch_ / name) == "old"))
+                    << name;
+            }
+        }
+    }
+}
+
+// True when the system grants this process a write lease on the file at `path`.
+bool LeasesGranted(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const bool granted = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    ::close(fd);
+    return granted;
+}
+
+// Another program holds the file open (a viewer, an editor that will save over it): nothing is
+// replaced, renamed or overwritten in place, with a backup or without, and no backup is left.
+TEST_F(ReplaceWithRepairedTest, AFileOpenElsewhereIsInUse) {
+    WriteFileBytes(file_, "old");
+    if (!LeasesGranted(file_)) {
+        GTEST_SKIP() << "no write leases on this file system";
+    }
+    for (const bool linked : {false, true}) {
+        for (const bool backup : {false, true}) {
+            fresh(linked);
+            const int elsewhere = ::open(file_.c_str(), O_RDONLY);
+            auto repaired = Repaired(scratch_.path(), "new");
+            EXPECT_FALSE(replace(file_, *repaired, backup));
+            ::close(elsewhere);
+            EXPECT_EQ(message_, kInUse);
+            EXPECT_EQ(ReadFileBytes(file_), "old");
+            repaired.reset();
+            EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
+        }
+    }
+}
+
+// An ordinary user who may write the file but owns neither it nor the sticky folder can't
+// rename over it: the content is overwritten in place, the owner stays, and the backup (a copy)
+// holds the original.
+TEST_F(ReplaceWithRepairedTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as two users";
+    }
+    ASSERT_EQ(::chmod(scratch_.path().c_str(), 01777), 0);
+    WriteFileBytes(file_, "old");
+    ::chmod(file_.c_str(), 0666);
+    const ino_t inode = Status(file_).st_ino;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(3);
+        }
+        bool replaced = false;
+        {
+            std::string message;
+            TempFile repaired(scratch_.path());
+            WriteFileBytes(repaired.path(), "new");
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
+            replaced = ReplaceWithRepaired(file_, *pinned, repaired, true, message);
+        }
+        ::_exit(replaced ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(file_), "new");
+    EXPECT_EQ(Status(file_).st_ino, inode);
+    EXPECT_EQ(Status(file_).st_uid, 0u);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
+    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
+}
+
+// A name that leaves no room for its backup or kept-copy name is refused with the system's own
+// reason (Wine says "not found" for a name too long), renamed or overwritten in place (a second
+// name), with a backup or without.
+TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
+    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
+    for (const auto& [linked, backup] : {std::pair{false, true}, {true, false}, {true, true}}) {
+        fresh();
+        fs::rename(file_, file);
+        if (linked) {
+            fs::create_hard_link(file, scratch_ / "other.ppt");
+        }
+        auto repaired = Repaired(scratch_.path(), "new");
+        EXPECT_FALSE(replace(file, *repaired, backup));
+        EXPECT_EQ(message_,
+                  kRefused + std::to_string(ENAMETOOLONG) + ". Your file has not been modified.\n");
+        EXPECT_EQ(ReadFileBytes(file), "old");
+        repaired.reset();
+        EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
+    }
+}
+
+}  // namespace

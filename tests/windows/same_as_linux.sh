@@ -1,0 +1,42 @@
+#!/bin/sh
+# The Windows Patchdoc (under Wine) and the Linux Patchdoc on every presentation of a folder:
+# each gets its own copy, and the result lines, the exit codes and the repaired files must be
+# the same, byte for byte. Usage: same_as_linux.sh LINUX_PATCHDOC WINDOWS_PATCHDOC FOLDER
+set -eu
+linux=$(realpath "$1")
+windows=$(realpath "$2")
+folder=$3
+if [ ! -d "$folder" ]; then
+    echo "No folder $folder: the comparison with Linux is skipped."
+    exit 0
+fi
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/linux" "$scratch/windows"
+same=0
+different=0
+for file in "$folder"/*.ppt; do
+    [ -f "$file" ] || continue
+    name=$(basename "$file")
+    # Writable copies: the corpus itself may be read-only, and each system words that refusal
+    # with its own error number.
+    cp "$file" "$scratch/linux/$name"
+    cp "$file" "$scratch/windows/$name"
+    chmod u+w "$scratch/linux/$name" "$scratch/windows/$name"
+    # Run in the file's folder with the bare name, so that both print the same path; the
+    # Windows program ends its lines with CR LF.
+    linux_line=$(cd "$scratch/linux" && { "$linux" -d "$name" || echo "exit $?"; })
+    windows_line=$(cd "$scratch/windows" && { /usr/lib/wine/wine64 "$windows" -d "$name" ||
+        echo "exit $?"; } | tr -d '\r')
+    if [ "$linux_line" = "$windows_line" ] && cmp -s "$scratch/linux/$name" "$scratch/windows/$name"; then
+        same=$((same + 1))
+    else
+        different=$((different + 1))
+        echo "DIFFERENT $name:"
+        echo "  Linux:   $linux_line"
+        echo "  Windows: $windows_line"
+        cmp "$scratch/linux/$name" "$scratch/windows/$name" || true
+    fi
+done
+echo "Windows against Linux: $same the same, $different different."
+[ "$different" -eq 0 ]
