@@ -1,6 +1,6 @@
 // Patchdoc run by root over a folder that other users may write, with one of them acting at the
-// worst moments: races are set off by the file system's own events, so they play out the same
-// way every time.
+// worst moments: races are set off by the file system's own events, not by time (only a race
+// that nothing holds back is tried again until it lands).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
