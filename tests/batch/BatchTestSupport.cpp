@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "platform/SystemConventions.h"
 #include "support/TestSystem.h"
@@ -40,7 +41,7 @@ Installation::Installation(const ScratchFolder& scratch, Child child)
         WriteFileBytes(childPath_, "not a program");
         fs::permissions(childPath_, fs::perms::owner_read | fs::perms::owner_write);
     }
-    WriteFileBytes(record_, "");
+    WriteFileBytes(record_, "");  // writable by the unprivileged runs too
     fs::permissions(record_, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
                                  ~fs::perms::others_exec);
 }
@@ -52,18 +53,13 @@ RunOutput Installation::run(const std::vector<std::string>& arguments, RunOption
 }
 
 std::vector<std::vector<std::string>> Installation::childCalls() const {
-    const std::string bytes = ReadFileBytes(record_);
-    std::vector<std::string> items;
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t end = bytes.find('\0', start);
-        items.push_back(bytes.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(ReadFileBytes(record_));
     std::vector<std::vector<std::string>> calls;
-    for (std::size_t i = 0; i < items.size();) {
-        const std::size_t count = std::stoul(items[i++]);
-        calls.emplace_back(items.begin() + i, items.begin() + i + count);
-        i += count;
+    for (std::string count; std::getline(in, count, '\0');) {
+        calls.emplace_back(std::stoul(count));
+        for (std::string& argument : calls.back()) {
+            std::getline(in, argument, '\0');
+        }
     }
     return calls;
 }

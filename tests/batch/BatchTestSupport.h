@@ -21,17 +21,14 @@ using fixtures::RunOutput;
 RunOutput Run(const fs::path& program, const std::vector<std::string>& arguments,
               const RunOptions& options = {});
 
-// A path as Patchtree shows it in the log and hands it to Patchdoc: where backslashes separate
-// folders, each one becomes "/".
+// A path as Patchtree logs it and hands it on: backslashes that separate folders become "/".
 std::string Shown(const fs::path& path);
 
-// Which program sits beside the copy of Patchtree under the name of Patchdoc. A child that is
-// not executable is a text file without permission to run it.
+// What sits beside the copy of Patchtree under Patchdoc's name; NotExecutable is a text file.
 enum class Child { StandIn, Missing, NotExecutable };
 
-// A copy of Patchtree in a folder of its own, beside a child program, with the environment the
-// tests run it in: HOME points into the scratch folder, and the stand-in child records its
-// arguments in a file of the scratch folder.
+// A copy of Patchtree in a folder of its own beside a child program. Its runs get a HOME in the
+// scratch folder, and the stand-in child records its arguments in a file there.
 class Installation {
 public:
     Installation(const ScratchFolder& scratch, Child child);
@@ -40,8 +37,7 @@ public:
 
     // The argument lists the stand-in child received, one list per run of it.
     std::vector<std::vector<std::string>> childCalls() const;
-
-    // The files the stand-in child was given (the last argument of each call), in order.
+    // The last argument of each call, in order.
     std::vector<std::string> childFiles() const;
 
     const fs::path& home() const { return home_; }
@@ -54,13 +50,12 @@ private:
     fs::path record_;
 };
 
-// A scratch folder holding a copy of Patchtree with the stand-in child beside it, and an empty
-// folder "tree" to walk.
+// A copy of Patchtree with the stand-in child, and an empty folder "tree" to walk.
 class PatchtreeTest : public ::testing::Test {
 protected:
     PatchtreeTest() : patchtree(scratch, Child::StandIn) { fs::create_directory(tree); }
 
-    // The option that puts the log into `folder` ("logs" of the scratch folder by default).
+    // The option that puts the log into `folder` of the scratch folder.
     std::string logOption(const std::string& folder = "logs") const {
         return "-l:" + (scratch / folder).u8string();
     }
@@ -89,9 +84,9 @@ std::string SummaryCounts(const std::string& out);
 
 std::vector<std::string> Sorted(std::vector<std::string> items);
 
-// Runs Patchtree with the stand-in child over files with the given names, which a command
-// interpreter would act on, and checks that each path reached the child byte for byte as one
-// argument, that the log has one line per file with its exact path, and that no command ran.
+// Runs Patchtree with the stand-in over files of these names, which a command interpreter would
+// act on, and checks that each path reached the child byte for byte as one argument, that the
+// log has one line per file with its exact path, and that no command ran.
 void CheckHostileNames(const std::vector<std::string>& names);
 
 }  // namespace batchtest

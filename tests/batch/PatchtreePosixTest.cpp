@@ -205,7 +205,8 @@ TEST(LogWriterTest, TraceFileInDocumentsFolderWhenNoPathIsSet) {
 // the walk did not end.
 TEST_F(PatchtreePosixTest, InterruptWaitsForTheRunningChildrenAndStartsNoMore) {
     for (int i = 0; i < 6; ++i) {
-        WriteFileBytes(tree / ("held " + std::to_string(i) + ".ppt"), "hold 1500");
+        WriteFileBytes(tree / ("held " + std::to_string(i) + ".ppt"),
+                       "hold 1500 " + std::to_string(i));
     }
     RunOptions options;
     options.interruptWhen = [this] { return patchtree.childCalls().size() >= 2; };

@@ -104,15 +104,14 @@ TEST_F(RunTest, ConsoleLinesAreWhole) {
 }
 
 // The stand-in fails a file that another stand-in holds, so every line is "[ok], " only when no
-// two names of one file were handed out at once.
+// two names of one file were handed out at once. Each file's content is its own.
 TEST_F(RunTest, HardLinksAreNeverRepairedAtOnce) {
     fs::create_directories(tree / "sub");
-    WriteFileBytes(tree / "a.ppt", "hold 300");
+    for (const char* file : {"a.ppt", "d.ppt", "sub/e.ppt"}) {
+        WriteFileBytes(tree / file, std::string("hold 300 ") + file);
+    }
     fs::create_hard_link(tree / "a.ppt", tree / "b.ppt");
     fs::create_hard_link(tree / "a.ppt", tree / "sub/c.ppt");
-    for (const char* other : {"d.ppt", "sub/e.ppt"}) {
-        WriteFileBytes(tree / other, "hold 300");
-    }
     const RunOutput run = patchtree.run({"-j:8", logOption(), tree.u8string()});
     EXPECT_EQ(SummaryCounts(run.out), "5 files: 0 fixed, 5 ok, 0 failed.");
 }
