@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Checks that the README and the manual pages quote the programs' texts as the programs write
-them. documented_texts.txt lists each quoted text with the pages that quote it and how the
-program is checked for it: by running the programs (a scenario below) or by its pieces in the
-strings of the source. A page that quotes a message missing from that list fails too.
+"""Checks the README and the manual pages against the programs. documented_texts.txt lists each
+program text they quote, the pages that quote it and how the program is checked for it: by
+running the programs (a scenario below) or by its pieces in the strings of the source. A page
+that quotes a message missing from that list fails too. The manual pages must also render
+without a groff warning, have the sections a reader looks for, and Patchtree(1) must carry the
+README's nightly batch example line for line.
 
 Usage: check_documented_texts.py SOURCE_FOLDER PATCHDOC PATCHTREE MAKE_SAMPLE"""
 import os
@@ -13,10 +15,13 @@ import sys
 import tempfile
 
 PAGES = ("README", "Patchdoc.1", "Patchtree.1")
+SECTIONS = ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "BACKUPS", "OUTPUT", "EXIT STATUS",
+            "ENVIRONMENT", "FILES", "EXAMPLES")
 # A placeholder <...> or an example value {...}: any text in the program that starts and ends
 # with a visible character.
 MARK = re.compile(r"<[^<>]+>|\{[^{}]*\}")
 ANY = r"\S(?:.*?\S)?"
+ESCAPES = {"n": "\n", "t": "\t", '"': '"', "\\": "\\", "'": "'"}
 
 failures = []
 
@@ -34,14 +39,18 @@ def as_in_pages(text):
     return re.sub(r"\{([^{}]*)\}", r"\1", text)
 
 
+def groff(page, *options):
+    return subprocess.run(["groff", "-man", *options], input=page, capture_output=True,
+                          text=True)
+
+
 def render(page):
-    return subprocess.run(["groff", "-man", "-Tascii", "-P-cbou", "-rLL=5000n"], input=page,
-                          check=True, capture_output=True, text=True).stdout
+    return groff(page, "-Tascii", "-P-cbou", "-rLL=5000n").stdout
 
 
 def read_pages(source):
     """Each page's whole text, and its prose: a manual page without its examples, the README
-    without its code blocks."""
+    without its code blocks. Checks the manual pages' form on the way."""
     with open(os.path.join(source, "README.md"), encoding="utf-8") as readme:
         text = readme.read()
     pages = {"README": text}
@@ -49,8 +58,21 @@ def read_pages(source):
     for page in PAGES[1:]:
         with open(os.path.join(source, "man", page), encoding="utf-8") as roff:
             text = roff.read()
+        warnings = groff(text, "-ww", "-z")
+        if warnings.returncode or warnings.stderr:
+            fail(f"groff warns about {page}:\n{warnings.stderr}")
         pages[page] = render(text)
         prose[page] = render(re.sub(r"^\.EX$.*?^\.EE$", "", text, flags=re.S | re.M))
+        for section in SECTIONS + (("LOG FILE",) if page == "Patchtree.1" else ()):
+            if section not in pages[page].splitlines():
+                fail(f"{page} has no section {section}")
+    nightly = re.search(r"^A nightly batch.*?^```.*?\n(.*?)^```", pages["README"], re.S | re.M)
+    if not nightly:
+        fail("README.md has no nightly batch example")
+    shown = [line.lstrip() for line in pages["Patchtree.1"].splitlines()]
+    for line in nightly.group(1).splitlines() if nightly else []:
+        if line not in shown:
+            fail(f"Patchtree.1 lacks the README's example line: {line}")
     return pages, prose
 
 
@@ -65,28 +87,22 @@ def quoted_messages(page, prose):
 
 
 def source_strings(source):
-    """Every string of the C++ sources, adjacent literals joined, escapes decoded."""
+    """Every string of the C++ sources, adjacent literals joined (comments between them too),
+    escapes decoded."""
     token = re.compile(r'//[^\n]*|/\*.*?\*/|\'(?:\\.|[^\\\'])*\'|"((?:\\.|[^\\"\n])*)"|(\s+)|.',
                        re.S)
-    escapes = {"n": "\n", "t": "\t", '"': '"', "\\": "\\", "'": "'"}
     strings = []
     for folder, _, names in os.walk(os.path.join(source, "src")):
-        for name in names:
-            if not name.endswith((".cpp", ".h")):
-                continue
+        for name in (name for name in names if name.endswith((".cpp", ".h"))):
             with open(os.path.join(folder, name), encoding="utf-8") as code:
                 current = None
-                for match in token.finditer(code.read()):
+                for match in token.finditer(code.read() + ";"):
                     if match.group(1) is not None:
-                        piece = re.sub(r"\\(.)", lambda e: escapes.get(e.group(1), ""),
-                                       match.group(1))
-                        current = (current or "") + piece
+                        current = (current or "") + re.sub(
+                            r"\\(.)", lambda e: ESCAPES.get(e.group(1), ""), match.group(1))
                     elif match.group(2) is None and not match.group(0).startswith("/"):
-                        if current is not None:
-                            strings.append(current)
+                        strings += [current] if current is not None else []
                         current = None
-                if current is not None:
-                    strings.append(current)
     return strings
 
 
@@ -108,16 +124,16 @@ class Scenarios:
     def __init__(self, patchdoc, patchtree, make_sample, scratch):
         self.patchdoc, self.patchtree, self.make_sample = patchdoc, patchtree, make_sample
         self.scratch = scratch
-        self.env = dict(os.environ, HOME=scratch)
 
     def run(self, program, *arguments):
         done = subprocess.run([program, *arguments], capture_output=True, text=True,
-                              env=self.env, errors="replace", cwd=self.scratch)
+                              env=dict(os.environ, HOME=self.scratch), errors="replace",
+                              cwd=self.scratch)
         return done.stdout + done.stderr
 
     def file(self, folder, name, kind="text"):
-        """A new file in a folder of the scratch folder, made when missing: "text" (not a
-        presentation), "sample" (a flattened presentation) or "repaired" (one repaired)."""
+        """A new file in a folder of the scratch folder: "text" (not a presentation), "sample"
+        (a flattened presentation) or "repaired" (one repaired)."""
         os.makedirs(os.path.join(self.scratch, folder), exist_ok=True)
         path = os.path.join(self.scratch, folder, name)
         if kind == "text":
@@ -129,20 +145,26 @@ class Scenarios:
             subprocess.run([self.patchdoc, "-d", path], check=True, capture_output=True)
         return path
 
-    def tree_run(self, patchtree, *arguments):
-        out = self.run(patchtree, "-l:" + os.path.join(self.scratch, "logs"), *arguments)
+    def deck(self, folder, kind="sample", *options, runs=1, prepare=lambda path: None):
+        """Patchdoc run on a new file of a folder of its own."""
+        path = self.file(folder, "deck.ppt", kind)
+        prepare(path)
+        return "".join(self.run(self.patchdoc, *options, path) for _ in range(runs)), {"path": path}
+
+    def tree_run(self, *arguments, patchtree=None):
         logs = os.path.join(self.scratch, "logs")
+        out = self.run(patchtree or self.patchtree, "-l:" + logs, *arguments)
         for name in sorted(os.listdir(logs)) if os.path.isdir(logs) else []:
             with open(os.path.join(logs, name), encoding="utf-16") as log:
                 out += log.read()
         return out
 
-    def mixed_tree(self):
-        """A tree with a flattened presentation, a repaired one and a file that is none."""
+    def mixed_tree(self, *options):
+        """Patchtree over a flattened presentation, a repaired one and a file that is none."""
         for name, kind in [("flattened.ppt", "sample"), ("repaired.ppt", "repaired"),
                            ("notes.ppt", "text")]:
             self.file("tree", name, kind)
-        return os.path.join(self.scratch, "tree")
+        return self.tree_run(*options, os.path.join(self.scratch, "tree")), {}
 
     def fixed(self, name):
         program, *arguments = FIXED[name]
@@ -153,77 +175,65 @@ class Scenarios:
         return self.run(self.patchdoc, path), {"path": path}
 
     def repair(self):
-        path = self.file("repair", "deck.ppt", "sample")
-        return self.run(self.patchdoc, path) + self.run(self.patchdoc, path), {"path": path}
+        return self.deck("repair", runs=2)
 
     def not_a_presentation(self):
-        path = self.file("text", "notes.ppt")
-        return self.run(self.patchdoc, path), {"path": path}
-
-    def read_only(self):
-        path = self.file("read-only", "deck.ppt", "sample")
-        os.chmod(path, 0o444)
-        return self.run(self.patchdoc, path), {"path": path}
-
-    def backup_names_taken(self):
-        path = self.file("taken", "deck.ppt", "sample")
-        for suffix in [""] + [" %d" % n for n in range(1, 10)]:
-            self.file("taken", "deck (Backup%s).ppt" % suffix)
-        return self.run(self.patchdoc, path), {"path": path}
+        return self.deck("text", "text")
 
     def check(self):
-        path = self.file("check", "deck.ppt", "sample")
-        return self.run(self.patchdoc, "-n", path), {"path": path}
+        return self.deck("check", "sample", "-n")
+
+    def read_only(self):
+        return self.deck("read-only", prepare=lambda path: os.chmod(path, 0o444))
+
+    def backup_names_taken(self):
+        for suffix in [""] + [" %d" % n for n in range(1, 10)]:
+            self.file("taken", "deck (Backup%s).ppt" % suffix)
+        return self.deck("taken")
 
     def folder_is_a_file(self):
         path = self.file("plain", "notes.txt")
-        return self.tree_run(self.patchtree, path), {"folder": path}
+        return self.tree_run(path), {"folder": path}
 
     def log_folder_is_a_file(self):
         logs = self.file("", "logs")
-        return self.tree_run(self.patchtree, self.scratch), {"folder": logs}
+        return self.tree_run(self.scratch), {"folder": logs}
 
     def no_patchdoc(self):
         alone = os.path.join(self.scratch, "alone")
         os.makedirs(alone)
         shutil.copy(self.patchtree, alone)
         tree = os.path.dirname(self.file("tree", "notes.ppt"))
-        program = os.path.join(alone, "Patchdoc")
-        return self.tree_run(os.path.join(alone, "Patchtree"), tree), {"program": program}
+        out = self.tree_run(tree, patchtree=os.path.join(alone, "Patchtree"))
+        return out, {"program": os.path.join(alone, "Patchdoc")}
 
     def tree(self):
-        return self.tree_run(self.patchtree, self.mixed_tree()), {}
+        return self.mixed_tree()
 
     def tree_check(self):
-        return self.tree_run(self.patchtree, "-n", self.mixed_tree()), {}
+        return self.mixed_tree("-n")
 
     def one_file(self):
         self.file("tree", "a.ppt", "sample")
-        return self.tree_run(self.patchtree, os.path.join(self.scratch, "tree")), {}
+        return self.tree_run(os.path.join(self.scratch, "tree")), {}
 
 
 def program_pattern(text, bindings):
-    pattern = ""
-    at = 0
+    pattern, at = "", 0
     for mark in MARK.finditer(text):
-        pattern += re.escape(text[at:mark.start()])
-        name = mark.group(0)[1:-1]
-        bound = bindings.get(name) if mark.group(0).startswith("<") else None
-        pattern += re.escape(bound) if bound else ANY
+        bound = bindings.get(mark.group(0)[1:-1]) if mark.group(0).startswith("<") else None
+        pattern += re.escape(text[at:mark.start()]) + (re.escape(bound) if bound else ANY)
         at = mark.end()
     return re.compile(pattern + re.escape(text[at:]))
 
 
 def read_table():
     """(line number, pages, check, text) for each line of documented_texts.txt."""
-    table = []
     here = os.path.dirname(os.path.abspath(__file__))
     with open(os.path.join(here, "documented_texts.txt"), encoding="utf-8") as listing:
-        for number, line in enumerate(listing, 1):
-            if line.strip() and not line.startswith("#"):
-                where, check, text = (part.strip() for part in line.split("|", 2))
-                table.append((number, where.split(), check, text))
-    return table
+        lines = [(n, line.split("|", 2)) for n, line in enumerate(listing, 1)
+                 if line.strip() and not line.startswith("#")]
+    return [(n, where.split(), check.strip(), text.strip()) for n, (where, check, text) in lines]
 
 
 def check_program(number, check, text, strings, programs):
@@ -235,13 +245,11 @@ def check_program(number, check, text, strings, programs):
         return
     scenario = check[4:].replace("-", "_") if check.startswith("run ") else ""
     if not scenario or not (scenario in FIXED or hasattr(Scenarios, scenario)):
-        fail(f"line {number}: no such check: {check}")
-        return
+        return fail(f"line {number}: no such check: {check}")
     with tempfile.TemporaryDirectory() as scratch:
         runs = Scenarios(*programs, scratch)
         output, bindings = runs.fixed(scenario) if scenario in FIXED else getattr(runs, scenario)()
-    pattern = program_pattern(text, bindings)
-    if not any(pattern.search(line) for line in output.splitlines()):
+    if not any(program_pattern(text, bindings).search(line) for line in output.splitlines()):
         fail(f"{check} does not print {text!r}; it printed:\n{output}")
 
 
@@ -251,14 +259,13 @@ def main():
         return 2
     source, programs = sys.argv[1], sys.argv[2:]
     pages, prose = read_pages(source)
-    flat_pages = {page: flat(text) for page, text in pages.items()}
     strings = source_strings(source)
     table = read_table()
     for number, where, check, text in table:
         for page in where:
             if page not in PAGES:
                 fail(f"line {number}: no page {page}")
-            elif flat(as_in_pages(text)) not in flat_pages[page]:
+            elif flat(as_in_pages(text)) not in flat(pages[page]):
                 fail(f"{page} does not quote: {as_in_pages(text)}")
         check_program(number, check, text, strings, programs)
     for page in PAGES:
@@ -269,7 +276,8 @@ def main():
     if failures:
         print(f"{len(failures)} failures")
         return 1
-    print(f"All {len(table)} documented texts are quoted and written as the programs write them.")
+    print(f"All {len(table)} documented texts are quoted and written as the programs write them; "
+          "the manual pages are clean and complete.")
     return 0
 
 
