@@ -21,38 +21,25 @@ fail() {
     failed=1
 }
 
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1
-then
-    cat "$scratch/cpack.log"
-    echo "FAIL: cpack did not build the package"
-    exit 1
-fi
-set -- "$scratch"/out/*.deb
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-    echo "FAIL: expected one .deb in $scratch/out:"
-    ls -l "$scratch/out"
-    exit 1
-fi
-deb=$1
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
+    { cat "$scratch/cpack.log"; fail "cpack did not build the package"; exit 1; }
+deb=$(echo "$scratch"/out/*.deb)
+[ -f "$deb" ] || { ls -l "$scratch/out"; fail "expected one .deb in $scratch/out"; exit 1; }
 echo "Package $(basename "$deb"):"
 dpkg-deb -I "$deb" control | sed 's/^/  /'
 
-field() { dpkg-deb -f "$deb" "$1"; }
-# expect_field FIELD PATTERN: the field matches the grep pattern.
-expect_field() { field "$1" | grep -q "$2" || fail "$1 is '$(field "$1")', expected '$2'"; }
-expect_field Package '^patchdoc$'
-expect_field Version "^$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")\$"
-expect_field Section '^utils$'
-expect_field Maintainer .
-expect_field Description PowerPoint
 # Dependencies derived from the binaries: the C++ runtime and the Boost libraries Patchtree uses.
-for dependency in libc6 libstdc++6 libboost-filesystem; do
-    expect_field Depends "$dependency"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+for expected in "Package ^patchdoc$" "Version ^$version\$" "Section ^utils$" "Maintainer ." \
+    "Description PowerPoint" "Depends libc6" "Depends libstdc++6" "Depends libboost-filesystem"; do
+    field=${expected%% *}
+    dpkg-deb -f "$deb" "$field" | grep -q "${expected#* }" ||
+        fail "$field is '$(dpkg-deb -f "$deb" "$field")', expected '${expected#* }'"
 done
 dpkg-deb -c "$deb" | awk '{ print $NF }' >"$scratch/contents"
-for path in ./usr/bin/Patchdoc ./usr/bin/Patchtree ./usr/share/man/man1/Patchdoc.1.gz \
-    ./usr/share/man/man1/Patchtree.1.gz; do
-    grep -qxF "$path" "$scratch/contents" || fail "the package lacks $path"
+for path in bin/Patchdoc bin/Patchtree share/man/man1/Patchdoc.1.gz \
+    share/man/man1/Patchtree.1.gz; do
+    grep -qxF "./usr/$path" "$scratch/contents" || fail "the package lacks /usr/$path"
 done
 
 root="$scratch/root"
@@ -77,13 +64,10 @@ mkdir -p "$tree/sub" "$scratch/home"
 "$root/usr/bin/Patchdoc" -d "$tree/sub/repaired.ppt" >/dev/null ||
     fail "the installed Patchdoc did not repair"
 printf 'Not a presentation.\n' >"$tree/notes.ppt"
-status=0
 HOME="$scratch/home" "$root/usr/bin/Patchtree" "-l:$scratch/logs/" "$tree" >"$scratch/stdout" \
-    2>"$scratch/stderr" || status=$?
-[ "$status" -eq 0 ] || fail "the installed Patchtree ended with $status"
+    2>"$scratch/stderr" || fail "the installed Patchtree ended with $?"
 [ -s "$scratch/stderr" ] && fail "Patchtree wrote to standard error: $(cat "$scratch/stderr")"
 log=$(echo "$scratch"/logs/*.log)
-[ -f "$log" ] || fail "expected one log file in $scratch/logs"
 lines=$(iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r' | sort)
 [ "$lines" = "$(printf '%s\n' "[err], $tree/notes.ppt" "[fixed], $tree/flattened.ppt" \
     "[ok], $tree/sub/repaired.ppt" | sort)" ] || fail "the log holds: $lines"
