@@ -100,8 +100,8 @@ TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
 }
 
 // The log goes into the folder of the last option, with or without a separator, its missing
-// last level created (never beside it), and is named after the local time of the run. (The
-// default folder is the system's: see PatchtreePosixTest.cpp.)
+// last level created (never beside it), and is named after the local time of the run, with no
+// leading zero in the day. (The default folder is the system's: see PatchtreePosixTest.cpp.)
 TEST_F(PatchtreeCommandLineTest, LogFolderOptionAndLogFileName) {
     WriteFileBytes(tree / "a.ppt", "exit 2");
     fs::create_directory(scratch / "given");
@@ -115,6 +115,8 @@ TEST_F(PatchtreeCommandLineTest, LogFolderOptionAndLogFileName) {
     }
     const std::string name = LogFiles(scratch / "given").at(0).filename().u8string();
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_EQ(LogFileNameAt({boost::gregorian::date(2008, 3, 7), {9, 5, 2}}),
+              "2008-Mar-7-09-05-02.log");
 
     const std::string made = logOption("made") + Conventions().folderSeparator;
     EXPECT_EQ(patchtree.run({logOption("first"), made, tree.u8string()}).exitCode, 0);

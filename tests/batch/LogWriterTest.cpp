@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <boost/date_time/posix_time/posix_time.hpp>
-
 #include "BatchTestSupport.h"
-#include "batch/LogFileName.h"
 #include "batch/LogWriter.h"
-#include "batch/RepairTally.h"
 #include "batch/Utf16LE.h"
 #include "support/TestSystem.h"
 
@@ -54,17 +50,15 @@ TEST(LogWriterTest, MarkOnceCarriageReturnsAndNoForgedLines) {
     }
 }
 
-TEST(Utf16LETest, ValidTextIsReadBackBySystemConverter) {
+// Valid text reads back through the system's converter. Each ill-formed part becomes one
+// replacement, and the next character is read as it is.
+TEST(Utf16LETest, ValidTextAndEachIllFormedPart) {
     for (const std::string text : {"plain", "caf\xC3\xA9 \xE2\x82\xAC", "\xF0\x9F\x98\x80 smile",
                                    "\xEF\xBF\xBF\xF4\x8F\xBF\xBF"}) {
         EXPECT_EQ(fixtures::Utf16LEToUtf8(ToUtf16LE(text)), text) << text;
     }
-    EXPECT_EQ(ToUtf16LE("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE", 4));
-}
-
-// Each ill-formed part becomes one replacement, and the next character is read as it is.
-TEST(Utf16LETest, EachIllFormedPartBecomesOneReplacement) {
     const std::pair<std::string, std::string> cases[] = {
+        {"\xF0\x9F\x98\x80", std::string("\x3D\xD8\x00\xDE", 4)},
         {"a\xFF\x62", Wide("a") + kFffd + Wide("b")},
         {"\xE2\x82", kFffd},                                      // cut short at the end
         {"\xE2\x82\x41", kFffd + Wide("A")},                      // cut short before ASCII
@@ -80,33 +74,6 @@ TEST(Utf16LETest, EachIllFormedPartBecomesOneReplacement) {
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(ToUtf16LE(text), expected) << testing::PrintToString(text);
     }
-}
-
-TEST(LogFileNameTest, DateAndTimeWithoutLeadingZerosInTheDay) {
-    using boost::gregorian::date;
-    using boost::posix_time::ptime;
-    using boost::posix_time::time_duration;
-    EXPECT_EQ(LogFileNameAt(ptime(date(2008, 3, 7), time_duration(9, 5, 2))),
-              "2008-Mar-7-09-05-02.log");
-    EXPECT_EQ(LogFileNameAt(ptime(date(2019, 12, 31), time_duration(23, 59, 59))),
-              "2019-Dec-31-23-59-59.log");
-}
-
-// What was passed over follows the counts, each kind that occurred; a run that logged no file
-// says that it wrote no log.
-TEST(SummaryLineTest, CountsWhatWasPassedOver) {
-    RepairTally tally;
-    tally.passOver(PassedOver::OtherCaseOfEnding);
-    EXPECT_EQ(tally.summaryLine("x.log"),
-              "0 files: 0 fixed, 0 ok, 0 failed; passed over: 1 name ending in another case of "
-              ".ppt. No log written.");
-    tally.passOver(PassedOver::OtherCaseOfEnding);
-    tally.passOver(PassedOver::SymbolicLink);
-    tally.add(RepairOutcome::Fixed);
-    EXPECT_EQ(tally.summaryLine("x.log"),
-              "1 file: 1 fixed, 0 ok, 0 failed; passed over: 1 symbolic link, 2 names ending in "
-              "another case of .ppt. Log: x.log");
-    EXPECT_EQ(tally.passedOver(), 3u);
 }
 
 }  // namespace

@@ -148,7 +148,7 @@ TEST_F(PatchtreePosixTest, UnreadableSubfolderAndUnwritableLog) {
 
 // A symbolic link in the place of a presentation could hand the repair (and its backup) a file
 // in a folder the batch's user never meant to touch: it is passed over and counted, whether it
-// leads to a file, to nowhere or to a folder.
+// leads to a file, to nowhere or to a folder. The summary counts each kind passed over.
 TEST_F(PatchtreePosixTest, LinksWithAPresentationNameArePassedOverAndCounted) {
     fs::create_directories(scratch / "private");
     WriteFileBytes(scratch / "private/deck.ppt", "exit 0");
@@ -159,13 +159,16 @@ TEST_F(PatchtreePosixTest, LinksWithAPresentationNameArePassedOverAndCounted) {
     EXPECT_TRUE(LogFiles(scratch / "logs2").empty());
 
     WriteFileBytes(tree / "real.ppt", "exit 2");
+    WriteFileBytes(tree / "other.PPT", "exit 2");
     fs::create_symlink(scratch / "nowhere", tree / "dangling.ppt");
     fs::create_directory(scratch / "other");
     fs::create_symlink(scratch / "other", tree / "folder-link.ppt");
     const RunOutput result = patchtree.run({logOption(), tree.string()});
     EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{(tree / "real.ppt").string()});
-    EXPECT_EQ(result.out, "1 file: 0 fixed, 1 ok, 0 failed; passed over: 3 symbolic links. Log: " +
-                              LogFiles(logs).at(0).string() + "\n");
+    EXPECT_EQ(result.out,
+              "1 file: 0 fixed, 1 ok, 0 failed; passed over: 3 symbolic links, 1 name ending in "
+              "another case of .ppt. Log: " +
+                  LogFiles(logs).at(0).string() + "\n");
 }
 
 // With an empty option the log goes into the default folder in HOME, made when missing. A log
