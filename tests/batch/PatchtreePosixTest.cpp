@@ -2,11 +2,8 @@
 // characters, quotes and bytes that are not UTF-8, pseudo-terminals, paths longer than PATH_MAX,
 // folders without permissions, symbolic links, the default log folder in HOME, the trace file in
 // the XDG documents folder, and Ctrl-C sent to a process group.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,27 +19,21 @@ namespace {
 using PatchtreePosixTest = PatchtreeTest;
 
 // Makes `levels` folders named `name`, one inside the other, below `top`, and "deep.ppt" at the
-// bottom, from descriptor to descriptor, as no path reaches that deep.
-bool MakeChain(const fs::path& top, const std::string& name, int levels) {
-    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-    for (int i = 0; i < levels && fd >= 0; ++i) {
-        ::mkdirat(fd, name.c_str(), 0755);
-        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(fd);
-        fd = next;
+// bottom, each from the one above as the working folder, as no path reaches that deep. The
+// removal, too, goes from folder to folder (rm does).
+struct Chain {
+    Chain(const fs::path& top, const std::string& name, int levels) : top(top) {
+        const fs::path here = fs::current_path();
+        fs::current_path(top);
+        for (int i = 0; i < levels; ++i) {
+            fs::create_directory(name);
+            fs::current_path(name);
+        }
+        WriteFileBytes("deep.ppt", "exit 2");
+        fs::current_path(here);
     }
-    const int file = fd < 0 ? -1 : ::openat(fd, "deep.ppt", O_WRONLY | O_CREAT, 0644);
-    const bool made = file >= 0 && ::write(file, "exit 2", 6) == 6;
-    ::close(file);
-    ::close(fd);
-    return made;
-}
-
-// Removes a folder and all below it when the test ends, however deep: rm, too, goes from folder
-// to folder.
-struct RemovedAtEnd {
-    fs::path folder;
-    ~RemovedAtEnd() { EXPECT_EQ(std::system(("rm -rf '" + folder.string() + "'").c_str()), 0); }
+    ~Chain() { EXPECT_EQ(std::system(("rm -rf '" + top.string() + "'").c_str()), 0); }
+    fs::path top;
 };
 
 TEST(HostileNamesTest, ControlCharactersQuotesAndInvalidBytesInNames) {
@@ -81,8 +72,7 @@ TEST_F(PatchtreePosixTest, ProblemReportIsSafeOnATerminal) {
 TEST_F(PatchtreePosixTest, TreeDeeperThanTheLongestPathIsWalked) {
     const std::string level = std::string(200, 'd');
     fs::create_directories(tree / "a");
-    const RemovedAtEnd chain{tree / "a"};
-    ASSERT_TRUE(MakeChain(tree / "a", level, 25));
+    const Chain chain(tree / "a", level, 25);
     std::string deep = (tree / "a").string();
     for (int i = 0; i < 25; ++i) {
         deep += "/" + level;
