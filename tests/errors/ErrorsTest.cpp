@@ -53,17 +53,12 @@ TEST(ErrorTextTest, MessagesAndDetails) {
     EXPECT_EQ(HRESULTErrorDetail(0x80030020, "x").code(), static_cast<std::int32_t>(0x80030020));
 }
 
-// Counts destructions, to prove each detail is freed exactly once.
-class CountingDetail : public ErrorDetail {
-public:
-    CountingDetail(int* destroyed, std::string text) : destroyed_(destroyed), text_(text) {}
-    ~CountingDetail() override { ++*destroyed_; }
-    std::int32_t code() const override { return 0; }
-    std::string text() const override { return text_; }
-
-private:
-    int* destroyed_;
-    std::string text_;
+// Counts its destructions, to prove each detail is freed exactly once.
+struct CountingDetail : StringErrorDetail {
+    CountingDetail(int* destroyed, const char* text)
+        : StringErrorDetail(text), destroyed(destroyed) {}
+    ~CountingDetail() override { ++*destroyed; }
+    int* destroyed;
 };
 
 TEST(ExceptionOwnershipTest, CopiesFreeTheDetailsOnce) {

@@ -131,21 +131,13 @@ TEST_F(PinnedFileTest, CopiesAreWholeOrAbsentAndKeepTimesModeAndAttributes) {
 
 // A copy of a sparse file takes no more room than the file does.
 TEST_F(PinnedFileTest, CopiesKeepHoles) {
-    const off_t length = 256 << 20;
+    const std::string bytes = "start" + std::string((16 << 20) - 8, '\0') + "end";
     WriteFileBytes(file_, "start");
-    ASSERT_EQ(::truncate(file_.c_str(), length - 3), 0);
+    fs::resize_file(file_, bytes.size() - 3);
     std::ofstream(file_, std::ios::app) << "end";
     ASSERT_EQ(Env::Default().pinFile(file_)->copyTo(scratch_ / "copy", false), 0);
-    const struct stat copy = Status(scratch_ / "copy");
-    EXPECT_EQ(copy.st_size, length);
-    EXPECT_LE(copy.st_blocks, Status(file_).st_blocks + 64);
-    std::ifstream in(scratch_ / "copy", std::ios::binary);
-    std::string start(5, '\0');
-    std::string end(3, '\0');
-    in.read(start.data(), 5);
-    in.seekg(length - 3);
-    in.read(end.data(), 3);
-    EXPECT_EQ(start + end, "startend");
+    EXPECT_LE(Status(scratch_ / "copy").st_blocks, Status(file_).st_blocks + 64);
+    EXPECT_TRUE(ReadFileBytes(scratch_ / "copy") == bytes);
 }
 
 TEST_F(PinnedFileTest, OverwriteThatDoesNotFitLeavesTheFile) {
