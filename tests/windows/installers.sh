@@ -79,8 +79,11 @@ run() {
     tr -d '\r' <"$scratch/out"
     echo "exit $code"
 }
-gone() {
-    [ -e "$installed" ] && echo "$installed is left" || echo gone
+# Removes the product by its package: no file, folder or registration may be left.
+expect_removed() {
+    expect "removal" "$(msiexec /x "$1")" 0
+    expect "files left" "$([ -e "$installed" ] && echo "$installed is left" || echo gone)" gone
+    expect "registration left" "$(registered)" ""
 }
 
 # Whatever an earlier, stopped run left installed goes first.
@@ -124,9 +127,7 @@ expect_tree_run "installed Patchtree" "$out" "$scratch/msi-log" "[fixed]" "$tree
 expect "its backup" "$(ls "$scratch/msi-tree/sub" | tr '\n' ' ')" "deck (Backup).ppt deck.ppt "
 
 echo "Removing it..."
-expect "removal" "$(msiexec /x "$msi")" 0
-expect "files left" "$(gone)" gone
-expect "registration left" "$(registered)" ""
+expect_removed "$msi"
 
 echo "Replacing it by a later version ($later), which refuses this one..."
 "$(dirname "$0")/../../packaging/windows/build-msi.sh" "$scratch/unzipped" "$later" \
@@ -138,9 +139,7 @@ expect "installed files" "$(contents_of "$installed")" "$unzipped"
 expect "install this version over the later one" \
     "$(msiexec /i "$msi" | sed 's/^[1-9].*/refused/')" refused
 expect "registration" "$(registered)" "$later Patchdoc maintainers"
-expect "removal" "$(msiexec /x "$scratch/later.msi")" 0
-expect "files left" "$(gone)" gone
-expect "registration left" "$(registered)" ""
+expect_removed "$scratch/later.msi"
 
 [ "$failed" -eq 0 ] && echo "The zip and the installer: as expected."
 exit "$failed"

@@ -18,13 +18,12 @@ different=0
 for file in "$folder"/*.ppt; do
     [ -f "$file" ] || continue
     name=$(basename "$file")
-    # Writable copies: the corpus itself may be read-only, and each system words that refusal
-    # with its own error number.
-    cp "$file" "$scratch/linux/$name"
-    cp "$file" "$scratch/windows/$name"
-    chmod u+w "$scratch/linux/$name" "$scratch/windows/$name"
-    # Run in the file's folder with the bare name, so that both print the same path; the
-    # Windows program ends its lines with CR LF.
+    # Writable copies (each system words the refusal of a read-only file with its own error
+    # number), run in their folder by the bare name so that both print the same path.
+    for system in linux windows; do
+        cp "$file" "$scratch/$system/$name"
+        chmod u+w "$scratch/$system/$name"
+    done
     linux_line=$(cd "$scratch/linux" && { "$linux" -d "$name" || echo "exit $?"; })
     windows_line=$(cd "$scratch/windows" && { /usr/lib/wine/wine64 "$windows" -d "$name" ||
         echo "exit $?"; } | tr -d '\r')
@@ -32,9 +31,7 @@ for file in "$folder"/*.ppt; do
         same=$((same + 1))
     else
         different=$((different + 1))
-        echo "DIFFERENT $name:"
-        echo "  Linux:   $linux_line"
-        echo "  Windows: $windows_line"
+        printf 'DIFFERENT %s:\n  Linux:   %s\n  Windows: %s\n' "$name" "$linux_line" "$windows_line"
         cmp "$scratch/linux/$name" "$scratch/windows/$name" || true
     fi
 done
