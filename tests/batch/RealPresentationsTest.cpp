@@ -28,8 +28,9 @@ RunOutput RunBuilt(const ScratchFolder& scratch, const std::vector<std::string>&
     return batchtest::Run(PATCHTREE_PROGRAM, arguments, options);
 }
 
-// A check of the tree reports it and changes nothing; the repair then gives each file the line
-// its state calls for, repaired files get their backup, and the backups are left alone.
+// A check of the tree reports it, counts what is to repair and changes nothing; the repair then
+// gives each file the line its state calls for, repaired files get their backup, and the backups
+// are left alone.
 TEST(RealPresentationsTest, CheckThenRepairATree) {
     EXPECT_EQ(fs::path(PATCHTREE_PROGRAM).parent_path(), fs::path(PATCHDOC_PROGRAM).parent_path());
     EXPECT_EQ(fs::path(PATCHTREE_PROGRAM).parent_path().filename(), "bin");
@@ -50,16 +51,18 @@ TEST(RealPresentationsTest, CheckThenRepairATree) {
     RunOptions inWork;  // where a command smuggled in by a file name would create its marker
     inWork.workingFolder = scratch / "work";
     fs::create_directories(inWork.workingFolder);
-    ASSERT_EQ(
-        RunBuilt(scratch, {"-n", "-j:2", "-l:" + (scratch / "checked").u8string(), tree.u8string()},
-                 inWork)
-            .exitCode,
-        0);
+    // "-d" is moot with "-n".
+    const RunOutput check = RunBuilt(
+        scratch, {"-n", "-d", "-j:2", "-l:" + (scratch / "checked").u8string(), tree.u8string()},
+        inWork);
+    ASSERT_EQ(check.exitCode, 0);
     std::vector<std::pair<std::string, fs::path>> lines{{"[flattened 2]", files[0].first},
                                                         {"[flattened 2]", files[1].first},
                                                         {"[ok]", files[2].first},
                                                         {"[err]", files[3].first}};
     EXPECT_EQ(LogLines(scratch / "checked"), Expected(lines));
+    EXPECT_EQ(SummaryCounts(check.out), "4 files: 2 to repair, 1 ok, 1 failed.");
+    EXPECT_NE(check.out.find("[flattened 2], " + Shown(files[0].first) + "\n"), std::string::npos);
     for (const auto& [path, bytes] : files) {
         EXPECT_EQ(readFile(path), bytes) << path;
     }

@@ -1,5 +1,5 @@
-// How Patchtree runs its child on each file, one at a time, with -j:N (children side by side) and
-// with -n (check only), with the stand-in child.
+// How Patchtree runs its child on each file, one at a time and with -j:N (children side by side),
+// with the stand-in child.
 #include <gtest/gtest.h>
 
 #include "BatchTestSupport.h"
@@ -113,28 +113,6 @@ TEST_F(RunTest, HardLinksAreNeverRepairedAtOnce) {
     fs::create_hard_link(tree / "a.ppt", tree / "sub/c.ppt");
     const RunOutput run = patchtree.run({"-j:8", logOption(), tree.u8string()});
     EXPECT_EQ(SummaryCounts(run.out), "5 files: 0 fixed, 5 ok, 0 failed.");
-}
-
-// -n hands "-n" and the path to Patchdoc (a "-d" is moot) and logs the word Patchdoc printed.
-TEST_F(RunTest, CheckOnlyLogsTheWordsPatchdocPrints) {
-    WriteFileBytes(tree / "flattened.ppt", "flattened 7");
-    WriteFileBytes(tree / "ok.ppt", "exit 2");
-    WriteFileBytes(tree / "error.ppt", "exit 1");
-    for (const char* jobs : {"-l:", "-j:2"}) {
-        SCOPED_TRACE(jobs);
-        fs::remove_all(logs);
-        const RunOutput run = patchtree.run({"-n", "-d", jobs, logOption(), tree.u8string()});
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(LogLines(logs), Expected({{"[flattened 7]", tree / "flattened.ppt"},
-                                            {"[ok]", tree / "ok.ppt"},
-                                            {"[err]", tree / "error.ppt"}}));
-        EXPECT_EQ(SummaryCounts(run.out), "3 files: 1 to repair, 1 ok, 1 failed.");
-        EXPECT_EQ(OutLines(run.out).at(0), "[flattened 7], " + Shown(tree / "flattened.ppt"));
-    }
-    for (const auto& call : patchtree.childCalls()) {
-        ASSERT_EQ(call.size(), 2u);
-        EXPECT_EQ(call[0], "-n");
-    }
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 //   "hold MS ..." holds the file for MS milliseconds and ends with 2; ends with 3 at once when
 //             another stand-in holds a file of the same content (so any of its hard links).
 //   "pieces"  prints "[ok], " and the path in three pieces, a while apart, and ends with 2.
-//   "flattened N"  prints "[flattened N], " and the path, as Patchdoc -n does, and ends with 0.
 // A last argument that can't be read as a file ends it with 1.
 #include <csignal>
 #include <cstdlib>
@@ -95,10 +94,6 @@ int StandIn(const std::vector<std::string>& arguments) {
             Sleep(30);
         }
         return 2;
-    }
-    if (is("flattened ")) {
-        std::cout << "[flattened " << std::atoi(content.c_str() + 10) << "], " << path << std::endl;
-        return 0;
     }
     return 1;
 }
