@@ -14,64 +14,53 @@ using namespace batchtest;
 
 namespace {
 
-// The log folder gets the system's separator unless it ends with it (the other one does not
-// count); the last "-l:" wins, and one alone means the default folder.
-TEST(BatchArgumentsTest, OptionsAreWholeArgumentsAndTheLastLogFolderWins) {
+// Options are whole arguments. The log folder gets the system's separator unless it ends with it
+// (the other one does not count); the last "-l:" wins, and one alone means the default folder.
+// The last "-j:" wins too, and its number is 0 (the processors, also for "-j:" alone) to 256.
+TEST(BatchArgumentsTest, OptionsAreWholeArgumentsAndTheLastOneWins) {
     const std::string sep(1, Conventions().folderSeparator);
     const std::string other = sep == "/" ? "\\" : "/";
     struct Case {
         std::vector<std::string> arguments;
         std::vector<std::string> folders;
         std::string logFolder;
-        bool backup;
+        bool backup = true;
+        bool checkOnly = false;
+        std::optional<unsigned> jobs = std::nullopt;
+        bool invalidJobs = false;
     };
+    const std::vector<std::string> notOptions{"/srv/my-docs", "x-dy", "-dx", "a-l:b",
+                                              "-L:c",         "-nx",  "-j",  "x-j:2"};
+    std::vector<std::string> withBackupsOff = notOptions;
+    withBackupsOff.push_back("-d");
     const Case cases[] = {
-        {{"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c", "-d"},
-         {"/srv/my-docs", "x-dy", "-dx", "a-l:b", "-L:c"},
-         "",
-         false},
-        {{"-l:/logs"}, {}, "/logs" + sep, true},
-        {{"-l:/logs" + sep}, {}, "/logs" + sep, true},
-        {{"-l:c:\\logs" + other}, {}, "c:\\logs" + other + sep, true},
-        {{"-l:/a", "dir", "-l:/b"}, {"dir"}, "/b" + sep, true},
-        {{"-l:/a", "-l:"}, {}, "", true},
-        {{"-l:/my-docs" + sep, "dir"}, {"dir"}, "/my-docs" + sep, true},
+        {withBackupsOff, notOptions, "", false},
+        {{"-l:/logs"}, {}, "/logs" + sep},
+        {{"-l:/logs" + sep}, {}, "/logs" + sep},
+        {{"-l:c:\\logs" + other}, {}, "c:\\logs" + other + sep},
+        {{"-l:/a", "dir", "-l:/b"}, {"dir"}, "/b" + sep},
+        {{"-l:/a", "-l:"}, {}, ""},
+        {{"dir", "-n"}, {"dir"}, "", true, true},
+        {{"-j:", "dir"}, {"dir"}, "", true, false, 0u},
+        {{"-j:0", "dir"}, {"dir"}, "", true, false, 0u},
+        {{"-j:256", "dir"}, {"dir"}, "", true, false, 256u},
+        {{"-j:016", "dir"}, {"dir"}, "", true, false, 16u},
+        {{"-j:x", "-j:3", "dir"}, {"dir"}, "", true, false, 3u},
+        {{"-j:257", "dir"}, {"dir"}, "", true, false, std::nullopt, true},
+        {{"-j:-1", "dir"}, {"dir"}, "", true, false, std::nullopt, true},
+        {{"-j:4x", "dir"}, {"dir"}, "", true, false, std::nullopt, true},
+        {{"-j:99999999999", "dir"}, {"dir"}, "", true, false, std::nullopt, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.front());
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
         const BatchArguments parsed = ParseBatchArguments(c.arguments);
         EXPECT_EQ(parsed.folders, c.folders);
         EXPECT_EQ(parsed.logFolder, c.logFolder);
         EXPECT_EQ(parsed.createBackup, c.backup);
+        EXPECT_EQ(parsed.checkOnly, c.checkOnly);
+        EXPECT_EQ(parsed.jobs, c.jobs);
+        EXPECT_EQ(parsed.invalidJobs, c.invalidJobs);
     }
-}
-
-// "-n" and "-j:N" are whole arguments too; the last "-j:" wins, and its number is 0 (the
-// processors, also for "-j:" alone) to 256.
-TEST(BatchArgumentsTest, CheckOnlyAndJobs) {
-    const BatchArguments none = ParseBatchArguments({"dir", "-nx", "-j", "x-j:2"});
-    EXPECT_FALSE(none.checkOnly);
-    EXPECT_FALSE(none.jobs.has_value());
-    EXPECT_EQ(none.folders, (std::vector<std::string>{"dir", "-nx", "-j", "x-j:2"}));
-    EXPECT_TRUE(ParseBatchArguments({"dir", "-n"}).checkOnly);
-    const std::pair<const char*, std::optional<unsigned>> jobs[] = {
-        {"-j:", 0u},
-        {"-j:0", 0u},
-        {"-j:1", 1u},
-        {"-j:256", 256u},
-        {"-j:016", 16u},
-        {"-j:257", std::nullopt},
-        {"-j:-1", std::nullopt},
-        {"-j:4x", std::nullopt},
-        {"-j:99999999999", std::nullopt},
-    };
-    for (const auto& [option, value] : jobs) {
-        const BatchArguments parsed = ParseBatchArguments({option, "dir"});
-        EXPECT_EQ(parsed.jobs, value) << option;
-        EXPECT_EQ(parsed.invalidJobs, !value) << option;
-        EXPECT_EQ(parsed.folders, std::vector<std::string>{"dir"}) << option;
-    }
-    EXPECT_EQ(ParseBatchArguments({"-j:x", "-j:3", "dir"}).jobs, 3u);
 }
 
 using PatchtreeCommandLineTest = PatchtreeTest;
