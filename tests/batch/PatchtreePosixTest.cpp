@@ -18,22 +18,25 @@ namespace {
 
 using PatchtreePosixTest = PatchtreeTest;
 
-// Makes `levels` folders named `name`, one inside the other, below `top`, and "deep.ppt" at the
-// bottom, each from the one above as the working folder, as no path reaches that deep. The
-// removal, too, goes from folder to folder (rm does).
+// Makes `levels` folders named `name`, one inside the other, in the new folder `top`, and
+// "deep.ppt" at the bottom, each from the one above as the working folder, as no path reaches
+// that deep. The removal, too, goes from folder to folder (rm does).
 struct Chain {
-    Chain(const fs::path& top, const std::string& name, int levels) : top(top) {
+    Chain(const fs::path& top, const std::string& name, int levels) : top(top), file(top) {
         const fs::path here = fs::current_path();
+        fs::create_directory(top);
         fs::current_path(top);
-        for (int i = 0; i < levels; ++i) {
+        for (int i = 0; i < levels; ++i, file += "/" + name) {
             fs::create_directory(name);
             fs::current_path(name);
         }
         WriteFileBytes("deep.ppt", "exit 2");
+        file += "/deep.ppt";
         fs::current_path(here);
     }
     ~Chain() { EXPECT_EQ(std::system(("rm -rf '" + top.string() + "'").c_str()), 0); }
     fs::path top;
+    std::string file;
 };
 
 TEST(HostileNamesTest, ControlCharactersQuotesAndInvalidBytesInNames) {
@@ -70,14 +73,8 @@ TEST_F(PatchtreePosixTest, ProblemReportIsSafeOnATerminal) {
 // handed on (the stand-in can't open such a path, so it ends with 1), and the walk goes on. A
 // folder argument that long can't be opened: that is reported, and the next one is walked.
 TEST_F(PatchtreePosixTest, TreeDeeperThanTheLongestPathIsWalked) {
-    const std::string level = std::string(200, 'd');
-    fs::create_directories(tree / "a");
-    const Chain chain(tree / "a", level, 25);
-    std::string deep = (tree / "a").string();
-    for (int i = 0; i < 25; ++i) {
-        deep += "/" + level;
-    }
-    deep += "/deep.ppt";
+    const Chain chain(tree / "a", std::string(200, 'd'), 25);
+    const std::string& deep = chain.file;
     ASSERT_GT(deep.size(), static_cast<std::size_t>(PATH_MAX));
     WriteFileBytes(tree / "top.ppt", "exit 2");
     fs::create_directories(scratch / "tree2");
