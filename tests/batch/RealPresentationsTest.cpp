@@ -8,7 +8,6 @@
 #include "support/Deck.h"
 #include "support/PresentationBuilder.h"
 #include "support/Records.h"
-#include "support/TestSystem.h"
 
 using namespace batchtest;
 using namespace fixtures;
@@ -93,37 +92,6 @@ TEST(RealPresentationsTest, CheckThenRepairATree) {
     EXPECT_EQ(readFile(tree / "flattened (Backup).ppt"), flattened);
     EXPECT_FALSE(fs::exists(tree / "flattened (Backup) (Backup).ppt"));
     EXPECT_FALSE(fs::exists(scratch / "work" / "marker"));
-}
-
-// As in "Patchtree ... | head -n 1": the reader of standard output has gone. Patchtree's own
-// problem report and every Patchdoc line then fail to print, and nothing else changes.
-TEST(RealPresentationsTest, ClosedOutputPipeChangesNoOutcome) {
-    ScratchFolder scratch;
-    const fs::path tree = scratch / "tree";
-    fs::create_directories(tree);
-    const Bytes flattened = deck({oleShape(1025, 1, true)});
-    std::vector<std::pair<std::string, fs::path>> lines;
-    for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
-        writeFile(tree / name, flattened);
-        lines.emplace_back("[fixed]", tree / name);
-    }
-    WriteFileBytes(scratch / "file-argument", "");
-
-    RunOptions closed;
-    closed.standardOutput = StandardOutput::ClosedPipe;
-    closed.environment.push_back(std::string(kTempFolderVariable) + "=" +
-                                 scratch.path().u8string());
-    const RunOutput result = RunBuilt(scratch,
-                                      {"-l:" + (scratch / "logs").u8string(),
-                                       (scratch / "file-argument").u8string(), tree.u8string()},
-                                      closed);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(LogLines(scratch / "logs"), Expected(lines));
-    for (const char* name : {"a", "b", "c"}) {
-        EXPECT_EQ(readFile(tree / (std::string(name) + " (Backup).ppt")), flattened) << name;
-    }
-    EXPECT_EQ(CountTempFiles(tree), 0);
-    EXPECT_EQ(CountTempFiles(scratch.path()), 0);
 }
 
 }  // namespace

@@ -115,4 +115,20 @@ TEST_F(RunTest, HardLinksAreNeverRepairedAtOnce) {
     EXPECT_EQ(SummaryCounts(run.out), "5 files: 0 fixed, 5 ok, 0 failed.");
 }
 
+// As in "Patchtree ... | head -n 1": the reader of standard output has gone. Patchtree's own
+// problem report and every line of the children then fail to print, and nothing else changes.
+TEST_F(RunTest, ClosedOutputPipeChangesNoOutcome) {
+    std::vector<std::pair<std::string, fs::path>> lines;
+    for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
+        WriteFileBytes(tree / name, "pieces");
+        lines.emplace_back("[ok]", tree / name);
+    }
+    WriteFileBytes(scratch / "file-argument", "");
+    RunOptions closed;
+    closed.standardOutput = fixtures::StandardOutput::ClosedPipe;
+    const std::string fileArgument = (scratch / "file-argument").u8string();
+    EXPECT_EQ(patchtree.run({logOption(), fileArgument, tree.u8string()}, closed).exitCode, 0);
+    EXPECT_EQ(LogLines(logs), Expected(lines));
+}
+
 }  // namespace
