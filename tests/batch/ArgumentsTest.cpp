@@ -68,12 +68,6 @@ using PatchtreeCommandLineTest = PatchtreeTest;
 TEST_F(PatchtreeCommandLineTest, NoFolderPrintsTheHelp) {
     std::ostringstream help;
     PrintHelp(help);
-    EXPECT_NE(help.str().find(std::string("By default, a log is created at ") +
-                              Conventions().defaultLogFolderShown + "<date-timestamped>.log."),
-              std::string::npos);
-    EXPECT_NE(help.str().find(std::string("Usage:\tPatchtree [-d] [-l:") +
-                              Conventions().exampleLogFolder + "] directory1"),
-              std::string::npos);
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "Invalid number of arguments.\n"},    {{"-d"}, "Invalid parameters.\n"},
         {{logOption()}, "Invalid parameters.\n"},  {{"-d", "-l:"}, "Invalid parameters.\n"},
