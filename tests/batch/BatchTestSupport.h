@@ -60,6 +60,11 @@ protected:
         return "-l:" + (scratch / folder).u8string();
     }
 
+    // Runs Patchtree over files of these names, which a command interpreter would act on, and
+    // checks that each path reached the child byte for byte as one argument, that the log has
+    // one line per file with its exact path, and that no command ran.
+    void checkHostileNames(const std::vector<std::string>& names);
+
     ScratchFolder scratch;
     Installation patchtree;
     const fs::path tree = scratch / "tree";
@@ -83,10 +88,5 @@ std::vector<std::string> OutLines(const std::string& out);
 std::string SummaryCounts(const std::string& out);
 
 std::vector<std::string> Sorted(std::vector<std::string> items);
-
-// Runs Patchtree with the stand-in over files of these names, which a command interpreter would
-// act on, and checks that each path reached the child byte for byte as one argument, that the
-// log has one line per file with its exact path, and that no command ran.
-void CheckHostileNames(const std::vector<std::string>& names);
 
 }  // namespace batchtest

@@ -17,6 +17,7 @@ using namespace batchtest;
 namespace {
 
 using PatchtreePosixTest = PatchtreeTest;
+using HostileNamesTest = PatchtreeTest;
 
 // Makes `levels` folders named `name`, one inside the other, in the new folder `top`, and
 // "deep.ppt" at the bottom, each from the one above as the working folder, as no path reaches
@@ -39,8 +40,8 @@ struct Chain {
     std::string file;
 };
 
-TEST(HostileNamesTest, ControlCharactersQuotesAndInvalidBytesInNames) {
-    CheckHostileNames({"it's \"quoted\".ppt", "x\"; touch marker3; echo \".ppt",
+TEST_F(HostileNamesTest, ControlCharactersQuotesAndInvalidBytesInNames) {
+    checkHostileNames({"it's \"quoted\".ppt", "x\"; touch marker3; echo \".ppt",
                        "semi;colon & amp | pipe > out.ppt", "line\nfeed.ppt",
                        "evil\n[fixed], forged.ppt", "escape\x1b]0;title\a\r\t.ppt", "*.ppt",
                        "bad\xFF\xFEname.ppt"});

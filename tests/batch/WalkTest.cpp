@@ -10,6 +10,7 @@ using namespace batchtest;
 namespace {
 
 using WalkTest = PatchtreeTest;
+using HostileNamesTest = PatchtreeTest;
 
 TEST_F(WalkTest, PresentationNamesInPreOrder) {
     fs::create_directories(tree / "x.ppt");
@@ -83,8 +84,8 @@ TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
 
 // File names that a command interpreter would act on, and that every system takes; names only
 // POSIX file systems take are in PatchtreePosixTest.cpp.
-TEST(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
-    CheckHostileNames({"it's 'quoted'.ppt", "$(touch marker1).ppt", "`touch marker2`.ppt",
+TEST_F(HostileNamesTest, EachNameReachesTheChildAsOneArgumentAndRunsNothing) {
+    checkHostileNames({"it's 'quoted'.ppt", "$(touch marker1).ppt", "`touch marker2`.ppt",
                        "semi;colon & amp ^ %PATH% (x).ppt", "two  spaces .ppt",
                        " leading space.ppt", "-d.ppt", "caf\xC3\xA9 \xE4\xB8\xAD.ppt"});
 }
