@@ -52,23 +52,24 @@ msiexec() {
 contents_of() {
     (cd "$1" && find . -type f -exec sha256sum {} + | sed 's| \./| |' | LC_ALL=C sort -k 2)
 }
-# A tree with one flattened presentation; prints its Windows path.
+# A tree with one flattened presentation, sub/deck.ppt, and a log folder beside it.
 make_tree() {
-    mkdir -p "$1/sub"
+    mkdir -p "$1/sub" "$1-log"
     (cd "$1/sub" && "$wine" "$make_sample" deck.ppt >/dev/null)
-    windows_path "$1"
 }
-# expect_tree_run DESCRIPTION OUTPUT LOG_FOLDER WORD TREE COUNTS: a Patchtree run over a tree
-# made by make_tree printed the result line of its one file and the summary, ended with 0, and
-# wrote one log line with the byte-order mark and CR LF.
-expect_tree_run() {
-    log=$(echo "$3"/*.log)
-    file=$(printf '%s/sub/deck.ppt' "$5" | tr '\\' /)
-    expect "$1" "$2" "$(printf '%s, %s\n1 file: %s. Log: %s\\%s\nexit 0' "$4" "$file" "$6" \
-        "$(windows_path "$3")" "$(basename "$log")")"
-    expect "$1, its log" \
+# tree_run TREE WORD COUNTS PATCHTREE [OPTION]: Patchtree over a tree made by make_tree, logging
+# beside it, printed the result line of its one file and the summary, ended with 0, and wrote
+# one log line with the byte-order mark and CR LF.
+tree_run() {
+    tree=$(windows_path "$1")
+    out=$(run "$scratch" "$4" ${5:+"$5"} "-l:$(windows_path "$1-log")" "$tree")
+    log=$(echo "$1-log"/*.log)
+    file=$(printf '%s/sub/deck.ppt' "$tree" | tr '\\' /)
+    expect "Patchtree $4" "$out" "$(printf '%s, %s\n1 file: %s. Log: %s\\%s\nexit 0' "$2" \
+        "$file" "$3" "$(windows_path "$1-log")" "$(basename "$log")")"
+    expect "its log" \
         "$(iconv -f UTF-16LE -t UTF-8 "$log" | sed '1s/^\xef\xbb\xbf/(BOM)/; s/\r$/(CR LF)/')" \
-        "(BOM)$4, $file(CR LF)"
+        "(BOM)$2, $file(CR LF)"
 }
 # Runs a Windows program in a folder; prints its output without CRs, then "exit <code>".
 run() {
@@ -102,28 +103,21 @@ lines=$(wc -l <"$readme")
 crs=$(tr -cd '\r' <"$readme" | wc -c)
 expect "README.txt line ends" "$crs $(grep -c "$(printf '\r')\$" "$readme")" "$lines $lines"
 
-tree=$(make_tree "$scratch/zip-tree")
+make_tree "$scratch/zip-tree"
 cp "$scratch/zip-tree/sub/deck.ppt" "$scratch/original.ppt"
 out=$(run "$scratch/zip-tree/sub" "$scratch/unzipped/Patchdoc.exe" deck.ppt)
 expect "unzipped Patchdoc" "$out" "$(printf '[fixed], deck.ppt\nexit 0')"
 expect "its backup" \
     "$(cmp "$scratch/original.ppt" "$scratch/zip-tree/sub/deck (Backup).ppt" && echo same)" same
-mkdir "$scratch/zip-log"
-out=$(run "$scratch" "$scratch/unzipped/Patchtree.exe" -d "-l:$(windows_path "$scratch/zip-log")" \
-    "$tree")
-expect_tree_run "unzipped Patchtree" "$out" "$scratch/zip-log" "[ok]" "$tree" \
-    "0 fixed, 1 ok, 0 failed"
+tree_run "$scratch/zip-tree" "[ok]" "0 fixed, 1 ok, 0 failed" "$scratch/unzipped/Patchtree.exe" -d
 
 echo "Installing the MSI..."
 expect "install" "$(msiexec /i "$msi")" 0
 expect "installed files" "$(contents_of "$installed")" "$unzipped"
 expect "registration" "$(registered)" "$version Patchdoc maintainers"
-tree=$(make_tree "$scratch/msi-tree")
-mkdir "$scratch/msi-log"
-out=$(run "$scratch" 'C:\Program Files\Patchdoc\Patchtree.exe' \
-    "-l:$(windows_path "$scratch/msi-log")" "$tree")
-expect_tree_run "installed Patchtree" "$out" "$scratch/msi-log" "[fixed]" "$tree" \
-    "1 fixed, 0 ok, 0 failed"
+make_tree "$scratch/msi-tree"
+tree_run "$scratch/msi-tree" "[fixed]" "1 fixed, 0 ok, 0 failed" \
+    'C:\Program Files\Patchdoc\Patchtree.exe'
 expect "its backup" "$(ls "$scratch/msi-tree/sub" | tr '\n' ' ')" "deck (Backup).ppt deck.ppt "
 
 echo "Removing it..."
