@@ -54,15 +54,26 @@ protected:
     std::unique_ptr<PinnedFile> pinned_;
 };
 
-// Whatever the path names later, the reader and every check work on the file opened first.
-TEST_F(PinnedFileTest, ReadsAndChecksTheFileOpenedFirst) {
+// Whatever the path names later, the reader, every check and every added name are the file
+// opened first. Names added by the pinned file itself are not changes.
+TEST_F(PinnedFileTest, EverythingIsTheFileOpenedFirst) {
     fs::create_symlink(file_, scratch_ / "link.ppt");
     const std::unique_ptr<PinnedFile> throughLink = Env::Default().pinFile(scratch_ / "link.ppt");
     EXPECT_EQ(throughLink->realPath(), fs::canonical(file_));
     EXPECT_EQ(throughLink->checkUnchanged(), 0);
+    EXPECT_EQ(pinned_->nameCount(), 1u);
+    ASSERT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), 0);
+    EXPECT_EQ(pinned_->nameCount(), 2u);
+    EXPECT_TRUE(pinned_->isNamedBy(scratch_ / "talk (Backup).ppt"));
+    EXPECT_EQ(pinned_->checkUnchanged(), 0);
+    EXPECT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), EEXIST);
+
     fs::rename(file_, scratch_ / "moved.ppt");
-    WriteFileBytes(file_, "another file");
+    fs::create_symlink("/etc/hostname", file_);
     EXPECT_EQ(pinned_->checkUnchanged(), PinnedFile::kChanged);
+    EXPECT_FALSE(pinned_->isNamedBy(file_));
+    ASSERT_EQ(pinned_->addName(scratch_ / "second.ppt"), 0);
+    EXPECT_EQ(ReadFileBytes(scratch_ / "second.ppt"), "original bytes");
     std::unique_ptr<ReadableFile> reader;
     ASSERT_EQ(pinned_->openReader(&reader), 0);
     std::string bytes(64, '\0');
@@ -72,23 +83,6 @@ TEST_F(PinnedFileTest, ReadsAndChecksTheFileOpenedFirst) {
     const std::unique_ptr<PinnedFile> missing = Env::Default().pinFile(scratch_ / "none.ppt");
     EXPECT_EQ(missing->openReader(&reader), ENOENT);
     EXPECT_EQ(missing->checkUnchanged(), ENOENT);
-}
-
-// Names added by the pinned file itself are not changes; the new name is the opened file even
-// when the path was swapped meanwhile.
-TEST_F(PinnedFileTest, AddedNamesAreTheOpenedFile) {
-    EXPECT_EQ(pinned_->nameCount(), 1u);
-    ASSERT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), 0);
-    EXPECT_EQ(pinned_->nameCount(), 2u);
-    EXPECT_TRUE(pinned_->isNamedBy(scratch_ / "talk (Backup).ppt"));
-    EXPECT_EQ(pinned_->checkUnchanged(), 0);
-    EXPECT_EQ(pinned_->addName(scratch_ / "talk (Backup).ppt"), EEXIST);
-
-    fs::rename(file_, scratch_ / "away.ppt");
-    fs::create_symlink("/etc/hostname", file_);
-    ASSERT_EQ(pinned_->addName(scratch_ / "second.ppt"), 0);
-    EXPECT_EQ(ReadFileBytes(scratch_ / "second.ppt"), "original bytes");
-    EXPECT_FALSE(pinned_->isNamedBy(file_));
 }
 
 TEST_F(PinnedFileTest, CopiesAreWholeOrAbsentAndKeepTimesModeAndAttributes) {
