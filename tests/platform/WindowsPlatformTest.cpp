@@ -46,9 +46,7 @@ Handle Open(const fs::path& path, DWORD access, DWORD share) {
 std::string LogText(const fs::path& log) {
     const std::string bytes = ReadFileBytes(log);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << log;
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
-                            (bytes.size() - 2) / 2);
-    return winsupport::Narrow(text);
+    return fixtures::Utf16LEToUtf8(bytes.substr(2)).value_or("(not UTF-16LE)");
 }
 
 // The path as the batch program writes it: forward slashes.
