@@ -1,5 +1,5 @@
-// The programs as built, Patchtree with the real Patchdoc beside it in build/bin, over trees of
-// presentations.
+// The programs as built, Patchtree with the real Patchdoc beside it in build/bin (it runs the
+// Patchdoc of its own folder), over trees of presentations.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -31,8 +31,6 @@ RunOutput RunBuilt(const ScratchFolder& scratch, const std::vector<std::string>&
 // gives each file the line its state calls for, repaired files get their backup, and the backups
 // are left alone.
 TEST(RealPresentationsTest, CheckThenRepairATree) {
-    EXPECT_EQ(fs::path(PATCHTREE_PROGRAM).parent_path(), fs::path(PATCHDOC_PROGRAM).parent_path());
-    EXPECT_EQ(fs::path(PATCHTREE_PROGRAM).parent_path().filename(), "bin");
     ScratchFolder scratch;
     const fs::path tree = scratch / "tree";
     fs::create_directories(tree / "sub" / "deeper");
@@ -61,7 +59,6 @@ TEST(RealPresentationsTest, CheckThenRepairATree) {
                                                         {"[err]", files[3].first}};
     EXPECT_EQ(LogLines(scratch / "checked"), Expected(lines));
     EXPECT_EQ(SummaryCounts(check.out), "4 files: 2 to repair, 1 ok, 1 failed.");
-    EXPECT_NE(check.out.find("[flattened 2], " + Shown(files[0].first) + "\n"), std::string::npos);
     for (const auto& [path, bytes] : files) {
         EXPECT_EQ(readFile(path), bytes) << path;
     }
