@@ -39,27 +39,19 @@ TEST_F(WalkTest, PresentationNamesInPreOrder) {
     EXPECT_EQ(files.size(), 5u);
 }
 
-// A backslash is a character of a name on POSIX, and separates folders on Windows.
-TEST_F(WalkTest, PathsAreTheArgumentAsTypedAndTheNames) {
-    fs::create_directories(scratch / "work/back\\slash/sub");
-    WriteFileBytes(scratch / "work/back\\slash/sub/a.ppt", "exit 2");
-
-    RunOptions inWork;
-    inWork.workingFolder = scratch / "work";
-    patchtree.run({logOption(), "back\\slash/", "./back\\slash"}, inWork);
-    EXPECT_EQ(patchtree.childFiles(),
-              (std::vector<std::string>{Shown(fs::u8path("back\\slash/sub/a.ppt")),
-                                        Shown(fs::u8path("./back\\slash/sub/a.ppt"))}));
-}
-
 // A missing folder, or one without presentations, is passed over silently, and without any
 // presentation no log file is made (its folder is). A file argument gets the two-line problem
-// report, and the summary comes last.
+// report, and the summary comes last. Paths are the argument as typed and the names below it (a
+// backslash is a character of a name on POSIX, and separates folders on Windows).
 TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
     WriteFileBytes(tree / "a.ppt", "exit 0");
     WriteFileBytes(scratch / "lone.ppt", "exit 2");
     fs::create_directory(scratch / "notes");
     WriteFileBytes(scratch / "notes/notes.txt", "exit 2");
+    fs::create_directories(scratch / "work/back\\slash/sub");
+    WriteFileBytes(scratch / "work/back\\slash/sub/a.ppt", "exit 2");
+    RunOptions inWork;
+    inWork.workingFolder = scratch / "work";
     const std::string fileArgument = (scratch / "lone.ppt").u8string();
 
     const RunOutput nothing = patchtree.run(
@@ -69,17 +61,22 @@ TEST_F(WalkTest, MissingFolderIsSilentAndFileArgumentIsReported) {
     EXPECT_TRUE(fs::is_directory(logs));
     EXPECT_TRUE(LogFiles(logs).empty());
 
-    const RunOutput result = patchtree.run(
-        {logOption(), (scratch / "nowhere").u8string(), fileArgument, tree.u8string()});
+    const RunOutput result =
+        patchtree.run({logOption(), (scratch / "nowhere").u8string(), fileArgument, tree.u8string(),
+                       "back\\slash/", "./back\\slash"},
+                      inWork);
     EXPECT_EQ(result.exitCode, 0);
     const std::vector<std::string> lines = OutLines(result.out);
     ASSERT_EQ(lines.size(), 3u) << result.out;
     EXPECT_EQ(lines[0], "A problem occurred parsing the following directory: " + fileArgument);
     EXPECT_NE(lines[1].find(Shown(fs::u8path(fileArgument))), std::string::npos) << lines[1];
-    EXPECT_EQ(lines[2], "1 file: 1 fixed, 0 ok, 0 failed. Log: " + logs.u8string() +
+    EXPECT_EQ(lines[2], "3 files: 1 fixed, 2 ok, 0 failed. Log: " + logs.u8string() +
                             Conventions().folderSeparator +
                             LogFiles(logs).at(0).filename().u8string());
-    EXPECT_EQ(patchtree.childFiles(), std::vector<std::string>{Shown(tree / "a.ppt")});
+    EXPECT_EQ(
+        patchtree.childFiles(),
+        (std::vector<std::string>{Shown(tree / "a.ppt"), Shown(fs::u8path("back\\slash/sub/a.ppt")),
+                                  Shown(fs::u8path("./back\\slash/sub/a.ppt"))}));
 }
 
 // File names that a command interpreter would act on, and that every system takes; names only
