@@ -3,17 +3,137 @@
 #include <tuple>
 
 #include "FileSizeCap.h"
+#include "ScopedTmpdir.h"
+#include "ScratchFolder.h"
+#include "platform/MemoryReadableFile.h"
+#include "pptformat/CurrentUser.h"
+#include "pptformat/Document.h"
 #include "repair/EmbeddedPPT.h"
-#include "repair/RepairFixtures.h"
+#include "repair/FixFile.h"
+#include "repair/RepairPass.h"
 #include "repair/UnpackBudget.h"
+#include "streams/LittleEndian.h"
+#include "streams/TempFile.h"
 #include "support/Corpus.h"
+#include "support/CountingProgress.h"
+#include "support/Deck.h"
 #include "support/FrontLoaded.h"
+#include "support/PresentationBuilder.h"
 #include "support/Records.h"
 
 using namespace fixtures;
 namespace fs = std::filesystem;
 
 namespace {
+
+// One repair pass over the given file bytes, in a temporary folder of its own; with `length`
+// above the bytes' size, the input goes on with a hole up to that length. The pass must ask for
+// its output once when it repairs and never otherwise, leave no other file behind and the input
+// as it was. Unless `check` is false, the check pass over the same input must agree with it (the
+// same outcome and count, the same message for nothing found and for an error), with a
+// temporary folder that does not exist, so that any temporary file fails it.
+struct PassRun {
+    explicit PassRun(const Bytes& file, std::uint64_t length = 0, bool check = true) {
+        writeFile(input, file);
+        if (length > file.size()) {
+            fs::resize_file(input, length);
+        }
+        int outputRequests = 0;
+        outcome = RunRepairPass(
+            input, fixFile,
+            [&]() -> TempFile& {
+                ++outputRequests;
+                output = std::make_unique<TempFile>();
+                return *output;
+            },
+            message);
+        EXPECT_EQ(outputRequests, outcome == 0 ? 1 : 0) << message;
+        for (const auto& entry : fs::directory_iterator(temp.path())) {
+            EXPECT_TRUE(entry.path() == input || (output && entry.path() == output->path()))
+                << entry.path() << " left behind; " << message;
+        }
+        if (length <= file.size()) {
+            EXPECT_EQ(readFile(input), file) << message;
+        }
+        if (check && message.rfind("Verification", 0) != 0) {  // only a written output fails so
+            const ScopedTmpdir missing((temp / "missing").string());
+            FixFile counted;
+            std::string checkMessage;
+            EXPECT_EQ(RunCheckPass(input, counted, checkMessage), outcome) << checkMessage;
+            EXPECT_EQ(counted.fixedCount(), fixFile.fixedCount());
+            EXPECT_EQ(checkMessage, outcome == 0 ? checkMessage : message);
+            EXPECT_FALSE(fs::exists(temp / "missing"));
+        }
+    }
+    Bytes repaired() const { return readFile(output->path()); }
+
+    ScratchFolder temp;
+    ScopedTmpdir tmpdir{temp.path().string()};
+    fs::path input = temp / "input.ppt";
+    std::unique_ptr<TempFile> output;
+    FixFile fixFile;
+    std::string message;
+    int outcome;
+};
+
+// The compound file of a presentation with one slide per shape list, and an external object
+// list naming one embedded object per ExOleObjStg record given (object i has exObjId i + 1).
+Bytes presentationFile(const std::vector<std::vector<Bytes>>& slides,
+                       const std::vector<Bytes>& storageRecords = {}) {
+    return buildDeck({slides, storageRecords}).compoundFile();
+}
+
+// What `use` makes of the loaded document of the presentation file.
+template <typename Use>
+auto withDocument(const Bytes& file, Use use) {
+    OLEStorage storage;
+    storage.open(std::make_unique<MemoryReadableFile>(file), "presentation.ppt");
+    CurrentUser user(storage);
+    Document document(storage);
+    if (!document.load(user.offsetToCurrentEdit())) {
+        throw std::runtime_error("not a plain presentation");
+    }
+    return use(document);
+}
+
+// The whole content of a root stream of the compound file given as bytes.
+Bytes streamOf(const Bytes& file, const std::string& name) {
+    TempFile path;
+    writeFile(path.path(), file);
+    return readStream(path.path(), name);
+}
+
+// The top record of object `persistId` in the presentation file: header and body.
+Bytes storedObject(const Bytes& file, std::uint32_t persistId) {
+    const std::uint32_t offset = withDocument(file, [&](Document& document) {
+        const PersistEntry* entry = document.persistDirectory().find(persistId);
+        if (entry == nullptr) {
+            throw std::runtime_error("no such object");
+        }
+        return entry->offset;
+    });
+    const Bytes stream = streamOf(file, "PowerPoint Document");
+    const std::uint8_t* header = stream.data() + offset;
+    return Bytes(header, header + 8 + LittleEndian::readU32(header + 4));
+}
+
+// The compound file held by an ExOleObjStg record (inflated when its instance is 1).
+Bytes embeddedFile(const Bytes& record) {
+    if ((LittleEndian::readU16(record.data()) >> 4) != 1) {
+        return Bytes(record.begin() + 8, record.end());
+    }
+    return zlibUncompress(Bytes(record.begin() + 12, record.end()),
+                          LittleEndian::readU32(record.data() + 8));
+}
+
+// How many flattened OLE shapes the presentation still has (not counting embedded ones).
+int flattenedShapes(const Bytes& file) {
+    return withDocument(file, [](Document& document) {
+        CountingProgress progress;
+        document.fixOleShapes(progress);
+        return progress.steps;
+    });
+}
 
 const char* const kNotPowerPoint =
     "The selected file is not a PowerPoint 97-2003 PPT file. This tool can only repair PPT files.";
@@ -87,11 +207,11 @@ TEST(EmbeddedRepairTest, FlattenedShapeOnlyInsideAnEmbeddedPresentation) {
                                  {exOleObjStg(flattened), exOleObjStg(undamaged)}));
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
-    const StoredRecord repaired = storedObject(run.repaired(), objectPersistId(1, 0));
-    const StoredRecord rewritten = storedObject(run.repaired(), objectPersistId(1, 1));
-    for (const StoredRecord* stored : {&repaired, &rewritten}) {
-        EXPECT_EQ(stored->header.verInstance, 0x0010);
-        EXPECT_EQ(stored->header.length, stored->body.size());
+    const Bytes repaired = storedObject(run.repaired(), objectPersistId(1, 0));
+    const Bytes rewritten = storedObject(run.repaired(), objectPersistId(1, 1));
+    for (const Bytes* stored : {&repaired, &rewritten}) {
+        EXPECT_EQ(LittleEndian::readU16(stored->data()), 0x0010);  // compressed
+        EXPECT_EQ(LittleEndian::readU32(stored->data() + 4), stored->size() - 8);
     }
     EXPECT_EQ(flattenedShapes(embeddedFile(repaired)), 0);
     EXPECT_EQ(flattenedShapes(flattened), 1);
@@ -116,7 +236,7 @@ TEST(EmbeddedRepairTest, ObjectsThatAreNotPlainPresentationsKeepTheirBytes) {
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 1);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(storedObject(run.repaired(), objectPersistId(1, i)).whole(), records[i])
+        EXPECT_EQ(storedObject(run.repaired(), objectPersistId(1, i)), records[i])
             << "object " << i;
     }
 }
@@ -132,7 +252,7 @@ TEST(EmbeddedRepairTest, LargeObjectsAreToldApartWhereverTheirDirectoryLies) {
     ASSERT_EQ(run.outcome, 0) << run.message;
     EXPECT_EQ(run.fixFile.fixedCount(), 3);
     for (std::size_t i = 0; i < 2; ++i) {
-        const StoredRecord stored = storedObject(run.repaired(), objectPersistId(1, i));
+        const Bytes stored = storedObject(run.repaired(), objectPersistId(1, i));
         EXPECT_EQ(exOleObjStg(embeddedFile(stored)), records[i]) << "object " << i;
     }
     for (std::size_t i = 2; i < 4; ++i) {
@@ -179,7 +299,7 @@ TEST(HostileInputTest, EmbeddedObjectBeyondTheAllowanceKeepsItsStoredBytes) {
         PassRun run(outer, length);
         ASSERT_EQ(run.outcome, 0) << run.message;
         EXPECT_EQ(run.fixFile.fixedCount(), 1);
-        EXPECT_EQ(storedObject(run.repaired(), kStorageId).whole(), bomb);
+        EXPECT_EQ(storedObject(run.repaired(), kStorageId), bomb);
     }
 }
 
@@ -210,7 +330,7 @@ TEST(HostileInputTest, AllowanceIsSharedByAllNestingLevels) {
     EXPECT_EQ(run.fixFile.fixedCount(), 2);
     const Bytes repairedMiddle = embeddedFile(storedObject(run.repaired(), kStorageId));
     EXPECT_EQ(flattenedShapes(repairedMiddle), 0);
-    EXPECT_EQ(storedObject(repairedMiddle, kStorageId).whole(), innermost);
+    EXPECT_EQ(storedObject(repairedMiddle, kStorageId), innermost);
 }
 
 // A chain of presentations, each embedding the next, deeper than the depth limit: the levels
@@ -233,7 +353,7 @@ TEST(HostileInputTest, NestingBeyondTheDepthLimitIsLeftAsStored) {
     }
     EXPECT_EQ(flattenedShapes(current), 0);
     const std::size_t beyond = static_cast<std::size_t>(levels - EmbeddedPPT::kMaxDepth - 2);
-    EXPECT_EQ(storedObject(current, kStorageId).whole(), exOleObjStg(files[beyond]));
+    EXPECT_EQ(storedObject(current, kStorageId), exOleObjStg(files[beyond]));
 }
 
 // When the machine cannot unpack an embedded presentation (one with a flattened shape whose
