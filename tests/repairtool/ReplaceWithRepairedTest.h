@@ -93,12 +93,12 @@ protected:
         return identity;
     }
 
-    bool replace(const fs::path& file, TempFile& repaired, bool backup) {
-        return replace(file, *Env::Default().pinFile(file), repaired, backup);
-    }
-    bool replace(const fs::path& file, PinnedFile& pinned, TempFile& repaired, bool backup) {
+    // Replaces `file`, pinned now unless `pinned` is given.
+    bool replace(const fs::path& file, TempFile& repaired, bool backup,
+                 PinnedFile* pinned = nullptr) {
         message_.clear();
-        return ReplaceWithRepaired(file, pinned, repaired, backup, message_);
+        return ReplaceWithRepaired(file, pinned ? *pinned : *Env::Default().pinFile(file), repaired,
+                                   backup, message_);
     }
 
     // The kind of error a refusal of the replacement gives, by the system's number in it; Other

@@ -158,4 +158,23 @@ TEST_F(SharedFolderTest, PlantedKeptCopiesAreNotTakenForOnes) {
     EXPECT_TRUE(fs::exists(beside) && fs::exists(inTemp));
 }
 
+// An ordinary user who may write the file but owns neither it nor the sticky folder can't rename
+// over it: the content is overwritten in place, the owner stays, and the backup (a copy) holds
+// the original.
+TEST_F(SharedFolderTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
+    ASSERT_EQ(::chmod(shared_.c_str(), 01777), 0);
+    const std::string original = Presentation(1 << 10, 1);
+    WriteFileBytes(deck_, original);
+    ::chmod(deck_.c_str(), 0666);
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat(deck_.c_str(), &before), 0);
+    EXPECT_EQ(patchdoc({deck_}, true).out, "[fixed], " + deck_.string() + "\n");
+    ASSERT_EQ(::stat(deck_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_TRUE(ReadFileBytes(shared_ / "deck (Backup).ppt") == original);
+    EXPECT_EQ(CountTempFiles(shared_), 0);
+}
+
 }  // namespace
