@@ -7,6 +7,7 @@ Prints the matrix, then "N passed, N failed, N skipped"; exits 0, 1 on a failure
 case was skipped (each with its reason).
 """
 import contextlib
+import ctypes
 import fcntl
 import os
 import random
@@ -16,6 +17,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from types import SimpleNamespace
 
@@ -80,19 +82,18 @@ class Lab:
             os.link(target, os.path.join(folder, "other name.ppt"))
         return target
 
-    def start(self, target, backup, env=None, limit=None):
+    def start(self, target, backup, tmpdir=None, limit=None):
         def prepare():
-            if limit is not None:
-                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
 
         arguments = [self.patchdoc, target] if backup else [self.patchdoc, "-d", target]
         return subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True, env=env or dict(os.environ, TMPDIR=self.tmp),
-                                preexec_fn=prepare)
+                                text=True, env=dict(os.environ, TMPDIR=tmpdir or self.tmp),
+                                preexec_fn=None if limit is None else prepare)
 
-    def run(self, source, target, backup, env=None, limit=None, tmpdir=None):
-        process = self.start(target, backup, env, limit)
+    def run(self, source, target, backup, tmpdir=None, limit=None):
+        process = self.start(target, backup, tmpdir, limit)
         out, _ = process.communicate(timeout=300)
         return self.examine(source, target, process.returncode, out, tmpdir)
 
@@ -210,8 +211,7 @@ def unwritable_folders(lab, rows):
             os.chmod(tmpdir, 0o555)
             stack.callback(os.chmod, tmpdir, 0o755)
         target = lab.copy(lab.small, "unwritable-tmp")
-        result = lab.run(lab.small, target, False, env=dict(os.environ, TMPDIR=tmpdir),
-                         tmpdir=tmpdir)
+        result = lab.run(lab.small, target, False, tmpdir)
         expect_consistent(result, target, "[err], Temporary file creation failed")
         rows.append(("unwritable temporary folder", how, result))
     with tmpfs(os.path.join(lab.root, "ro-folder"), 1 << 20) as folder:
@@ -308,55 +308,38 @@ def killed_at_random_points(lab, rows):
                             mode(backup)), "kill after uniform random delay", summary))
 
 
-# Waits for the content of a file to change COUNT times, then either appends TEXT to it or,
-# given "-9", kills the process whose id comes on standard input; says so on standard output. A
-# process of its own, reading its watch at once, so that no two changes merge into one event.
-#   python3 -c WATCHER FILE COUNT TEXT|-9
-WATCHER = r"""
-import ctypes, os, signal, sys
-libc = ctypes.CDLL(None, use_errno=True)
-watch = libc.inotify_init1(0)
-if watch < 0 or libc.inotify_add_watch(watch, sys.argv[1].encode(), 0x2) < 0:  # IN_MODIFY
-    sys.exit(1)
-print("watching", flush=True)
-pid = int(sys.stdin.readline())
-for _ in range(int(sys.argv[2])):
-    os.read(watch, 4096)
-if sys.argv[3] == "-9":
-    os.kill(pid, signal.SIGKILL)
-else:
-    with open(sys.argv[1], "ab") as f:
-        f.write(sys.argv[3].encode())
-print("done", flush=True)
-"""
-
-
-def run_watched(lab, backup, changes, action):
-    """Runs Patchdoc on a hard-linked copy of the large input while the watcher acts after
-    `changes` changes of its content; the file and the outcome."""
+def run_watched(lab, backup, changes, act):
+    """Runs Patchdoc on a hard-linked copy of the large input and calls act(process, target)
+    after the `changes`th change of the file's content: a thread of its own reads the watch at
+    once, so that no two changes merge into one event. The file and the outcome."""
     target = lab.copy(lab.large, "inplace", True)
-    watcher = subprocess.Popen([sys.executable, "-c", WATCHER, target, str(changes), action],
-                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    try:
-        if watcher.stdout.readline().strip() != "watching":
-            raise Failure("the watcher did not start")
-        process = lab.start(target, backup)
-        watcher.stdin.write("%d\n" % process.pid)
-        watcher.stdin.flush()
-        out, _ = process.communicate(timeout=300)
-        if watcher.stdout.readline().strip() != "done":
-            raise Failure("the watcher never acted")
-    finally:
-        watcher.kill()
-        watcher.wait()
-    return target, lab.examine(lab.large, target, process.returncode, out)
+    libc = ctypes.CDLL(None, use_errno=True)
+    watch = libc.inotify_init1(0)
+    if watch < 0 or libc.inotify_add_watch(watch, target.encode(), 0x2) < 0:  # IN_MODIFY
+        raise Failure("cannot watch the file")
+    started = []
+
+    def watcher():
+        for _ in range(changes):
+            os.read(watch, 4096)
+        act(started[0], target)
+
+    thread = threading.Thread(target=watcher, daemon=True)
+    thread.start()
+    started.append(lab.start(target, backup))
+    out, _ = started[0].communicate(timeout=300)
+    thread.join(10)
+    if thread.is_alive():
+        raise Failure("the watcher never acted")
+    os.close(watch)
+    return target, lab.examine(lab.large, target, started[0].returncode, out)
 
 
 def killed_once_the_overwrite_began(lab, rows):
     """SIGKILL at the second change of a hard-linked original's content: the first change is the
     space taken for the new content, the second its first bytes."""
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 2, "-9")
+        target, result = run_watched(lab, backup, 2, lambda process, _: process.kill())
         if result.original != "CORRUPT":
             raise Skip("the overwrite ended before the kill arrived")
         after_kill(lab, target, backup, result)
@@ -371,8 +354,13 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
     waits and its save lands after the complete repair: the file ends as the repair followed by
     the save, never a mix, and a backup holds the old bytes."""
     saved = "saved by another program"
+
+    def append(_, target):
+        with open(target, "ab") as f:
+            f.write(saved.encode())
+
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 1, saved)
+        target, result = run_watched(lab, backup, 1, append)
         if read(target) != lab.repaired[lab.large] + saved.encode():
             raise Failure("the file is not the repair followed by the save (exit %d, %r)"
                           % (result.code, result.out))
