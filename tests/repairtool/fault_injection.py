@@ -120,27 +120,24 @@ def expect_consistent(result, target, prefix=None):
         raise Failure("original holds neither its old nor its repaired bytes")
     if result.leftovers:
         raise Failure("temporary files left: %s" % result.leftovers)
-    if result.code == 0:
-        if result.original != "repaired" or result.out != "[fixed], %s\n" % target:
-            raise Failure("exit 0 but original %s, line %r" % (result.original, result.out))
-    elif result.code == 1:
-        if result.original != "old" or not result.out.endswith(target + "\n"):
-            raise Failure("exit 1 but original %s, line %r" % (result.original, result.out))
-    else:
-        raise Failure("exit code %d, line %r" % (result.code, result.out))
+    if (result.original != {0: "repaired", 1: "old"}.get(result.code)
+            or not result.out.endswith(target + "\n")
+            or (result.code == 0 and result.out != "[fixed], %s\n" % target)):
+        raise Failure("exit %s but original %s, line %r"
+                      % (result.code, result.original, result.out))
     if prefix is not None and (result.code != 1 or not result.out.startswith(prefix)):
         raise Failure("expected exit 1 and a line starting %r, got %d %r"
                       % (prefix, result.code, result.out))
 
 
 @contextlib.contextmanager
-def tmpfs(path, size):
+def tmpfs(path, size, options=""):
     """A small tmpfs at path, for root only, unmounted when the with block ends."""
     if os.geteuid() != 0:
         raise Skip("mounting a small file system needs root")
     os.makedirs(path, exist_ok=True)
-    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
-                          capture_output=True, text=True)
+    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d%s" % (size, options), "tmpfs",
+                           path], capture_output=True, text=True)
     if done.returncode != 0:
         raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
     try:
@@ -154,10 +151,6 @@ def fill(folder, keep_free):
     stat = os.statvfs(folder)
     with open(os.path.join(folder, "filler"), "wb") as f:
         f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
-
-
-def read_only(folder):
-    subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
 
 
 def full_disk(lab, rows):
@@ -203,8 +196,7 @@ def unwritable_folders(lab, rows):
     original's folder on a read-only file system, where nothing may be written."""
     with contextlib.ExitStack() as stack:
         if os.geteuid() == 0:
-            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20))
-            read_only(tmpdir)
+            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20, ",ro"))
             how = "TMPDIR on a read-only tmpfs"
         else:
             tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
@@ -216,7 +208,7 @@ def unwritable_folders(lab, rows):
         rows.append(("unwritable temporary folder", how, result))
     with tmpfs(os.path.join(lab.root, "ro-folder"), 1 << 20) as folder:
         target = lab.copy(lab.small, folder)
-        read_only(folder)
+        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
         result = lab.run(lab.small, target, False)
         expect_consistent(result, target, "Backup failed with error code 30.")
         rows.append(("read-only folder", "original on a read-only tmpfs", result))
@@ -374,14 +366,8 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
                      "append when the overwrite begins", result))
 
 
-CASES = [
-    full_disk,
-    unwritable_folders,
-    read_only_or_locked_original,
-    killed_at_random_points,
-    killed_once_the_overwrite_began,
-    concurrent_writer_during_in_place_overwrite,
-]
+CASES = [full_disk, unwritable_folders, read_only_or_locked_original, killed_at_random_points,
+         killed_once_the_overwrite_began, concurrent_writer_during_in_place_overwrite]
 
 
 def main():
@@ -389,8 +375,7 @@ def main():
         print(__doc__)
         return 1
     root = tempfile.mkdtemp(prefix="faults.")
-    passed = failed = skipped = 0
-    rows = []
+    counts, rows = {"PASS": 0, "FAIL": 0, "SKIP": 0}, []
     try:
         lab = Lab(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), root)
         print("Injecting faults into whole runs of Patchdoc: %d cases, about 2 minutes" % len(CASES))
@@ -398,14 +383,11 @@ def main():
             print("%s..." % case.__name__)
             try:
                 case(lab, rows)
-                print("PASS %s" % case.__name__)
-                passed += 1
-            except Skip as reason:
-                print("SKIP %s: %s" % (case.__name__, reason))
-                skipped += 1
-            except Failure as reason:
-                print("FAIL %s: %s" % (case.__name__, reason))
-                failed += 1
+                verdict, reason = "PASS", ""
+            except (Skip, Failure) as problem:
+                verdict, reason = "SKIP" if isinstance(problem, Skip) else "FAIL", ": %s" % problem
+            counts[verdict] += 1
+            print("%s %s%s" % (verdict, case.__name__, reason))
     finally:
         shutil.rmtree(root, ignore_errors=True)
     print("\n| case | injection | original | exit | line | leftovers | backup |")
@@ -415,10 +397,8 @@ def main():
         left = ", ".join(x.replace(root, "…") for x in r.leftovers) or "none"
         print("| %s | %s | %s | %s | %s | %s | %s |"
               % (name, how, r.original, r.code, line, left, r.backup))
-    print("\n%d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    if failed:
-        return 1
-    return 77 if passed == 0 else 0
+    print("\n{PASS} passed, {FAIL} failed, {SKIP} skipped".format(**counts))
+    return 1 if counts["FAIL"] else 77 if counts["PASS"] == 0 else 0
 
 
 if __name__ == "__main__":
