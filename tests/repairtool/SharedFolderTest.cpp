@@ -9,16 +9,14 @@
 #include <fstream>
 
 #include "Neighbour.h"
-#include "ScratchFolder.h"
+#include "PatchdocTest.h"
 #include "platform/Env.h"
 #include "support/Deck.h"
 #include "support/Records.h"
-#include "support/RunProgram.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using fixtures::RunOutput;
+using namespace patchdoctest;
 
 // A presentation to repair with `pictureBytes` of pictures besides, so that its repair takes a
 // while; `seed` tells two of them apart.
@@ -38,7 +36,7 @@ bool WriteNew(const fs::path& path, const std::string& bytes) {
 }
 
 // A folder everyone may write (mode 0777, not sticky), and the temporary folder of the runs.
-class SharedFolderTest : public ::testing::Test {
+class SharedFolderTest : public patchdoctest::PatchdocTest {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) {
@@ -46,13 +44,6 @@ protected:
         }
         fs::create_directory(shared_);
         ::chmod(shared_.c_str(), 0777);
-    }
-
-    RunOutput patchdoc(const std::vector<std::string>& arguments, bool unprivileged = false) {
-        fixtures::RunOptions options;
-        options.environment = {"TMPDIR=" + temp_.path().string()};
-        options.unprivileged = unprivileged;
-        return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
 
     // The files of the shared folder that belong to the neighbour (user 65534).
@@ -67,8 +58,6 @@ protected:
         return files;
     }
 
-    ScratchFolder scratch_;
-    ScratchFolder temp_;
     const fs::path shared_ = scratch_ / "shared";
     const fs::path deck_ = shared_ / "deck.ppt";
 };
@@ -85,7 +74,7 @@ TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUse
         return name.rfind("kvf", 0) == 0 &&
                ::rename(path.c_str(), (shared_ / "aside").c_str()) == 0 && WriteNew(path, planted);
     });
-    const RunOutput result = patchdoc({"-d", deck_});
+    const RunOutput result = run({"-d", deck_});
     ASSERT_TRUE(neighbour.acted());
     EXPECT_EQ(
         result.out,
@@ -107,7 +96,7 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
     const std::string original = Presentation(32 << 20, 1);
     const fs::path reference = temp_ / "reference.ppt";
     WriteFileBytes(reference, original);
-    ASSERT_EQ(patchdoc({"-d", reference}).exitCode, 0);
+    ASSERT_EQ(run({"-d", reference}).exitCode, 0);
     const std::string repaired = ReadFileBytes(reference);
     const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
     bool caught = false;
@@ -121,7 +110,8 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
                 return true;
             },
             false);
-        const RunOutput result = patchdoc({"-d", deck_}, true);
+        unprivileged_ = true;
+        const RunOutput result = run({"-d", deck_});
         ASSERT_TRUE(neighbour.acted());
         if (result.exitCode == 0) {
             ASSERT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
@@ -154,7 +144,7 @@ TEST_F(SharedFolderTest, PlantedKeptCopiesAreNotTakenForOnes) {
                   .pinFile(scratch_ / "other/deck.ppt")
                   ->keepCopy(inTemp, PinnedFile::CopyKind::Kept, ""),
               0);
-    EXPECT_EQ(patchdoc({"-d", deck_}).out, "[fixed], " + deck_.string() + "\n");
+    EXPECT_EQ(run({"-d", deck_}).out, "[fixed], " + deck_.string() + "\n");
     EXPECT_TRUE(fs::exists(beside) && fs::exists(inTemp));
 }
 
@@ -169,7 +159,8 @@ TEST_F(SharedFolderTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
     struct stat before {};
     struct stat after {};
     ASSERT_EQ(::stat(deck_.c_str(), &before), 0);
-    EXPECT_EQ(patchdoc({deck_}, true).out, "[fixed], " + deck_.string() + "\n");
+    unprivileged_ = true;
+    EXPECT_EQ(run({deck_}).out, "[fixed], " + deck_.string() + "\n");
     ASSERT_EQ(::stat(deck_.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_uid, 0u);
