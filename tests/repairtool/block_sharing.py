@@ -14,7 +14,6 @@ Needs root, a free loop device, mkfs.xfs or mkfs.btrfs and python3-olefile; a fi
 can't be made or mounted is skipped with the reason. Exits 0 when every check passed, 1 when one
 failed, 77 when every file system was skipped.
 """
-import contextlib
 import os
 import re
 import shutil
@@ -22,15 +21,13 @@ import subprocess
 import sys
 import tempfile
 
+from fault_injection import Skip, mounted, read
+
 SKIP = 77
 PICTURES = 16 * 1024 * 1024
 BLOCK = 4096
 MKFS = {"xfs": ["mkfs.xfs", "-q", "-m", "reflink=1"], "btrfs": ["mkfs.btrfs", "-q"]}
 EXTENT = re.compile(r"^\s*\d+:\s*\d+\.\.\s*\d+:\s*\d+\.\.\s*\d+:\s*(\d+):.*\bshared\b", re.M)
-
-
-class Skip(Exception):
-    pass
 
 
 def shared_bytes(path):
@@ -40,43 +37,33 @@ def shared_bytes(path):
     return sum(int(length) for length in EXTENT.findall(listing))
 
 
-def read(path, stream=None):
-    if stream is None:
-        with open(path, "rb") as f:
-            return f.read()
+def stream(path, name):
     import olefile
     with olefile.OleFileIO(path) as ole:
-        return ole.openstream(stream).read()
+        return ole.openstream(name).read()
 
 
-@contextlib.contextmanager
-def mounted(kind, scratch):
-    if os.geteuid() != 0:
-        raise Skip("not root")
+def image(kind, scratch):
+    """A fresh image of a file system of the kind, to mount through a loop device."""
     for tool in (MKFS[kind][0], "mount", "umount", "chattr", "filefrag"):
         if shutil.which(tool) is None:
             raise Skip(f"{tool} is not installed")
-    image, mount_point = os.path.join(scratch, kind + ".img"), os.path.join(scratch, kind)
-    os.mkdir(mount_point)
-    with open(image, "wb") as f:
+    path = os.path.join(scratch, kind + ".img")
+    with open(path, "wb") as f:
         f.truncate(512 * 1024 * 1024)
-    for command in (MKFS[kind] + [image], ["mount", "-o", "loop", image, mount_point]):
-        done = subprocess.run(command, capture_output=True, text=True)
-        if done.returncode != 0:
-            raise Skip(f"{command[0]} failed: {done.stderr.strip()}")
-    try:
-        yield mount_point
-    finally:
-        subprocess.run(["umount", mount_point], check=False)
+    made = subprocess.run(MKFS[kind] + [path], capture_output=True, text=True)
+    if made.returncode != 0:
+        raise Skip(f"{MKFS[kind][0]} failed: {made.stderr.strip()}")
+    return path
 
 
 def check(kind, patchdoc, make_input, scratch):
     failures = []
-    with mounted(kind, scratch) as folder:
+    with mounted(os.path.join(scratch, kind), "-o", "loop", image(kind, scratch)) as folder:
         deck, backup = os.path.join(folder, "deck.ppt"), os.path.join(folder, "deck (Backup).ppt")
         second = os.path.join(folder, "second name.ppt")
         subprocess.run([make_input, deck, str(PICTURES), "incremental"], check=True)
-        old, pictures = read(deck), read(deck, "Pictures")
+        old, pictures = read(deck), stream(deck, "Pictures")
         for mode in ("renamed", "in place"):
             if mode == "in place":
                 os.replace(backup, deck)
@@ -89,7 +76,7 @@ def check(kind, patchdoc, make_input, scratch):
                 failures.append(f"{kind}, {mode}: the file was not overwritten in place")
             if read(backup) != old:
                 failures.append(f"{kind}, {mode}: the backup lost the original's bytes")
-            if read(deck, "Pictures") != pictures:
+            if stream(deck, "Pictures") != pictures:
                 failures.append(f"{kind}, {mode}: the Pictures stream changed")
             # Nothing but Pictures is that large: all of it is shared, but for the partial
             # blocks at its ends.

@@ -131,19 +131,23 @@ def expect_consistent(result, target, prefix=None):
 
 
 @contextlib.contextmanager
-def tmpfs(path, size, options=""):
-    """A small tmpfs at path, for root only, unmounted when the with block ends."""
+def mounted(path, *arguments):
+    """A file system that `mount ARGUMENTS PATH` mounts, for root only, unmounted when the with
+    block ends."""
     if os.geteuid() != 0:
-        raise Skip("mounting a small file system needs root")
+        raise Skip("mounting a file system needs root")
     os.makedirs(path, exist_ok=True)
-    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d%s" % (size, options), "tmpfs",
-                           path], capture_output=True, text=True)
+    done = subprocess.run(["mount", *arguments, path], capture_output=True, text=True)
     if done.returncode != 0:
-        raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
+        raise Skip("cannot mount %s here: %s" % (arguments[-1], done.stderr.strip()))
     try:
         yield path
     finally:
         subprocess.run(["umount", path], check=False)
+
+
+def tmpfs(path, size, options=""):
+    return mounted(path, "-t", "tmpfs", "-o", "size=%d%s" % (size, options), "tmpfs")
 
 
 def fill(folder, keep_free):
