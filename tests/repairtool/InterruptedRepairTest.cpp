@@ -8,61 +8,44 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace replacetest;
+using InterruptedRepairTest = ReplaceWithRepairedTest;
 
-// What a run leaves when it is stopped after making its copy of "talk.ppt", which has the second
-// name "other name.ppt", and then the file in one of the states an overwrite passes through.
-class InterruptedRepairTest : public ::testing::Test {
-protected:
-    enum class State { Untouched, CutShort, Complete, PutBack };
-
-    void SetUp() override {
-        if (!replacetest::RecordsCopies()) {
-            GTEST_SKIP() << "this file system keeps no record of a copy";
-        }
-        WriteFileBytes(file_, kOriginal);
-        fs::create_hard_link(file_, scratch_ / "other name.ppt");
-    }
-
-    void leave(const fs::path& copy, PinnedFile::CopyKind kind, State state) {
-        MemoryReadableFile repaired(std::vector<std::uint8_t>(kRepaired.begin(), kRepaired.end()));
-        ASSERT_EQ(Env::Default().pinFile(file_)->keepCopy(copy, kind, ContentDigest(repaired)), 0);
-        const std::string bytes[] = {kOriginal, kRepaired.substr(0, 6) + kOriginal.substr(6),
-                                     kRepaired, kOriginal};
-        if (state != State::Untouched) {
-            WriteFileBytes(file_, bytes[static_cast<int>(state)]);
-        }
-    }
-
-    const std::string kOriginal = "original bytes of the presentation";
-    const std::string kRepaired = "repaired bytes";
-    ScratchFolder scratch_;
-    ScratchFolder temp_;
-    ScopedTmpdir tmpdir_{temp_.path().u8string()};
-    const fs::path file_ = scratch_ / "talk.ppt";
-};
-
-// Run on the file's other name: an overwrite cut short is reported with the copy's place, kept
-// copy or backup alike; a copy that is no longer needed is forgotten, a kept one deleted, except
-// by a check, which gives the same answer and deletes nothing.
+// A run is stopped after making its copy of "talk.ppt" (second name "other.ppt"), with the file
+// left in one of the states an overwrite passes through: untouched, cut short, complete, put
+// back. Run on the file's other name, an overwrite cut short is reported with the copy's place,
+// kept copy or backup alike; a copy that is no longer needed is forgotten, a kept one deleted,
+// except by a check, which gives the same answer and deletes nothing.
 TEST_F(InterruptedRepairTest, OnlyAnOverwriteCutShortIsReportedOnAnyName) {
+    if (!RecordsCopies()) {
+        GTEST_SKIP() << "this file system keeps no record of a copy";
+    }
+    const std::string original = "original bytes of the presentation";
+    const std::string repaired = "repaired bytes";
+    const std::string states[] = {original, repaired.substr(0, 6) + original.substr(6), repaired,
+                                  original};
     using Kind = PinnedFile::CopyKind;
     const std::pair<fs::path, Kind> copies[] = {
         {scratch_ / "talk.ppt.patchdoc-original", Kind::Kept},
         {temp_ / "talk.ppt.patchdoc-original", Kind::Kept},
         {scratch_ / "talk (Backup).ppt", Kind::Backup}};
     for (const auto& [copy, kind] : copies) {
-        for (const State state :
-             {State::Untouched, State::CutShort, State::Complete, State::PutBack}) {
-            SCOPED_TRACE(copy.u8string() + ", state " + std::to_string(static_cast<int>(state)));
-            WriteFileBytes(file_, kOriginal);
-            leave(copy, kind, state);
+        for (std::size_t state = 0; state < std::size(states); ++state) {
+            SCOPED_TRACE(copy.u8string() + ", state " + std::to_string(state));
+            fresh(true);
+            WriteFileBytes(file_, original);
+            MemoryReadableFile content(std::vector<std::uint8_t>(repaired.begin(), repaired.end()));
+            ASSERT_EQ(Env::Default().pinFile(file_)->keepCopy(copy, kind, ContentDigest(content)),
+                      0);
+            if (state > 0) {
+                WriteFileBytes(file_, states[state]);
+            }
             const std::string checked = InterruptedRepair(*Env::Default().pinFile(file_), false);
             EXPECT_TRUE(fs::exists(copy));
             const std::string message =
-                InterruptedRepair(*Env::Default().pinFile(scratch_ / "other name.ppt"));
+                InterruptedRepair(*Env::Default().pinFile(scratch_ / "other.ppt"));
             EXPECT_EQ(checked, message);
-            if (state == State::CutShort) {
+            if (state == 1) {
                 EXPECT_EQ(message,
                           "An earlier repair of this file was interrupted; its original content "
                           "is in " +
