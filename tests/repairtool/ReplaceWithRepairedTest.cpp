@@ -108,17 +108,16 @@ TEST_F(ReplaceWithRepairedTest, ReadersNeverSeeAMixOfOldAndNew) {
     const std::size_t size = 1 << 20;
     WriteFileBytes(file_, std::string(size, 'A'));
     std::atomic<bool> done{false};
-    std::atomic<int> torn{0};
-    std::atomic<int> missing{0};  // reads that found no file
-    std::atomic<int> reads{0};
+    std::atomic<int> torn{0}, missing{0}, reads{0};  // missing: reads that found no file
     std::thread reader([&] {
         while (!done) {
             const auto start = std::chrono::steady_clock::now();
             const std::string bytes = ReadFileBytes(file_);
-            const bool whole =
-                bytes.size() == size && bytes.find_first_not_of(bytes[0]) == std::string::npos;
-            torn += whole || bytes.empty() ? 0 : 1;
             missing += bytes.empty() ? 1 : 0;
+            torn += bytes.empty() || (bytes.size() == size &&
+                                      bytes.find_first_not_of(bytes[0]) == std::string::npos)
+                        ? 0
+                        : 1;
             ++reads;
             // An open file is rightly not replaced: the reader lets go as long as it held on,
             // so about half of the tries find it closed however slow the build is.
