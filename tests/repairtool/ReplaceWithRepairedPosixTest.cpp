@@ -115,44 +115,6 @@ TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMet
     }
 }
 
-// Between the read and the replacement the name is swapped for a link to another file, or
-// another program saves over the file by a rename, or appends to it: nothing is replaced or
-// followed, the run fails, and no backup is left. (On Windows the held file's share modes
-// refuse the save.)
-TEST_F(ReplaceWithRepairedTest, AChangeAfterTheReadIsNeverOverwrittenOrFollowed) {
-    WriteFileBytes(temp_ / "victim", "victim bytes");
-    const std::pair<std::function<void()>, std::string> changes[] = {
-        {[&] {
-             fs::rename(file_, scratch_ / "moved.ppt");
-             fs::create_symlink(temp_ / "victim", file_);
-         },
-         "victim bytes"},
-        {[&] {
-             WriteFileBytes(scratch_ / "saved", "saved");
-             fs::rename(scratch_ / "saved", file_);
-         },
-         "saved"},
-        {[&] { std::ofstream(file_, std::ios::app) << " appended"; }, "old appended"}};
-    for (const auto& [change, bytes] : changes) {
-        for (const bool backup : {false, true}) {
-            SCOPED_TRACE(bytes + (backup ? ", backup" : ""));
-            fresh();
-            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
-            change();
-            auto repaired = Repaired(scratch_.path(), "new");
-            EXPECT_FALSE(replace(file_, *repaired, backup, pinned.get()));
-            EXPECT_EQ(message_, kChanged);
-            EXPECT_EQ(ReadFileBytes(file_), bytes);
-            repaired.reset();
-            for (const std::string& name : Names(scratch_.path())) {
-                EXPECT_TRUE(name == "talk.ppt" ||
-                            (name == "moved.ppt" && ReadFileBytes(scratch_ / name) == "old"))
-                    << name;
-            }
-        }
-    }
-}
-
 // True when the system grants this process a write lease on the file at `path`.
 bool LeasesGranted(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY);
@@ -161,46 +123,70 @@ bool LeasesGranted(const fs::path& path) {
     return granted;
 }
 
-// Another program holds the file open (a viewer, an editor that will save over it): nothing is
-// replaced, renamed or overwritten in place, with a backup or without, and no backup is left.
-TEST_F(ReplaceWithRepairedTest, AFileOpenElsewhereIsInUse) {
+// Refusals, each in the modes given (second name, backup): nothing is replaced, renamed,
+// overwritten in place or followed, the file keeps what it holds, and no backup is left.
+// - Between the read and the replacement the name is swapped for a link to another file, or
+//   another program saves over the file by a rename, or appends to it.
+// - Another program holds the file open (a viewer, an editor that will save over it), where
+//   write leases are granted.
+// - The name leaves no room for its backup or kept-copy name: the system's own reason.
+TEST_F(ReplaceWithRepairedTest, RefusalsLeaveTheFileAsItIs) {
+    WriteFileBytes(temp_ / "victim", "victim bytes");
     WriteFileBytes(file_, "old");
-    if (!LeasesGranted(file_)) {
-        GTEST_SKIP() << "no write leases on this file system";
-    }
-    for (const bool linked : {false, true}) {
-        for (const bool backup : {false, true}) {
+    const bool leases = LeasesGranted(file_);
+    const fs::path longName = scratch_ / (std::string(246, 'x') + ".ppt");
+    const std::string tooLong =
+        kRefused + std::to_string(ENAMETOOLONG) + ". Your file has not been modified.\n";
+    using Modes = std::vector<std::pair<bool, bool>>;
+    const Modes unlinked{{false, false}, {false, true}};
+    const Modes all{{false, false}, {false, true}, {true, false}, {true, true}};
+    int elsewhere = -1;
+    const struct {
+        std::string name;
+        std::function<void()> change;  // made after the file is pinned
+        std::string message, bytes;
+        Modes modes;
+    } cases[] = {
+        {"swapped for a link",
+         [&] {
+             fs::rename(file_, scratch_ / "moved.ppt");
+             fs::create_symlink(temp_ / "victim", file_);
+         },
+         kChanged, "victim bytes", unlinked},
+        {"saved over",
+         [&] {
+             WriteFileBytes(scratch_ / "saved", "saved");
+             fs::rename(scratch_ / "saved", file_);
+         },
+         kChanged, "saved", unlinked},
+        {"appended to", [&] { std::ofstream(file_, std::ios::app) << " appended"; }, kChanged,
+         "old appended", unlinked},
+        {"open elsewhere", [&] { elsewhere = ::open(file_.c_str(), O_RDONLY); }, kInUse, "old",
+         leases ? all : Modes{}},
+        {"name too long", [] {}, tooLong, "old", {{false, true}, {true, false}, {true, true}}},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [linked, backup] : c.modes) {
+            SCOPED_TRACE(c.name + (linked ? ", second name" : "") + (backup ? ", backup" : ""));
             fresh(linked);
-            const int elsewhere = ::open(file_.c_str(), O_RDONLY);
+            const fs::path file = c.message == tooLong ? longName : file_;
+            fs::rename(file_, file);
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
+            c.change();
             auto repaired = Repaired(scratch_.path(), "new");
-            EXPECT_FALSE(replace(file_, *repaired, backup));
+            EXPECT_FALSE(replace(file, *repaired, backup, pinned.get()));
             ::close(elsewhere);
-            EXPECT_EQ(message_, kInUse);
-            EXPECT_EQ(ReadFileBytes(file_), "old");
+            elsewhere = -1;
+            EXPECT_EQ(message_, c.message);
+            EXPECT_EQ(ReadFileBytes(file), c.bytes);
             repaired.reset();
-            EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
+            EXPECT_EQ(fs::exists(scratch_ / "other.ppt"), linked);
+            for (const std::string& name : Names(scratch_.path())) {
+                EXPECT_TRUE(name == file.filename() || name == "other.ppt" ||
+                            (name == "moved.ppt" && ReadFileBytes(scratch_ / name) == "old"))
+                    << name;
+            }
         }
-    }
-}
-
-// A name that leaves no room for its backup or kept-copy name is refused with the system's own
-// reason (Wine says "not found" for a name too long), renamed or overwritten in place (a second
-// name), with a backup or without.
-TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
-    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
-    for (const auto& [linked, backup] : {std::pair{false, true}, {true, false}, {true, true}}) {
-        fresh();
-        fs::rename(file_, file);
-        if (linked) {
-            fs::create_hard_link(file, scratch_ / "other.ppt");
-        }
-        auto repaired = Repaired(scratch_.path(), "new");
-        EXPECT_FALSE(replace(file, *repaired, backup));
-        EXPECT_EQ(message_,
-                  kRefused + std::to_string(ENAMETOOLONG) + ". Your file has not been modified.\n");
-        EXPECT_EQ(ReadFileBytes(file), "old");
-        repaired.reset();
-        EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
     }
 }
 
