@@ -15,45 +15,40 @@ const std::string kUsage =
     "\n\nUsage: Patchdoc [-d] file_to_repair.ppt\n\nOption: -d\tDisable the creation of a backup "
     "file\n\nReturn values: \n0\tThe repair was successful\n1\tAn error occurred\n2\tNo repair "
     "was necessary\n";
-TEST_F(PatchdocTest, ArgumentsThatNameNoSingleFilePrintTheUsage) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "Invalid number of arguments."},
-        {{"-d", "a.ppt", "b.ppt"}, "Invalid number of arguments."},
-        {{"-d"}, "The file to be repaired has not been specified."},
-        {{"-d", "-d"}, "The file to be repaired has not been specified."},
-        {{"a.ppt", "b.ppt"}, "The arguments are invalid."},
-        {{"my-docs/a.ppt", "x-d"}, "The arguments are invalid."},  // even when they contain -d
-        // A third argument only beside "-n", and still one path.
-        {{"-n"}, "The file to be repaired has not been specified."},
-        {{"-n", "a.ppt", "b.ppt"}, "The arguments are invalid."},
-        {{"-n", "-d", "a.ppt", "b.ppt"}, "Invalid number of arguments."},
-    };
-    for (const auto& [arguments, first] : cases) {
-        const RunOutput result = run(arguments);
-        EXPECT_EQ(result.out, first + "\n" + kUsage);
-        EXPECT_EQ(result.exitCode, 1);
-    }
-}
 
-// The option may stand before or after the path, and a path containing "-d" is a path. A file
-// that is not a presentation is left as it was, and nothing stays behind; a path that names no
-// regular file does not exist.
-TEST_F(PatchdocTest, NotAPresentationIsLeftAsItWasAndNoFileDoesNotExist) {
+// Arguments that name no single file print the usage after the reason. The option may stand
+// before or after the path, and a path containing "-d" is a path. A file that is not a
+// presentation is left as it was, and nothing stays behind; a path that names no regular file
+// does not exist. Every such run ends with exit code 1.
+TEST_F(PatchdocTest, ArgumentsAndPathsThatNameNoPresentation) {
     const fs::path talk = notAPresentation("talks", "a.ppt");
     const fs::path dashed = notAPresentation("my-docs", "2008-dec.ppt");
     const fs::file_time_type before = fs::last_write_time(dashed);
     fs::create_directory(scratch_ / "folder.ppt");
     const std::string missing = (scratch_ / "missing.ppt").u8string();
     const std::string folder = (scratch_ / "folder.ppt").u8string();
+    const std::string count = "Invalid number of arguments.\n" + kUsage;
+    const std::string none = "The file to be repaired has not been specified.\n" + kUsage;
+    const std::string invalid = "The arguments are invalid.\n" + kUsage;
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{talk.u8string(), "-d"}, "[err], " + kNotPowerPoint + talk.u8string()},
-        {{"-d", talk.u8string()}, "[err], " + kNotPowerPoint + talk.u8string()},
-        {{dashed.u8string()}, "[err], " + kNotPowerPoint + dashed.u8string()},
-        {{missing}, missing + " does not exist."},
-        {{folder}, folder + " does not exist."}};
-    for (const auto& [arguments, line] : cases) {
+        {{}, count},
+        {{"-d", "a.ppt", "b.ppt"}, count},
+        {{"-d"}, none},
+        {{"-d", "-d"}, none},
+        {{"a.ppt", "b.ppt"}, invalid},
+        {{"my-docs/a.ppt", "x-d"}, invalid},  // even when they contain -d
+        // A third argument only beside "-n", and still one path.
+        {{"-n"}, none},
+        {{"-n", "a.ppt", "b.ppt"}, invalid},
+        {{"-n", "-d", "a.ppt", "b.ppt"}, count},
+        {{talk.u8string(), "-d"}, "[err], " + kNotPowerPoint + talk.u8string() + "\n"},
+        {{"-d", talk.u8string()}, "[err], " + kNotPowerPoint + talk.u8string() + "\n"},
+        {{dashed.u8string()}, "[err], " + kNotPowerPoint + dashed.u8string() + "\n"},
+        {{missing}, missing + " does not exist.\n"},
+        {{folder}, folder + " does not exist.\n"}};
+    for (const auto& [arguments, out] : cases) {
         const RunOutput result = run(arguments);
-        EXPECT_EQ(result.out, line + "\n");
+        EXPECT_EQ(result.out, out);
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(CountTempFiles(temp_.path()), 0);
     }
