@@ -11,17 +11,16 @@ namespace {
 
 using namespace patchdoctest;
 
-TEST_F(PatchdocTest, FifosAndDevicesDoNotExist) {
+// FIFOs and devices do not exist. On a terminal control characters of the path show as '?'; a
+// pipe or file gets the bytes.
+TEST_F(PatchdocTest, FifosDevicesAndPathsOnATerminal) {
     ASSERT_EQ(::mkfifo((scratch_ / "fifo.ppt").c_str(), 0600), 0);
     for (const std::string& path : {(scratch_ / "fifo.ppt").string(), std::string("/dev/null")}) {
         const RunOutput result = run({path});
         EXPECT_EQ(result.out, path + " does not exist.\n");
         EXPECT_EQ(result.exitCode, 1);
     }
-}
 
-// On a terminal control characters of the path show as '?'; a pipe or file gets the bytes.
-TEST_F(PatchdocTest, PathsAreSafeOnATerminal) {
     const fs::path missing = scratch_ / "gone\x1b[2J\n.ppt";
     const std::string shown = (scratch_ / "gone?[2J?.ppt").string();
     EXPECT_EQ(run({missing}, {}, fixtures::StandardOutput::Terminal).out,
