@@ -100,6 +100,7 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
     const std::string repaired = ReadFileBytes(reference);
     const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
     bool caught = false;
+    unprivileged_ = true;  // neither the file's owner nor root: no lease
     for (int attempt = 0; attempt < 8 && !caught; ++attempt) {
         WriteFileBytes(deck_, original);
         ::chmod(deck_.c_str(), 0666);
@@ -110,7 +111,6 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
                 return true;
             },
             false);
-        unprivileged_ = true;
         const RunOutput result = run({"-d", deck_});
         ASSERT_TRUE(neighbour.acted());
         if (result.exitCode == 0) {
