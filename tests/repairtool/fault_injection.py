@@ -150,13 +150,6 @@ def tmpfs(path, size, options=""):
     return mounted(path, "-t", "tmpfs", "-o", "size=%d%s" % (size, options), "tmpfs")
 
 
-def fill(folder, keep_free):
-    """Fills the file system of folder until about keep_free bytes are left."""
-    stat = os.statvfs(folder)
-    with open(os.path.join(folder, "filler"), "wb") as f:
-        f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
-
-
 def full_disk(lab, rows):
     """A full disk, by RLIMIT_FSIZE (SIGXFSZ ignored: every write past the limit fails) and by a
     tmpfs filled up to a few free bytes, with and without a backup; and an original with a
@@ -180,8 +173,10 @@ def full_disk(lab, rows):
                                                    4 * size + (1 << 20)))
                 how = "tmpfs filled to %d B free" % free
             target = lab.copy(lab.small, folder, linked)
-            if free is not None:
-                fill(folder, free)
+            if free is not None:  # filled until about `free` bytes are left
+                room = os.statvfs(folder)
+                with open(os.path.join(folder, "filler"), "wb") as f:
+                    f.write(b"\0" * max(0, room.f_bavail * room.f_frsize - free))
             result = lab.run(lab.small, target, backup, limit=limit)
             expect_consistent(result, target)
             if limit is not None and limit < size and result.code != 1:
