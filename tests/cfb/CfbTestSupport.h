@@ -21,6 +21,7 @@
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
 #include "platform/WritableFile.h"
+#include "streams/LittleEndian.h"
 #include "support/Bytes.h"
 
 namespace cfbtest {
@@ -78,19 +79,16 @@ inline void copyWhole(const cfb::CompoundFileReader& source, const std::filesyst
     writer->commit();
 }
 
-inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {
-    if (std::all_of(clsid.begin(), clsid.end(), [](std::uint8_t b) { return b == 0; })) {
+inline std::string clsidText(const cfb::DirectoryEntry::Clsid& c) {
+    if (std::all_of(c.begin(), c.end(), [](std::uint8_t b) { return b == 0; })) {
         return "";
     }
-    std::string out;
-    for (int i : {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15}) {
-        char text[4] = "-";
-        if (i >= 0) {
-            std::snprintf(text, sizeof text, "%02X", clsid[static_cast<std::size_t>(i)]);
-        }
-        out += text;
-    }
-    return out;
+    char text[40];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  LittleEndian::readU32(&c[0]), LittleEndian::readU16(&c[4]),
+                  LittleEndian::readU16(&c[6]), c[8], c[9], c[10], c[11], c[12], c[13], c[14],
+                  c[15]);
+    return text;
 }
 
 inline std::string escaped(const std::u16string& name) {
