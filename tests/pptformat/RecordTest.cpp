@@ -110,7 +110,7 @@ TEST(RecordTest, CompressFailureKeepsTheOldBody) {
 
 // The records of one object in stream order; an atom's body is skipped, not read, so that only
 // the header is asked of the stream.
-TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
+TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrderAndMayNotOverrun) {
     const Bytes object =
         container(0x03EE, {atom(0x03EF, zeros(24)), container(0x040C, {atom(0xF008, zeros(8))}),
                            atom(0x0428, zeros(3), 0, 0xF)});
@@ -129,9 +129,8 @@ TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(single[0].length(), 100u);
     EXPECT_EQ(in.requests.size(), 1u);
-}
 
-TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
+    // An object that fills its container exactly completes; one byte more overruns.
     const Bytes exact = container(0x03E8, {atom(0x03E9, zeros(4)), atom(0x03EA, {})});
     EXPECT_EQ(readTree(exact).size(), 3u);
 
@@ -151,8 +150,8 @@ TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
     Bytes forged =
         container(0x03E8, {container(0x040C, {atom(0xF008, zeros(4))}), atom(0x03EA, zeros(1))});
     forged[8 + 4] += 1;  // inner container 12 -> 13
-    const RecordList list = readTree(forged);
-    EXPECT_EQ(messageOf([&] { Record::checkContainer(list, 0); }),
+    const RecordList forgedList = readTree(forged);
+    EXPECT_EQ(messageOf([&] { Record::checkContainer(forgedList, 0); }),
               "I/O exception [Container length overrun]");
 }
 
@@ -216,20 +215,8 @@ Bytes shortTable(const std::vector<Property>& properties) {
     return table;
 }
 
-// Entries are found by their id without the flag bits; the shape's flags are read from the
-// record before the table, also for an empty table, and repaired flags go back into its bytes.
-TEST(PropertyRecordTest, EntriesAndShapeBytes) {
-    ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
-    const auto record = t.parse();
-    EXPECT_TRUE(record->hasProperty(kPib));
-    EXPECT_TRUE(record->hasProperty(kPictureId));
-    EXPECT_FALSE(record->hasProperty(kUnusedProperty));
-    EXPECT_EQ(record->shapeFlags(), 0xA10u);
-    EXPECT_EQ(record->shapeRecord(), t.shape);
-    const auto withoutShape = t.parse(false);
-    EXPECT_EQ(withoutShape->shapeFlags(), 0u);
-    EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
-
+// An empty table has no entries; repaired flags go back into the bytes of the shape record.
+TEST(PropertyRecordTest, FlagsOfAnEmptyTableGoBackIntoTheShapeBytes) {
     ParsedTable empty(withTable(propertyTable({})));
     const auto emptyRecord = empty.parse();
     EXPECT_FALSE(emptyRecord->hasProperty(kPib));
@@ -252,19 +239,26 @@ std::string parseOutcome(const std::vector<Bytes>& objects) {
     }
 }
 
-// Secondary and tertiary tables are skipped, not searched, but must be whole; complex data may
-// reach past the table's end, not past the stream's, nor may a table at the stream's very end;
-// entries that overrun their table fail the load only after a pib.
+// Entries are found by their id without the flag bits, and the shape's flags are read from the
+// record before the table. Secondary and tertiary tables are skipped, not searched, but must be
+// whole; complex data may reach past the table's end, not past the stream's, nor may a table at the
+// stream's very end; entries that overrun their table fail the load only after a pib.
 TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
     const Bytes shape = shapeRecord(1025, 0xA10);
-    const Bytes pib = propertyTable({{kPib, 1}});
+    const Bytes pib = propertyTable({{kPib, 1}, {0x4000 | kUnusedProperty, 7}});
     const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
     const Bytes tertiary = atom(
         0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
     ParsedTable t({shape, pib, secondary, tertiary, atom(0xF011, {})});
     const auto record = t.parse();
+    EXPECT_TRUE(record->hasProperty(kPib));
+    EXPECT_TRUE(record->hasProperty(kUnusedProperty));
     EXPECT_FALSE(record->hasProperty(kPictureId));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
+    EXPECT_EQ(record->shapeRecord(), t.shape);
+    const auto withoutShape = t.parse(false);
+    EXPECT_EQ(withoutShape->shapeFlags(), 0u);
+    EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
 
     const auto complexTable = [](std::uint32_t size) {
         return atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(size)}), 1, 3);

@@ -10,35 +10,6 @@
 
 namespace fixtures {
 
-PresentationBuilder::PresentationBuilder() : edits_(1) {}
-
-std::uint32_t PresentationBuilder::add(Bytes object) {
-    const std::uint32_t id = nextId_;
-    set(id, std::move(object));
-    return id;
-}
-
-PresentationBuilder& PresentationBuilder::set(std::uint32_t persistId, Bytes object) {
-    edits_.back()[persistId] = std::move(object);
-    nextId_ = std::max(nextId_, persistId + 1);
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::beginEdit() {
-    edits_.emplace_back();
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::setToken(std::uint32_t token) {
-    token_ = token;
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::addStream(std::string name, Bytes data) {
-    extraStreams_.push_back({std::move(name), std::move(data)});
-    return *this;
-}
-
 PresentationBuilder::Layout PresentationBuilder::layout() const {
     Layout out;
     std::uint32_t previousEdit = 0;
@@ -70,35 +41,11 @@ PresentationBuilder::Layout PresentationBuilder::layout() const {
     return out;
 }
 
-Bytes PresentationBuilder::documentStream() const {
-    return layout().stream;
-}
-
-std::uint32_t PresentationBuilder::currentEditOffset() const {
-    return layout().currentEdit;
-}
-
-std::map<std::uint32_t, std::uint32_t> PresentationBuilder::objectOffsets() const {
-    return layout().offsets;
-}
-
-Bytes PresentationBuilder::currentUserStream() const {
-    return currentUserAtom(currentEditOffset(), token_);
-}
-
 std::vector<NamedStream> PresentationBuilder::streams() const {
     std::vector<NamedStream> all{{"Current User", currentUserStream()},
                                  {"PowerPoint Document", documentStream()}};
     all.insert(all.end(), extraStreams_.begin(), extraStreams_.end());
     return all;
-}
-
-void PresentationBuilder::writeTo(const std::filesystem::path& path) const {
-    writeCompoundFile(path, streams());
-}
-
-Bytes PresentationBuilder::compoundFile() const {
-    return compoundFileBytes(streams());
 }
 
 void writeCompoundFile(const std::filesystem::path& path, const std::vector<NamedStream>& streams) {
