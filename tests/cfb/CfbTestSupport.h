@@ -91,21 +91,7 @@ inline std::string clsidText(const cfb::DirectoryEntry::Clsid& c) {
     return text;
 }
 
-inline std::string escaped(const std::u16string& name) {
-    std::string out;
-    for (char16_t unit : name) {
-        if (unit > 0x20 && unit < 0x7F && unit != u'\\' && unit != u'/') {
-            out += static_cast<char>(unit);
-        } else {
-            char text[8];
-            std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(unit));
-            out += text;
-        }
-    }
-    return out;
-}
-
-// One sorted line per element, the format of olefile_list.py.
+// One sorted line per element, names in UTF-8, the format of olefile_list.py.
 inline std::string listing(const cfb::CompoundFileReader& reader) {
     std::vector<std::string> lines{"root " + clsidText(reader.entry(0).clsid)};
     std::vector<std::pair<std::uint32_t, std::string>> pending{{0, ""}};
@@ -114,7 +100,7 @@ inline std::string listing(const cfb::CompoundFileReader& reader) {
         pending.pop_back();
         for (std::uint32_t id : reader.children(storage)) {
             const cfb::DirectoryEntry& entry = reader.entry(id);
-            const std::string path = prefix + escaped(entry.name);
+            const std::string path = prefix + cfb::EntryName::toUtf8(entry.name);
             if (entry.isStream()) {
                 const std::vector<std::uint8_t> data = readStream(reader, id);
                 char crc[16];
