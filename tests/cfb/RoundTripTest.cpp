@@ -7,6 +7,7 @@
 #include "cfb/CompoundFileReader.h"
 #include "cfb/CompoundFileWriter.h"
 #include "cfb/Error.h"
+#include "cfb/Header.h"
 #include "cfb/StreamReader.h"
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
@@ -180,16 +181,14 @@ std::uint64_t startOffset(const CompoundFileReader& file, std::uint32_t id) {
 // The entries of the FAT sectors the header lists (the first 109), up to the file's end.
 std::vector<std::uint32_t> headerFat(const std::filesystem::path& path) {
     const fixtures::Bytes bytes = fixtures::readFile(path);
-    const std::uint32_t shift = LittleEndian::readU16(&bytes[30]);
-    const std::uint64_t sectors = (bytes.size() >> shift) - 1;
+    const cfb::Header header = cfb::Header::parse(bytes.data());
     std::vector<std::uint32_t> fat;
-    for (std::uint32_t i = 0; i < std::min(LittleEndian::readU32(&bytes[44]), 109u); ++i) {
-        const std::uint64_t at = (std::uint64_t{LittleEndian::readU32(&bytes[76 + 4 * i])} + 1)
-                                 << shift;
-        for (std::uint64_t e = 0; e < (1u << shift) && fat.size() < sectors; e += 4) {
-            fat.push_back(LittleEndian::readU32(&bytes[at + e]));
+    for (std::uint32_t i = 0; i < std::min(header.fatSectorCount, cfb::kHeaderDifatCount); ++i) {
+        for (std::uint32_t e = 0; e < header.sectorSize(); e += 4) {
+            fat.push_back(LittleEndian::readU32(&bytes[header.sectorOffset(header.difat[i]) + e]));
         }
     }
+    fat.resize(std::min<std::size_t>(fat.size(), bytes.size() / header.sectorSize() - 1));
     return fat;
 }
 

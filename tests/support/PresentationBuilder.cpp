@@ -1,9 +1,8 @@
 #include "support/PresentationBuilder.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "ScratchFolder.h"
 #include "streams/OLEStorage.h"
 #include "streams/OLEStream.h"
 #include "streams/TempFile.h"
@@ -68,20 +67,12 @@ Bytes compoundFileBytes(const std::vector<NamedStream>& streams) {
 }
 
 Bytes readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadFileBytes(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 void writeFile(const std::filesystem::path& path, const Bytes& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
+    WriteFileBytes(path, std::string(data.begin(), data.end()));
 }
 
 Bytes readStream(const std::filesystem::path& file, const std::string& name) {
