@@ -4,12 +4,7 @@
 
 #include "CfbTestSupport.h"
 #include "ScratchFolder.h"
-#include "cfb/CompoundFileReader.h"
-#include "cfb/CompoundFileWriter.h"
-#include "cfb/Error.h"
 #include "cfb/Header.h"
-#include "platform/Env.h"
-#include "streams/LittleEndian.h"
 #include "support/PresentationBuilder.h"
 
 namespace {

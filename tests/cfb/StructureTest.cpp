@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <vector>
 
 #include "CfbTestSupport.h"
-#include "cfb/EntryName.h"
-#include "cfb/Error.h"
 #include "cfb/FatBuilder.h"
 #include "cfb/RootStreamProbe.h"
 #include "cfb/TreeLayout.h"
-#include "streams/LittleEndian.h"
 #include "support/Deck.h"
 #include "support/FrontLoaded.h"
 

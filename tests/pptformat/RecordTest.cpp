@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "FileSizeCap.h"
-#include "errors/Exception.h"
-#include "errors/FullMessage.h"
 #include "pptformat/PropertyRecord.h"
 #include "pptformat/Record.h"
 #include "streams/FileOutputStream.h"
