@@ -215,34 +215,26 @@ TEST(DocumentShapeFixTest, OnlyFlattenedOleShapesAreRepaired) {
               2);
 }
 
-// Reads a Current User stream, sets a new offset and writes it back; returns the written bytes.
-Bytes rewrite(const Bytes& stream, std::uint32_t newOffset) {
-    OpenedCompoundFile file({{"Current User", stream}});
-    CurrentUser user(file.storage);
-    return savedStream(file.storage, "Current User", [&] {
-        user.setOffsetToCurrentEdit(newOffset);
-        user.save(file.storage);
-    });
-}
-
 // Everything but the offset is written back as read; an empty user name is kept, a missing
-// Unicode one is written as zeros.
-TEST(CurrentUserTest, ReadsTokenAndOffsetAndWritesBackWithTheNewOffset) {
+// Unicode one is written as zeros. Another record, a cut stream and a missing one are refused.
+TEST(CurrentUserTest, WritesBackWhatItReadWithTheNewOffsetAndRefusesTheUnreadable) {
+    const auto rewrite = [](const Bytes& stream, std::uint32_t newOffset) {
+        OpenedCompoundFile file({{"Current User", stream}});
+        CurrentUser user(file.storage);
+        EXPECT_EQ(user.headerToken(), LittleEndian::readU32(&stream[12]));
+        EXPECT_EQ(user.offsetToCurrentEdit(), LittleEndian::readU32(&stream[16]));
+        return savedStream(file.storage, "Current User", [&] {
+            user.setOffsetToCurrentEdit(newOffset);
+            user.save(file.storage);
+        });
+    };
     const Bytes stream = currentUserAtom(0x1234, kEncryptedToken, "Ada");
-    OpenedCompoundFile file({{"Current User", stream}});
-    CurrentUser user(file.storage);
-    EXPECT_EQ(user.headerToken(), kEncryptedToken);
-    EXPECT_EQ(user.offsetToCurrentEdit(), 0x1234u);
     EXPECT_EQ(rewrite(stream, 0x777), currentUserAtom(0x777, kEncryptedToken, "Ada"));
-
     const Bytes empty = currentUserAtom(16, kPlainToken, "");
-    EXPECT_EQ(empty.size(), 8u + 20u + 4u);
     EXPECT_EQ(rewrite(empty, 16), empty);
     const Bytes noUnicodeName = currentUserAtom(16, kPlainToken, "Bob", false);
     EXPECT_EQ(rewrite(noUnicodeName, 16), concat({noUnicodeName, zeros(6)}));
-}
 
-TEST(CurrentUserTest, UnreadableStreamsAreRefused) {
     Bytes otherType = currentUserAtom(16);
     otherType[2] = 0xF5;  // a user edit atom's type
     Bytes cut = currentUserAtom(16, kPlainToken, "Carol", false);
