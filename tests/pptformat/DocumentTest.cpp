@@ -251,7 +251,7 @@ PersistDirectory directoryOf(const std::vector<std::uint32_t>& ids) {
 // Runs of consecutive ids, whatever the order they were added in, with the offsets the objects
 // take back to back in id order; the runs follow later additions. The first offset of an id wins,
 // and ids outside the numbering (0, above 0xFFFFF) are ignored.
-TEST(PersistDirectoryTest, RunsOfIdsWithOffsetsOfBackToBackObjects) {
+TEST(PersistDirectoryTest, RunsOfIdsWithOffsetsOfBackToBackObjectsAtMost4095Long) {
     PersistDirectory directory = directoryOf({7, 1, 8, 0, 2, 3, 0x100000});
     directory.add(7, 999);
     EXPECT_EQ(directory.entryCount(), 5u);
@@ -274,14 +274,13 @@ TEST(PersistDirectoryTest, RunsOfIdsWithOffsetsOfBackToBackObjects) {
     EXPECT_EQ(directory.countRuns(), 3);
     directory.add(0xFFFFF, 0);
     EXPECT_NE(directory.find(0xFFFFF), nullptr);
-}
 
-TEST(PersistDirectoryTest, LongRunsAreSplitAt4095Ids) {
+    // Long runs are split at 4095 ids.
     std::vector<std::uint32_t> ids(5000);
     std::iota(ids.begin(), ids.end(), 1);
-    PersistDirectory directory = directoryOf(ids);
+    directory = directoryOf(ids);
     ASSERT_EQ(directory.countRuns(), 2);
-    MemoryOutputStream out;
+    out.data.clear();
     directory.write(out);
     ASSERT_EQ(out.data.size(), 8u + 4 * (2 + 5000));
     EXPECT_EQ(Bytes(out.data.begin(), out.data.begin() + 8), header(0x1772, 4 * (2 + 5000)));
