@@ -32,7 +32,7 @@ void fillFile(const TempFile& file, const Bytes& data) {
 
 // A stored body is copied from the source; a zero-length atom is its header alone and never
 // touches the source; a memory body wins over a temporary one.
-TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
+TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSourceAndFitTheLength) {
     const Bytes stored = atom(0x0428, text("body!"), 0, 0xF);  // type 0x0428 is always an atom
     OpenedCompoundFile file({{"S", concat({zeros(5), stored})}});
     OLEStream source;
@@ -53,12 +53,9 @@ TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
     MemoryOutputStream both;
     record.write(both, unopened);
     EXPECT_EQ(both.data, concat({header(0xF00A, 8, 0, 2), memory}));
-}
 
-// A body in the temporary file gets its size in front for instance 1 only; a body must fill the
-// record's length, and the length must fit 32 bits.
-TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) {
-    OLEStream unopened;
+    // A body in the temporary file gets its size in front for instance 1 only; a body must fill the
+    // record's length, and the length must fit 32 bits.
     const Bytes body = text("packed");
     for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
         const bool prefixed = verInstance == 0x0010;
@@ -82,11 +79,11 @@ TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) 
         EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
                   "I/O exception [Record body size mismatch]");
     }
-    Record record({0, 0x1011, 0}, 0);
-    EXPECT_EQ(messageOf([&] { record.setLength(std::uint64_t{1} << 32); }),
+    Record huge({0, 0x1011, 0}, 0);
+    EXPECT_EQ(messageOf([&] { huge.setLength(std::uint64_t{1} << 32); }),
               "I/O exception [Record too large]");
-    record.setLength(UINT32_MAX);
-    EXPECT_EQ(record.length(), UINT32_MAX);
+    huge.setLength(UINT32_MAX);
+    EXPECT_EQ(huge.length(), UINT32_MAX);
 }
 
 TEST(RecordTest, CompressFailureKeepsTheOldBody) {
@@ -211,23 +208,11 @@ Bytes shortTable(const std::vector<Property>& properties) {
     return table;
 }
 
-// An empty table has no entries; repaired flags go back into the bytes of the shape record.
-TEST(PropertyRecordTest, FlagsOfAnEmptyTableGoBackIntoTheShapeBytes) {
-    ParsedTable empty(withTable(propertyTable({})));
-    const auto emptyRecord = empty.parse();
-    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
-    const std::uint8_t* before = emptyRecord->shapeBytes().data();
-    emptyRecord->setShapeFlags(0xA00);
-    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
-    EXPECT_EQ(emptyRecord->shapeBytes(),
-              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
-}
-
 // Entries are found by their id without the flag bits, and the shape's flags are read from the
 // record before the table. Secondary and tertiary tables are skipped, not searched, but must be
 // whole; complex data may reach past the table's end, not past the stream's, nor may a table at the
 // stream's very end; entries that overrun their table fail the load only after a pib.
-TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
+TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllowsAndFlagsGoBackIntoTheShape) {
     const Bytes shape = shapeRecord(1025, 0xA10);
     const Bytes pib = propertyTable({{kPib, 1}, {0x4000 | kUnusedProperty, 7}});
     const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
@@ -261,6 +246,16 @@ TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(messageOf([&] { ParsedTable(cases[i].first).parse(); }), cases[i].second) << i;
     }
+
+    // An empty table has no entries; repaired flags go back into the bytes of the shape record.
+    ParsedTable empty(withTable(propertyTable({})));
+    const auto emptyRecord = empty.parse();
+    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
+    const std::uint8_t* before = emptyRecord->shapeBytes().data();
+    emptyRecord->setShapeFlags(0xA00);
+    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
+    EXPECT_EQ(emptyRecord->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ std::pair<Bytes, std::string> readAll(InputStream& in) {
 
 // A finished stream inflates with plain zlib, and with ours in full reads until the end,
 // whatever the input pieces; readByte() delivers bytes as unsigned values and moves tell() by one.
-TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReads) {
+TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReadsDamagedOneFails) {
     const Bytes data = concat({pattern(3 * 8192 + 100 - 5000), Bytes(5000, 'z')});
     MemoryOutputStream sink;  // deflated in uneven pieces
     ZlibOutputStream zlib(sink);
@@ -61,19 +61,17 @@ TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReads) {
     for (std::size_t request : compressed.requests) {
         EXPECT_EQ(request, 64u * 1024);  // the whole input buffer at a time
     }
-}
 
-// A cut-off stream yields its prefix, then fails; garbage fails with a data error every time.
-TEST(ZlibInputStreamTest, DamagedDataFailsWithTheZlibCode) {
-    const Bytes data = pattern(20000);
-    const Bytes compressed = zlibCompress(data);
-    MemoryInputStream cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
-    ZlibInputStream in(cut);
-    const auto [prefix, failure] = readAll(in);
+    // A cut-off stream yields its prefix, then fails; garbage fails with a data error every time.
+    const Bytes plain = pattern(20000);
+    const Bytes packed = zlibCompress(plain);
+    MemoryInputStream cut(Bytes(packed.begin(), packed.begin() + packed.size() / 2));
+    ZlibInputStream cutIn(cut);
+    const auto [prefix, failure] = readAll(cutIn);
     EXPECT_GT(prefix.size(), 0u);
-    EXPECT_LT(prefix.size(), data.size());
-    EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), data.begin()));
-    EXPECT_FALSE(in.atStreamEnd());
+    EXPECT_LT(prefix.size(), plain.size());
+    EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), plain.begin()));
+    EXPECT_FALSE(cutIn.atStreamEnd());
     EXPECT_EQ(failure.rfind("zlib(Z_BUF_ERROR)", 0), 0u);
 
     MemoryInputStream garbage("this is not zlib data at all");
@@ -155,7 +153,7 @@ Bytes slice(const Bytes& data, std::uint64_t offset, std::size_t count) {
 // Reads anywhere, in any order, give the inflated bytes; going back costs at most the distance
 // between two kept inflater states, never a new start from the beginning. 9 MiB is enough for
 // the spacing of the states to double twice.
-TEST(ZlibReadableFileTest, ReadsAnywhereGiveTheInflatedBytes) {
+TEST(ZlibReadableFileTest, ReadsAnywhereGiveTheInflatedBytesUnlessCutLimitedOrDamaged) {
     const Bytes data = sampleData(9 << 20);
     StoredData stored(zlibCompress(data));
     ASSERT_EQ(stored.reader->measure(~0ull), data.size());
@@ -172,26 +170,24 @@ TEST(ZlibReadableFileTest, ReadsAnywhereGiveTheInflatedBytes) {
     }
     stored.reader->trim();
     EXPECT_EQ(stored.read(4 << 20, 1000), slice(data, 4 << 20, 1000));
-}
 
-// As ZlibInputStream: data cut short ends the bytes where it stops, a limit caps them, damaged
-// data is refused.
-TEST(ZlibReadableFileTest, ShortLimitedAndDamagedData) {
-    const Bytes data = sampleData(600000);
-    const Bytes compressed = zlibCompress(data);
+    // As ZlibInputStream: data cut short ends the bytes where it stops, a limit caps them, damaged
+    // data is refused.
+    const Bytes small(data.begin(), data.begin() + 600000);
+    const Bytes packed = zlibCompress(small);
 
-    StoredData cut(Bytes(compressed.begin(), compressed.begin() + compressed.size() / 2));
+    StoredData cut(Bytes(packed.begin(), packed.begin() + packed.size() / 2));
     const std::uint64_t size = cut.reader->measure(~0ull);
     EXPECT_GT(size, 0u);
-    EXPECT_LT(size, data.size());
-    EXPECT_EQ(cut.read(0, data.size()), slice(data, 0, size));
+    EXPECT_LT(size, small.size());
+    EXPECT_EQ(cut.read(0, small.size()), slice(small, 0, size));
 
-    StoredData limited(compressed);
+    StoredData limited(packed);
     EXPECT_EQ(limited.reader->measure(200001), 200001u);
-    EXPECT_EQ(limited.read(199990, 100), slice(data, 199990, 11));
+    EXPECT_EQ(limited.read(199990, 100), slice(small, 199990, 11));
 
-    Bytes damaged = compressed;
-    damaged[compressed.size() / 2] ^= 0xFF;
+    Bytes damaged = packed;
+    damaged[packed.size() / 2] ^= 0xFF;
     StoredData broken(damaged);
     EXPECT_THROW(broken.reader->measure(~0ull), IOException);
 }
