@@ -68,15 +68,13 @@ inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reade
     return readStream(reader, reader.find(cfb::CompoundFileReader::kRoot, name).value());
 }
 
-// Copies every element of `source` and its root's attributes into a new file at `path`.
-inline void copyWhole(const cfb::CompoundFileReader& source, const std::filesystem::path& path,
-                      cfb::Version version = cfb::Version::V3) {
-    auto writer = cfb::CompoundFileWriter::create(Env::Default(), path, version);
+// Copies every element of `source` and its root's attributes into `writer`, and commits.
+inline void copyWhole(const cfb::CompoundFileReader& source, cfb::CompoundFileWriter& writer) {
     for (std::uint32_t id : source.children(cfb::CompoundFileReader::kRoot)) {
-        writer->copyElement(source, id, cfb::CompoundFileWriter::kRoot);
+        writer.copyElement(source, id, cfb::CompoundFileWriter::kRoot);
     }
-    writer->copyRootAttributes(source);
-    writer->commit();
+    writer.copyRootAttributes(source);
+    writer.commit();
 }
 
 inline std::string clsidText(const cfb::DirectoryEntry::Clsid& c) {

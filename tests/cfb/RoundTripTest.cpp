@@ -64,7 +64,7 @@ TEST_P(RoundTripTest, StoragesKeepTheirTreeAndAttributesThroughACopy) {
         writer->commit();
     }
     auto source = open();
-    cfbtest::copyWhole(*source, copyPath_);
+    cfbtest::copyWhole(*source, *CompoundFileWriter::create(Env::Default(), copyPath_));
     auto copy = CompoundFileReader::open(Env::Default(), copyPath_);
     EXPECT_EQ(cfbtest::listing(*copy), cfbtest::listing(*source));
     for (const CompoundFileReader* reader : {source.get(), copy.get()}) {
