@@ -48,7 +48,7 @@ TEST(InputStreamTest, DefaultReadGoesByteBySkipAndCopyGoThroughReadUntilAShortRe
     EXPECT_EQ(byteOnly.skip(1u << 20), 696u);
     EXPECT_EQ(byteOnly.readByte(), -1);
 
-    MemoryInputStream in(std::string(1000, 'x'));
+    MemoryInputStream in(Bytes(1000, 'x'));
     EXPECT_EQ(in.skip(0), 0u);
     EXPECT_TRUE(in.requests.empty());
     EXPECT_EQ(in.skip(1300), 1000u);
@@ -66,7 +66,7 @@ TEST(InputStreamTest, DefaultReadGoesByteBySkipAndCopyGoThroughReadUntilAShortRe
 // Reads never ask the inner stream for more than remains; a short inner lowers what remains by
 // what arrived only; skip stops at the limit and seek keeps it.
 TEST(LimitedInputStreamTest, ReadsSkipsAndSeeksStayWithinTheLimit) {
-    MemoryInputStream inner(std::string(100, 'a'));
+    MemoryInputStream inner(Bytes(100, 'a'));
     LimitedInputStream limited(inner, 10);
     std::uint8_t buffer[64];
     EXPECT_EQ(limited.read(buffer, 64), 10u);
@@ -77,13 +77,13 @@ TEST(LimitedInputStreamTest, ReadsSkipsAndSeeksStayWithinTheLimit) {
     EXPECT_EQ(inner.requests.size(), 1u);
     EXPECT_EQ(inner.byteReads, 0);
 
-    MemoryInputStream shortInner("abcde");
+    MemoryInputStream shortInner(text("abcde"));
     LimitedInputStream overlong(shortInner, 20);
     EXPECT_EQ(overlong.read(buffer, 64), 5u);
     EXPECT_EQ(overlong.readByte(), -1);
     EXPECT_EQ(overlong.remaining(), 15u);
 
-    MemoryInputStream third(std::string(100, 'a'));
+    MemoryInputStream third(Bytes(100, 'a'));
     LimitedInputStream skipped(third, 3);
     EXPECT_EQ(skipped.skip(5), 3u);
     EXPECT_EQ(skipped.remaining(), 0u);

@@ -74,7 +74,7 @@ TEST(ZlibInputStreamTest, FinishedStreamInflatesInFullReadsDamagedOneFails) {
     EXPECT_FALSE(cutIn.atStreamEnd());
     EXPECT_EQ(failure.rfind("zlib(Z_BUF_ERROR)", 0), 0u);
 
-    MemoryInputStream garbage("this is not zlib data at all");
+    MemoryInputStream garbage(text("this is not zlib data at all"));
     ZlibInputStream garbled(garbage);
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_EQ(readAll(garbled).second.rfind("zlib(Z_DATA_ERROR) - ", 0), 0u);
