@@ -21,6 +21,7 @@
 #include "cfb/StreamWriter.h"
 #include "platform/Env.h"
 #include "platform/WritableFile.h"
+#include "streams/LittleEndian.h"
 #include "support/Bytes.h"
 
 namespace cfbtest {
@@ -67,47 +68,28 @@ inline std::vector<std::uint8_t> readStream(const cfb::CompoundFileReader& reade
     return readStream(reader, reader.find(cfb::CompoundFileReader::kRoot, name).value());
 }
 
-// Copies every element of `source` and its root's attributes into a new file at `path`.
-inline void copyWhole(const cfb::CompoundFileReader& source, const std::filesystem::path& path,
-                      cfb::Version version = cfb::Version::V3) {
-    auto writer = cfb::CompoundFileWriter::create(Env::Default(), path, version);
+// Copies every element of `source` and its root's attributes into `writer`, and commits.
+inline void copyWhole(const cfb::CompoundFileReader& source, cfb::CompoundFileWriter& writer) {
     for (std::uint32_t id : source.children(cfb::CompoundFileReader::kRoot)) {
-        writer->copyElement(source, id, cfb::CompoundFileWriter::kRoot);
+        writer.copyElement(source, id, cfb::CompoundFileWriter::kRoot);
     }
-    writer->copyRootAttributes(source);
-    writer->commit();
+    writer.copyRootAttributes(source);
+    writer.commit();
 }
 
-inline std::string clsidText(const cfb::DirectoryEntry::Clsid& clsid) {
-    if (std::all_of(clsid.begin(), clsid.end(), [](std::uint8_t b) { return b == 0; })) {
+inline std::string clsidText(const cfb::DirectoryEntry::Clsid& c) {
+    if (std::all_of(c.begin(), c.end(), [](std::uint8_t b) { return b == 0; })) {
         return "";
     }
-    std::string out;
-    for (int i : {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15}) {
-        char text[4] = "-";
-        if (i >= 0) {
-            std::snprintf(text, sizeof text, "%02X", clsid[static_cast<std::size_t>(i)]);
-        }
-        out += text;
-    }
-    return out;
+    char text[40];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  LittleEndian::readU32(&c[0]), LittleEndian::readU16(&c[4]),
+                  LittleEndian::readU16(&c[6]), c[8], c[9], c[10], c[11], c[12], c[13], c[14],
+                  c[15]);
+    return text;
 }
 
-inline std::string escaped(const std::u16string& name) {
-    std::string out;
-    for (char16_t unit : name) {
-        if (unit > 0x20 && unit < 0x7F && unit != u'\\' && unit != u'/') {
-            out += static_cast<char>(unit);
-        } else {
-            char text[8];
-            std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(unit));
-            out += text;
-        }
-    }
-    return out;
-}
-
-// One sorted line per element, the format of olefile_list.py.
+// One sorted line per element, names in UTF-8, the format of olefile_list.py.
 inline std::string listing(const cfb::CompoundFileReader& reader) {
     std::vector<std::string> lines{"root " + clsidText(reader.entry(0).clsid)};
     std::vector<std::pair<std::uint32_t, std::string>> pending{{0, ""}};
@@ -116,7 +98,7 @@ inline std::string listing(const cfb::CompoundFileReader& reader) {
         pending.pop_back();
         for (std::uint32_t id : reader.children(storage)) {
             const cfb::DirectoryEntry& entry = reader.entry(id);
-            const std::string path = prefix + escaped(entry.name);
+            const std::string path = prefix + cfb::EntryName::toUtf8(entry.name);
             if (entry.isStream()) {
                 const std::vector<std::uint8_t> data = readStream(reader, id);
                 char crc[16];

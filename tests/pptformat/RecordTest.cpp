@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "FileSizeCap.h"
-#include "errors/Exception.h"
-#include "errors/FullMessage.h"
 #include "pptformat/PropertyRecord.h"
 #include "pptformat/Record.h"
 #include "streams/FileOutputStream.h"
@@ -36,7 +32,7 @@ void fillFile(const TempFile& file, const Bytes& data) {
 
 // A stored body is copied from the source; a zero-length atom is its header alone and never
 // touches the source; a memory body wins over a temporary one.
-TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
+TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSourceAndFitTheLength) {
     const Bytes stored = atom(0x0428, text("body!"), 0, 0xF);  // type 0x0428 is always an atom
     OpenedCompoundFile file({{"S", concat({zeros(5), stored})}});
     OLEStream source;
@@ -57,12 +53,9 @@ TEST(RecordTest, BodiesComeFromMemoryTheTemporaryFileOrTheSource) {
     MemoryOutputStream both;
     record.write(both, unopened);
     EXPECT_EQ(both.data, concat({header(0xF00A, 8, 0, 2), memory}));
-}
 
-// A body in the temporary file gets its size in front for instance 1 only; a body must fill the
-// record's length, and the length must fit 32 bits.
-TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) {
-    OLEStream unopened;
+    // A body in the temporary file gets its size in front for instance 1 only; a body must fill the
+    // record's length, and the length must fit 32 bits.
     const Bytes body = text("packed");
     for (std::uint16_t verInstance : {0x0010, 0x0000, 0x0020}) {
         const bool prefixed = verInstance == 0x0010;
@@ -86,11 +79,11 @@ TEST(RecordTest, TempBodyGetsSizePrefixOnlyForInstanceOneAndBodiesFitTheLength) 
         EXPECT_EQ(messageOf([&] { record->write(out, unopened); }),
                   "I/O exception [Record body size mismatch]");
     }
-    Record record({0, 0x1011, 0}, 0);
-    EXPECT_EQ(messageOf([&] { record.setLength(std::uint64_t{1} << 32); }),
+    Record huge({0, 0x1011, 0}, 0);
+    EXPECT_EQ(messageOf([&] { huge.setLength(std::uint64_t{1} << 32); }),
               "I/O exception [Record too large]");
-    record.setLength(UINT32_MAX);
-    EXPECT_EQ(record.length(), UINT32_MAX);
+    huge.setLength(UINT32_MAX);
+    EXPECT_EQ(huge.length(), UINT32_MAX);
 }
 
 TEST(RecordTest, CompressFailureKeepsTheOldBody) {
@@ -110,7 +103,7 @@ TEST(RecordTest, CompressFailureKeepsTheOldBody) {
 
 // The records of one object in stream order; an atom's body is skipped, not read, so that only
 // the header is asked of the stream.
-TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
+TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrderAndMayNotOverrun) {
     const Bytes object =
         container(0x03EE, {atom(0x03EF, zeros(24)), container(0x040C, {atom(0xF008, zeros(8))}),
                            atom(0x0428, zeros(3), 0, 0xF)});
@@ -129,9 +122,8 @@ TEST(RecordTreeTest, NestedObjectIsFlattenedInStreamOrder) {
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(single[0].length(), 100u);
     EXPECT_EQ(in.requests.size(), 1u);
-}
 
-TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
+    // An object that fills its container exactly completes; one byte more overruns.
     const Bytes exact = container(0x03E8, {atom(0x03E9, zeros(4)), atom(0x03EA, {})});
     EXPECT_EQ(readTree(exact).size(), 3u);
 
@@ -151,8 +143,8 @@ TEST(RecordTreeTest, ExactFitCompletesAndOneByteMoreOverruns) {
     Bytes forged =
         container(0x03E8, {container(0x040C, {atom(0xF008, zeros(4))}), atom(0x03EA, zeros(1))});
     forged[8 + 4] += 1;  // inner container 12 -> 13
-    const RecordList list = readTree(forged);
-    EXPECT_EQ(messageOf([&] { Record::checkContainer(list, 0); }),
+    const RecordList forgedList = readTree(forged);
+    EXPECT_EQ(messageOf([&] { Record::checkContainer(forgedList, 0); }),
               "I/O exception [Container length overrun]");
 }
 
@@ -216,62 +208,33 @@ Bytes shortTable(const std::vector<Property>& properties) {
     return table;
 }
 
-// Entries are found by their id without the flag bits; the shape's flags are read from the
-// record before the table, also for an empty table, and repaired flags go back into its bytes.
-TEST(PropertyRecordTest, EntriesAndShapeBytes) {
-    ParsedTable t(withTable(propertyTable({{kPib, 1}, {0x4000 | kPictureId, 7}})));
+// Entries are found by their id without the flag bits, and the shape's flags are read from the
+// record before the table. Secondary and tertiary tables are skipped, not searched, but must be
+// whole; complex data may reach past the table's end, not past the stream's, nor may a table at the
+// stream's very end; entries that overrun their table fail the load only after a pib.
+TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllowsAndFlagsGoBackIntoTheShape) {
+    const Bytes shape = shapeRecord(1025, 0xA10);
+    const Bytes pib = propertyTable({{kPib, 1}, {0x4000 | kUnusedProperty, 7}});
+    const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
+    const Bytes tertiary = atom(
+        0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
+    ParsedTable t({shape, pib, secondary, tertiary, atom(0xF011, {})});
     const auto record = t.parse();
     EXPECT_TRUE(record->hasProperty(kPib));
-    EXPECT_TRUE(record->hasProperty(kPictureId));
-    EXPECT_FALSE(record->hasProperty(kUnusedProperty));
+    EXPECT_TRUE(record->hasProperty(kUnusedProperty));
+    EXPECT_FALSE(record->hasProperty(kPictureId));
     EXPECT_EQ(record->shapeFlags(), 0xA10u);
     EXPECT_EQ(record->shapeRecord(), t.shape);
     const auto withoutShape = t.parse(false);
     EXPECT_EQ(withoutShape->shapeFlags(), 0u);
     EXPECT_EQ(withoutShape->shapeRecord(), nullptr);
 
-    ParsedTable empty(withTable(propertyTable({})));
-    const auto emptyRecord = empty.parse();
-    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
-    const std::uint8_t* before = emptyRecord->shapeBytes().data();
-    emptyRecord->setShapeFlags(0xA00);
-    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
-    EXPECT_EQ(emptyRecord->shapeBytes(),
-              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
-}
-
-// How parsing the first table of `objects` ends: "parsed", or the failure's message.
-std::string parseOutcome(const std::vector<Bytes>& objects) {
-    try {
-        ParsedTable(objects).parse();
-        return "parsed";
-    } catch (const Exception& e) {
-        return FullMessage(e);
-    } catch (const std::exception& e) {
-        return std::string("std::exception: ") + e.what();
-    }
-}
-
-// Secondary and tertiary tables are skipped, not searched, but must be whole; complex data may
-// reach past the table's end, not past the stream's, nor may a table at the stream's very end;
-// entries that overrun their table fail the load only after a pib.
-TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
-    const Bytes shape = shapeRecord(1025, 0xA10);
-    const Bytes pib = propertyTable({{kPib, 1}});
-    const Bytes secondary = atom(0xF121, concat({u16(kPictureId), u32(1)}), 1, 3);
-    const Bytes tertiary = atom(
-        0xF122, concat({u16(0x8000 | kPictureId), u32(4), u16(0x0001), u32(0), zeros(4)}), 2, 3);
-    ParsedTable t({shape, pib, secondary, tertiary, atom(0xF011, {})});
-    const auto record = t.parse();
-    EXPECT_FALSE(record->hasProperty(kPictureId));
-    EXPECT_EQ(record->shapeFlags(), 0xA10u);
-
     const auto complexTable = [](std::uint32_t size) {
         return atom(0xF00B, concat({u16(0x8000 | 0x0145), u32(size)}), 1, 3);
     };
     const char* const kPastTheEnd = "I/O exception [HRESULT(0) - reading 0 bytes from stream]";
     const std::pair<std::vector<Bytes>, std::string> cases[] = {
-        {{shape, complexTable(40), atom(0xF011, zeros(40)), zeros(8)}, "parsed"},
+        {{shape, complexTable(40), atom(0xF011, zeros(40)), zeros(8)}, "no exception"},
         {withTable(complexTable(0x7FFFFFF0)), kPastTheEnd},
         {{shape, pib}, kPastTheEnd},
         {{shape, pib, secondary, tertiary}, kPastTheEnd},
@@ -281,8 +244,18 @@ TEST(PropertyRecordTest, TablesParseAsFarAsTheirStreamAllows) {
          "std::exception: Bad Property record"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(parseOutcome(cases[i].first), cases[i].second) << "case " << i;
+        EXPECT_EQ(messageOf([&] { ParsedTable(cases[i].first).parse(); }), cases[i].second) << i;
     }
+
+    // An empty table has no entries; repaired flags go back into the bytes of the shape record.
+    ParsedTable empty(withTable(propertyTable({})));
+    const auto emptyRecord = empty.parse();
+    EXPECT_FALSE(emptyRecord->hasProperty(kPib));
+    const std::uint8_t* before = emptyRecord->shapeBytes().data();
+    emptyRecord->setShapeFlags(0xA00);
+    EXPECT_EQ(emptyRecord->shapeBytes().data(), before);
+    EXPECT_EQ(emptyRecord->shapeBytes(),
+              (std::array<std::uint8_t, 8>{0x01, 0x04, 0, 0, 0x00, 0x0A, 0, 0}));
 }
 
 }  // namespace

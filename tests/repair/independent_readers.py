@@ -1,12 +1,11 @@
 #!/usr/bin/python3
-"""Repairs the flattened presentations of the corpus with Patchdoc and checks every output with
-independent readers: olefile (same elements as the input less the streams left out, every element
-other than the two rewritten streams byte-identical), gsf, LibreOffice and Apache POI (which must
-load the file and read every embedded object to its end).
+"""independent_readers.py PATCHDOC CORPUS_FOLDER [SAMPLE_MAKER]
 
-Usage: independent_readers.py PATCHDOC CORPUS_FOLDER [SAMPLE_MAKER]
-SAMPLE_MAKER writes a synthetic flattened presentation that is checked the same way.
-Exit code 77 when there is nothing to check (CTest reports the test as skipped)."""
+Repairs the flattened presentations of the corpus (and the synthetic one SAMPLE_MAKER writes) with
+Patchdoc and checks every output with independent readers: olefile (same elements as the input less
+the streams left out, every element other than the two rewritten streams byte-identical), gsf,
+LibreOffice and Apache POI (which must load the file and read every embedded object to its end).
+Exit code 77 when there is nothing to check."""
 import collections
 import glob
 import importlib.util
@@ -33,13 +32,10 @@ def fail(name, text):
 def elements(path):
     import olefile
     with olefile.OleFileIO(path) as ole:
-        listing = {}
-        for entry in ole.listdir(streams=True, storages=True):
-            name = "/".join(entry)
-            kind = ole.get_type(entry)
-            data = ole.openstream(entry).read() if kind == olefile.STGTY_STREAM else None
-            listing[name] = (kind, data, ole.getclsid(entry))
-        return listing, ole.root.clsid
+        return {"/".join(entry): (ole.get_type(entry), ole.getclsid(entry),
+                                  ole.openstream(entry).read()
+                                  if ole.get_type(entry) == olefile.STGTY_STREAM else None)
+                for entry in ole.listdir(streams=True, storages=True)}, ole.root.clsid
 
 
 def check_olefile(name, original, repaired):
@@ -49,10 +45,8 @@ def check_olefile(name, original, repaired):
                 if not (v[0] == 2 and "/" not in k and k in LEFT_OUT)}
     if set(after) != set(expected):
         fail(name, f"olefile lists {sorted(set(after) ^ set(expected))} differently")
-    for key, value in expected.items():
-        if key in REWRITTEN or key not in after:
-            continue
-        if after[key] != value:
+    for key in expected.keys() - REWRITTEN:
+        if key in after and after[key] != expected[key]:
             fail(name, f"element {key} changed")
     if after_clsid != before_clsid:
         fail(name, "root class id changed")
@@ -101,9 +95,8 @@ def main():
             "gsf": shutil.which("gsf") is not None,
             "LibreOffice": shutil.which("soffice") is not None,
             "Apache POI": shutil.which("javac") is not None and all(map(os.path.exists, jars))}
-    for tool in (tool for tool, present in have.items() if not present):
+    for tool in (tool for tool in have if not have[tool]):
         print(f"SKIP {tool} checks: not installed")
-
     print(f"Repairing {len(files)} files and reading them back with independent readers,"
           " about a minute")
     with tempfile.TemporaryDirectory() as work:
@@ -128,20 +121,15 @@ def main():
             if have["Apache POI"]:
                 check_poi(name, classpath + ":" + work, original, repaired)
             if have["LibreOffice"]:
-                outdir = os.path.join(work, "pdf")
-                profile = "file://" + os.path.join(work, "lo-profile")
-                run(name, "LibreOffice", ["soffice", f"-env:UserInstallation={profile}",
+                run(name, "LibreOffice", ["soffice", f"-env:UserInstallation=file://{work}/lo",
                                           "--headless", "--convert-to", "pdf", "--outdir",
-                                          outdir, repaired])
-                pdf = os.path.join(outdir, name[:-4] + ".pdf")
-                if not os.path.exists(pdf):
+                                          f"{work}/pdf", repaired])
+                if not os.path.exists(f"{work}/pdf/{name[:-4]}.pdf"):
                     fail(name, "LibreOffice wrote no PDF")
             print(f"{name}: checked")
-    if failures:
-        print(f"{len(failures)} failures")
-        return 1
-    print(f"all {len(files)} repaired files pass the independent readers")
-    return 0
+    print(f"{len(failures)} failures" if failures
+          else f"all {len(files)} repaired files pass the independent readers")
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@ protected:
                   fixtures::StandardOutput output = fixtures::StandardOutput::File) {
         fixtures::RunOptions options;
         options.standardOutput = output;
+        options.unprivileged = unprivileged_;
         options.environment = {std::string(fixtures::kTempFolderVariable) + "=" +
                                (tmpdir.empty() ? temp_.path().u8string() : tmpdir)};
         RunOutput result = fixtures::Run(PATCHDOC_PATH, arguments, options);
@@ -43,7 +44,8 @@ protected:
     }
 
     ScratchFolder scratch_;
-    ScratchFolder temp_;  // the program's temporary folder
+    ScratchFolder temp_;         // the program's temporary folder
+    bool unprivileged_ = false;  // run as user and group 65534 when the tests run as root
 };
 
 }  // namespace patchdoctest

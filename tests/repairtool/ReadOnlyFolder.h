@@ -1,12 +1,11 @@
 #pragma once
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 
 // Makes a folder refuse new names for as long as this object lives. An ordinary user loses
 // the folder's write permission (given back as owner rwx); root, which permission bits do not
@@ -15,16 +14,12 @@
 class ReadOnlyFolder {
 public:
     explicit ReadOnlyFolder(std::filesystem::path folder)
-        : folder_(std::move(folder)),
-          root_(::geteuid() == 0),
-          active_(root_ ? setImmutable(true) : ::chmod(folder_.c_str(), 0555) == 0) {}
+        : folder_(std::move(folder)), active_(set(true)) {}
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;
     ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
     ~ReadOnlyFolder() {
-        if (active_ && root_) {
-            setImmutable(false);
-        } else if (active_) {
-            ::chmod(folder_.c_str(), 0700);
+        if (active_) {
+            set(false);
         }
     }
 
@@ -32,21 +27,15 @@ public:
     bool active() const { return active_; }
 
 private:
-    bool setImmutable(bool on) {
-        const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (done) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    bool set(bool readOnly) const {
+        if (::geteuid() != 0) {
+            return ::chmod(folder_.c_str(), readOnly ? 0555 : 0700) == 0;
         }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return done;
+        const std::string command = std::string("chattr ") + (readOnly ? "+i '" : "-i '") +
+                                    folder_.string() + "' 2>/dev/null";
+        return std::system(command.c_str()) == 0;
     }
 
     std::filesystem::path folder_;
-    bool root_;
     bool active_;
 };

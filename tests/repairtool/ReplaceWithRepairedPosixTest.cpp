@@ -2,12 +2,10 @@
 // owners, extended attributes, access control lists, write leases and folders made read-only.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -68,18 +66,13 @@ TEST_F(ReplaceWithRepairedTest, SymbolicLinkLeadsToTheRealFile) {
     EXPECT_EQ(Names(scratch_ / "real"), std::vector<std::string>{"talk.ppt"});
 }
 
-// What getfacl prints for a file's access control list, or "" where it can't be read.
-std::string AccessList(const fs::path& path) {
-    const std::string command = "getfacl -cp '" + path.string() + "' 2>/dev/null";
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            text += buffer;
-        }
-        ::pclose(pipe);
-    }
-    return text;
+const char* const kAcl = "system.posix_acl_access";  // where the access control list is kept
+
+// The value of the file's extended attribute `name`, "" when it has none.
+std::string Attribute(const fs::path& path, const char* name) {
+    char value[256];
+    const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+    return size > 0 ? std::string(value, static_cast<std::size_t>(size)) : "";
 }
 
 // The backup is the original file under a second name (its bytes, owner, group, mode, times,
@@ -95,10 +88,10 @@ TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMet
             ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
         }
         ::chmod(file_.c_str(), root ? 06775 : 0664);
-        const bool attributes = ::setxattr(file_.c_str(), "user.note", "kept", 4, 0) == 0;
+        ::setxattr(file_.c_str(), "user.note", "kept", 4, 0);
+        const std::string note = Attribute(file_, "user.note");
         const std::string set = "setfacl -m u:daemon:rw,g:daemon:r '" + file_.string() + "'";
-        const std::string acl = std::system(set.c_str()) == 0 ? AccessList(file_) : "";
-        EXPECT_EQ(acl.empty(), acl.find("user:daemon:rw-") == std::string::npos) << acl;
+        const std::string acl = std::system(set.c_str()) == 0 ? Attribute(file_, kAcl) : "";
         const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
         ::utimensat(AT_FDCWD, file_.c_str(), old, 0);
         const struct stat before = Status(file_);
@@ -116,50 +109,8 @@ TEST_F(ReplaceWithRepairedTest, BackupIsTheOriginalAndTheRepairedFileKeepsItsMet
             EXPECT_EQ(st.st_mode & 07777, before.st_mode & 07777) << name;
             EXPECT_EQ(st.st_uid, before.st_uid) << name;
             EXPECT_EQ(st.st_gid, before.st_gid) << name;
-            char value[8] = {};
-            EXPECT_EQ(::getxattr(name.c_str(), "user.note", value, sizeof value),
-                      attributes ? 4 : -1);
-            if (!acl.empty()) {  // setfacl is there, and the file system keeps the list
-                EXPECT_EQ(AccessList(name), acl) << name;
-            }
-        }
-    }
-}
-
-// Between the read and the replacement the name is swapped for a link to another file, or
-// another program saves over the file by a rename, or appends to it: nothing is replaced or
-// followed, the run fails, and no backup is left. (On Windows the held file's share modes
-// refuse the save.)
-TEST_F(ReplaceWithRepairedTest, AChangeAfterTheReadIsNeverOverwrittenOrFollowed) {
-    WriteFileBytes(temp_ / "victim", "victim bytes");
-    const std::pair<std::function<void()>, std::string> changes[] = {
-        {[&] {
-             fs::rename(file_, scratch_ / "moved.ppt");
-             fs::create_symlink(temp_ / "victim", file_);
-         },
-         "victim bytes"},
-        {[&] {
-             WriteFileBytes(scratch_ / "saved", "saved");
-             fs::rename(scratch_ / "saved", file_);
-         },
-         "saved"},
-        {[&] { std::ofstream(file_, std::ios::app) << " appended"; }, "old appended"}};
-    for (const auto& [change, bytes] : changes) {
-        for (const bool backup : {false, true}) {
-            SCOPED_TRACE(bytes + (backup ? ", backup" : ""));
-            fresh();
-            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
-            change();
-            auto repaired = Repaired(scratch_.path(), "new");
-            EXPECT_FALSE(replace(file_, *pinned, *repaired, backup));
-            EXPECT_EQ(message_, kChanged);
-            EXPECT_EQ(ReadFileBytes(file_), bytes);
-            repaired.reset();
-            for (const std::string& name : Names(scratch_.path())) {
-                EXPECT_TRUE(name == "talk.ppt" ||
-                            (name == "moved.ppt" && ReadFileBytes(scratch_ / name) == "old"))
-                    << name;
-            }
+            EXPECT_EQ(Attribute(name, "user.note"), note) << name;
+            EXPECT_EQ(Attribute(name, kAcl), acl) << name;
         }
     }
 }
@@ -172,83 +123,70 @@ bool LeasesGranted(const fs::path& path) {
     return granted;
 }
 
-// Another program holds the file open (a viewer, an editor that will save over it): nothing is
-// replaced, renamed or overwritten in place, with a backup or without, and no backup is left.
-TEST_F(ReplaceWithRepairedTest, AFileOpenElsewhereIsInUse) {
+// Refusals, each in the modes given (second name, backup): nothing is replaced, renamed,
+// overwritten in place or followed, the file keeps what it holds, and no backup is left.
+// - Between the read and the replacement the name is swapped for a link to another file, or
+//   another program saves over the file by a rename, or appends to it.
+// - Another program holds the file open (a viewer, an editor that will save over it), where
+//   write leases are granted.
+// - The name leaves no room for its backup or kept-copy name: the system's own reason.
+TEST_F(ReplaceWithRepairedTest, RefusalsLeaveTheFileAsItIs) {
+    WriteFileBytes(temp_ / "victim", "victim bytes");
     WriteFileBytes(file_, "old");
-    if (!LeasesGranted(file_)) {
-        GTEST_SKIP() << "no write leases on this file system";
-    }
-    for (const bool linked : {false, true}) {
-        for (const bool backup : {false, true}) {
+    const bool leases = LeasesGranted(file_);
+    const fs::path longName = scratch_ / (std::string(246, 'x') + ".ppt");
+    const std::string tooLong =
+        kRefused + std::to_string(ENAMETOOLONG) + ". Your file has not been modified.\n";
+    using Modes = std::vector<std::pair<bool, bool>>;
+    const Modes unlinked{{false, false}, {false, true}};
+    const Modes all{{false, false}, {false, true}, {true, false}, {true, true}};
+    int elsewhere = -1;
+    const struct {
+        std::string name;
+        std::function<void()> change;  // made after the file is pinned
+        std::string message, bytes;
+        Modes modes;
+    } cases[] = {
+        {"swapped for a link",
+         [&] {
+             fs::rename(file_, scratch_ / "moved.ppt");
+             fs::create_symlink(temp_ / "victim", file_);
+         },
+         kChanged, "victim bytes", unlinked},
+        {"saved over",
+         [&] {
+             WriteFileBytes(scratch_ / "saved", "saved");
+             fs::rename(scratch_ / "saved", file_);
+         },
+         kChanged, "saved", unlinked},
+        {"appended to", [&] { std::ofstream(file_, std::ios::app) << " appended"; }, kChanged,
+         "old appended", unlinked},
+        {"open elsewhere", [&] { elsewhere = ::open(file_.c_str(), O_RDONLY); }, kInUse, "old",
+         leases ? all : Modes{}},
+        {"name too long", [] {}, tooLong, "old", {{false, true}, {true, false}, {true, true}}},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [linked, backup] : c.modes) {
+            SCOPED_TRACE(c.name + (linked ? ", second name" : "") + (backup ? ", backup" : ""));
             fresh(linked);
-            const int elsewhere = ::open(file_.c_str(), O_RDONLY);
+            const fs::path file = c.message == tooLong ? longName : file_;
+            fs::rename(file_, file);
+            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file);
+            c.change();
             auto repaired = Repaired(scratch_.path(), "new");
-            EXPECT_FALSE(replace(file_, *repaired, backup));
+            EXPECT_FALSE(replace(file, *repaired, backup, pinned.get()));
             ::close(elsewhere);
-            EXPECT_EQ(message_, kInUse);
-            EXPECT_EQ(ReadFileBytes(file_), "old");
+            elsewhere = -1;
+            EXPECT_EQ(message_, c.message);
+            EXPECT_EQ(ReadFileBytes(file), c.bytes);
             repaired.reset();
-            EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
+            EXPECT_EQ(fs::exists(scratch_ / "other.ppt"), linked);
+            for (const std::string& name : Names(scratch_.path())) {
+                EXPECT_TRUE(name == file.filename() || name == "other.ppt" ||
+                            (name == "moved.ppt" && ReadFileBytes(scratch_ / name) == "old"))
+                    << name;
+            }
         }
-    }
-}
-
-// An ordinary user who may write the file but owns neither it nor the sticky folder can't
-// rename over it: the content is overwritten in place, the owner stays, and the backup (a copy)
-// holds the original.
-TEST_F(ReplaceWithRepairedTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "needs root to act as two users";
-    }
-    ASSERT_EQ(::chmod(scratch_.path().c_str(), 01777), 0);
-    WriteFileBytes(file_, "old");
-    ::chmod(file_.c_str(), 0666);
-    const ino_t inode = Status(file_).st_ino;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
-            ::_exit(3);
-        }
-        bool replaced = false;
-        {
-            std::string message;
-            TempFile repaired(scratch_.path());
-            WriteFileBytes(repaired.path(), "new");
-            const std::unique_ptr<PinnedFile> pinned = Env::Default().pinFile(file_);
-            replaced = ReplaceWithRepaired(file_, *pinned, repaired, true, message);
-        }
-        ::_exit(replaced ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadFileBytes(file_), "new");
-    EXPECT_EQ(Status(file_).st_ino, inode);
-    EXPECT_EQ(Status(file_).st_uid, 0u);
-    EXPECT_EQ(ReadFileBytes(scratch_ / "talk (Backup).ppt"), "old");
-    EXPECT_EQ(CountTempFiles(scratch_.path()), 0);
-}
-
-// A name that leaves no room for its backup or kept-copy name is refused with the system's own
-// reason (Wine says "not found" for a name too long), renamed or overwritten in place (a second
-// name), with a backup or without.
-TEST_F(ReplaceWithRepairedTest, NameTooLongForTheBackupReportsWhy) {
-    const fs::path file = scratch_ / (std::string(246, 'x') + ".ppt");
-    for (const auto& [linked, backup] : {std::pair{false, true}, {true, false}, {true, true}}) {
-        fresh();
-        fs::rename(file_, file);
-        if (linked) {
-            fs::create_hard_link(file, scratch_ / "other.ppt");
-        }
-        auto repaired = Repaired(scratch_.path(), "new");
-        EXPECT_FALSE(replace(file, *repaired, backup));
-        EXPECT_EQ(message_,
-                  kRefused + std::to_string(ENAMETOOLONG) + ". Your file has not been modified.\n");
-        EXPECT_EQ(ReadFileBytes(file), "old");
-        repaired.reset();
-        EXPECT_EQ(Names(scratch_.path()).size(), linked ? 2u : 1u);
     }
 }
 

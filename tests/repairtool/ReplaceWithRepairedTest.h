@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -93,24 +94,23 @@ protected:
         return identity;
     }
 
-    bool replace(const fs::path& file, TempFile& repaired, bool backup) {
-        return replace(file, *Env::Default().pinFile(file), repaired, backup);
-    }
-    bool replace(const fs::path& file, PinnedFile& pinned, TempFile& repaired, bool backup) {
+    // Replaces `file`, pinned now unless `pinned` is given.
+    bool replace(const fs::path& file, TempFile& repaired, bool backup,
+                 PinnedFile* pinned = nullptr) {
         message_.clear();
-        return ReplaceWithRepaired(file, pinned, repaired, backup, message_);
+        return ReplaceWithRepaired(file, pinned ? *pinned : *Env::Default().pinFile(file), repaired,
+                                   backup, message_);
     }
 
     // The kind of error a refusal of the replacement gives, by the system's number in it; Other
     // for any other message.
     Env::ErrorKind refusal() const {
-        std::size_t digits = 0;
-        const int error = message_.rfind(kRefused, 0) == 0
-                              ? std::stoi(message_.substr(kRefused.size()), &digits)
-                              : 0;
-        const bool refused = error != 0 && message_.substr(kRefused.size() + digits) ==
-                                               ". Your file has not been modified.\n";
-        return refused ? Env::Default().errorKind(error) : Env::ErrorKind::Other;
+        std::smatch number;
+        return std::regex_match(
+                   message_, number,
+                   std::regex(kRefused + "(\\d+)\\. Your file has not been modified\\.\n"))
+                   ? Env::Default().errorKind(std::stoi(number[1]))
+                   : Env::ErrorKind::Other;
     }
 
     ScratchFolder scratch_;

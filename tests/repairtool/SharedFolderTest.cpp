@@ -3,22 +3,92 @@
 // that nothing holds back is tried again until it lands).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <fstream>
+#include <functional>
 
-#include "Neighbour.h"
-#include "ScratchFolder.h"
+#include "PatchdocTest.h"
 #include "platform/Env.h"
 #include "support/Deck.h"
 #include "support/Records.h"
-#include "support/RunProgram.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using fixtures::RunOutput;
+using namespace patchdoctest;
+
+// Another user of a shared folder, acting at a moment set by the file system's own events, not
+// by time: a process of its own (user and group 65534 when the test runs as root, unless told
+// otherwise) that watches `watched` with inotify and calls `act` with the name of every event of
+// `mask` (empty for an event of `watched` itself) until `act` returns true. It is watching when
+// the constructor returns.
+class Neighbour {
+public:
+    Neighbour(const std::filesystem::path& watched, std::uint32_t mask,
+              const std::function<bool(const std::string&)>& act, bool otherUser = true) {
+        int ready[2];
+        int done[2];
+        if (::pipe(ready) != 0 || ::pipe(done) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            if (otherUser && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(3);
+            }
+            const int fd = ::inotify_init1(IN_CLOEXEC);
+            if (fd < 0 || ::inotify_add_watch(fd, watched.c_str(), mask) < 0) {
+                ::_exit(4);
+            }
+            (void)!::write(ready[1], "r", 1);
+            alignas(inotify_event) char buffer[4096];
+            for (;;) {
+                const ssize_t got = ::read(fd, buffer, sizeof buffer);
+                for (ssize_t at = 0; at < got;) {
+                    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                    if (act(event->len > 0 ? event->name : "")) {
+                        (void)!::write(done[1], "d", 1);
+                        ::_exit(0);
+                    }
+                    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                }
+            }
+        }
+        ::close(ready[1]);
+        ::close(done[1]);
+        char byte = 0;
+        (void)!::read(ready[0], &byte, 1);
+        ::close(ready[0]);
+        done_ = done[0];
+    }
+    Neighbour(const Neighbour&) = delete;
+    Neighbour& operator=(const Neighbour&) = delete;
+    ~Neighbour() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (done_ >= 0) {
+            ::close(done_);
+        }
+    }
+
+    // True once the neighbour has acted, waiting up to `milliseconds` for it.
+    bool acted(int milliseconds = 10000) {
+        pollfd ready{done_, POLLIN, 0};
+        return done_ >= 0 && ::poll(&ready, 1, milliseconds) == 1 && (ready.revents & POLLIN);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int done_ = -1;
+};
 
 // A presentation to repair with `pictureBytes` of pictures besides, so that its repair takes a
 // while; `seed` tells two of them apart.
@@ -38,7 +108,7 @@ bool WriteNew(const fs::path& path, const std::string& bytes) {
 }
 
 // A folder everyone may write (mode 0777, not sticky), and the temporary folder of the runs.
-class SharedFolderTest : public ::testing::Test {
+class SharedFolderTest : public patchdoctest::PatchdocTest {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) {
@@ -46,13 +116,6 @@ protected:
         }
         fs::create_directory(shared_);
         ::chmod(shared_.c_str(), 0777);
-    }
-
-    RunOutput patchdoc(const std::vector<std::string>& arguments, bool unprivileged = false) {
-        fixtures::RunOptions options;
-        options.environment = {"TMPDIR=" + temp_.path().string()};
-        options.unprivileged = unprivileged;
-        return fixtures::Run(PATCHDOC_PATH, arguments, options);
     }
 
     // The files of the shared folder that belong to the neighbour (user 65534).
@@ -67,8 +130,6 @@ protected:
         return files;
     }
 
-    ScratchFolder scratch_;
-    ScratchFolder temp_;
     const fs::path shared_ = scratch_ / "shared";
     const fs::path deck_ = shared_ / "deck.ppt";
 };
@@ -85,7 +146,7 @@ TEST_F(SharedFolderTest, ATemporaryFileSwappedByANeighbourIsNeitherWrittenNorUse
         return name.rfind("kvf", 0) == 0 &&
                ::rename(path.c_str(), (shared_ / "aside").c_str()) == 0 && WriteNew(path, planted);
     });
-    const RunOutput result = patchdoc({"-d", deck_});
+    const RunOutput result = run({"-d", deck_});
     ASSERT_TRUE(neighbour.acted());
     EXPECT_EQ(
         result.out,
@@ -107,10 +168,11 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
     const std::string original = Presentation(32 << 20, 1);
     const fs::path reference = temp_ / "reference.ppt";
     WriteFileBytes(reference, original);
-    ASSERT_EQ(patchdoc({"-d", reference}).exitCode, 0);
+    ASSERT_EQ(run({"-d", reference}).exitCode, 0);
     const std::string repaired = ReadFileBytes(reference);
     const fs::path kept = shared_ / "deck.ppt.patchdoc-original";
     bool caught = false;
+    unprivileged_ = true;  // neither the file's owner nor root: no lease
     for (int attempt = 0; attempt < 8 && !caught; ++attempt) {
         WriteFileBytes(deck_, original);
         ::chmod(deck_.c_str(), 0666);
@@ -121,7 +183,7 @@ TEST_F(SharedFolderTest, WithoutALeaseAnOpenDuringTheOverwriteFailsTheRun) {
                 return true;
             },
             false);
-        const RunOutput result = patchdoc({"-d", deck_}, true);
+        const RunOutput result = run({"-d", deck_});
         ASSERT_TRUE(neighbour.acted());
         if (result.exitCode == 0) {
             ASSERT_EQ(result.out, "[fixed], " + deck_.string() + "\n");
@@ -154,8 +216,28 @@ TEST_F(SharedFolderTest, PlantedKeptCopiesAreNotTakenForOnes) {
                   .pinFile(scratch_ / "other/deck.ppt")
                   ->keepCopy(inTemp, PinnedFile::CopyKind::Kept, ""),
               0);
-    EXPECT_EQ(patchdoc({"-d", deck_}).out, "[fixed], " + deck_.string() + "\n");
+    EXPECT_EQ(run({"-d", deck_}).out, "[fixed], " + deck_.string() + "\n");
     EXPECT_TRUE(fs::exists(beside) && fs::exists(inTemp));
+}
+
+// An ordinary user who may write the file but owns neither it nor the sticky folder can't rename
+// over it: the content is overwritten in place, the owner stays, and the backup (a copy) holds
+// the original.
+TEST_F(SharedFolderTest, StickyFolderOfAnotherOwnerIsOverwrittenInPlace) {
+    ASSERT_EQ(::chmod(shared_.c_str(), 01777), 0);
+    const std::string original = Presentation(1 << 10, 1);
+    WriteFileBytes(deck_, original);
+    ::chmod(deck_.c_str(), 0666);
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat(deck_.c_str(), &before), 0);
+    unprivileged_ = true;
+    EXPECT_EQ(run({deck_}).out, "[fixed], " + deck_.string() + "\n");
+    ASSERT_EQ(::stat(deck_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_TRUE(ReadFileBytes(shared_ / "deck (Backup).ppt") == original);
+    EXPECT_EQ(CountTempFiles(shared_), 0);
 }
 
 }  // namespace

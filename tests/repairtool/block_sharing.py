@@ -1,64 +1,40 @@
 #!/usr/bin/python3
-"""Checks that a repaired file shares the blocks of its unchanged "Pictures" stream with the
-original, on loop-mounted XFS and btrfs images: all of the stream's data in the repaired file but
-its partial blocks lies in extents that FIEMAP reports shared. Both ways of replacing the file are
-run: a rename (the backup is the original under a second name) and an in-place overwrite of a
-hard-linked original (the backup is a copy), where the backup must keep the old bytes. Then a
-full disk: an original whose blocks a copy shares, in a folder that takes no new file (so the
-output comes from another file system and is written over it in place), with less room free than
-the file: the run must fail and leave the original and the copy as they were.
+"""block_sharing.py PATCHDOC MAKE_FAULT_INPUT
 
-    block_sharing.py PATCHDOC MAKE_FAULT_INPUT
+Checks, on loop-mounted XFS and btrfs images, that a repaired file shares the blocks of its
+unchanged "Pictures" stream with the original: all of the stream but its partial blocks lies in
+extents that filefrag reports shared. Both ways of replacing the file are run: a rename (the backup
+is the original under a second name) and an in-place overwrite of a hard-linked original (the
+backup is a copy that must keep the old bytes). Then a full disk: an original whose blocks a copy
+shares, in a folder that takes no new file (so the output comes from another file system and is
+written over it in place), with less room free than the file: the run must fail and leave the
+original and the copy as they were.
 
 Needs root, a free loop device, mkfs.xfs or mkfs.btrfs and python3-olefile; a file system that
-the kernel lacks or that can't be made or mounted is skipped with the reason. Exits 0 when every check passed, 1 when one
+can't be made or mounted is skipped with the reason. Exits 0 when every check passed, 1 when one
 failed, 77 when every file system was skipped.
 """
-import array
-import contextlib
-import fcntl
 import os
+import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 
+from fault_injection import Skip, mounted, read
+
 SKIP = 77
 PICTURES = 16 * 1024 * 1024
-IMAGE_SIZE = 512 * 1024 * 1024
 BLOCK = 4096
-FS_IOC_FIEMAP = 0xC020660B
-FIEMAP_FLAG_SYNC = 0x1
-FIEMAP_EXTENT_SHARED = 0x2000
-FIEMAP_EXTENT_LAST = 0x1
 MKFS = {"xfs": ["mkfs.xfs", "-q", "-m", "reflink=1"], "btrfs": ["mkfs.btrfs", "-q"]}
-
-
-class Skip(Exception):
-    pass
+EXTENT = re.compile(r"^\s*\d+:\s*\d+\.\.\s*\d+:\s*\d+\.\.\s*\d+:\s*(\d+):.*\bshared\b", re.M)
 
 
 def shared_bytes(path):
-    """How many bytes of the file lie in extents that FIEMAP reports shared."""
-    shared = start = 0
-    with open(path, "rb") as f:
-        while True:
-            count = 64
-            request = bytearray(struct.pack("=QQLLLL", start, 2**64 - 1 - start,
-                                            FIEMAP_FLAG_SYNC, 0, count, 0) + bytes(56 * count))
-            buffer = array.array("B", request)
-            fcntl.ioctl(f.fileno(), FS_IOC_FIEMAP, buffer, True)
-            mapped = struct.unpack_from("=L", buffer, 20)[0]
-            last = False
-            for i in range(mapped):
-                logical, _, length = struct.unpack_from("=QQQ", buffer, 32 + 56 * i)
-                flags = struct.unpack_from("=L", buffer, 32 + 56 * i + 40)[0]
-                shared += length if flags & FIEMAP_EXTENT_SHARED else 0
-                start = logical + length
-                last = last or bool(flags & FIEMAP_EXTENT_LAST)
-            if mapped == 0 or last:
-                return shared
+    """How many bytes of the file lie in extents that filefrag reports shared."""
+    listing = subprocess.run(["filefrag", "-s", "-v", "-b1", path], capture_output=True,
+                             text=True, check=True).stdout
+    return sum(int(length) for length in EXTENT.findall(listing))
 
 
 def stream(path, name):
@@ -67,53 +43,39 @@ def stream(path, name):
         return ole.openstream(name).read()
 
 
-@contextlib.contextmanager
-def mounted(kind, scratch):
-    if os.geteuid() != 0:
-        raise Skip("not root")
-    for tool in (MKFS[kind][0], "mount", "umount", "chattr"):
+def image(kind, scratch):
+    """A fresh image of a file system of the kind, to mount through a loop device."""
+    for tool in (MKFS[kind][0], "mount", "umount", "chattr", "filefrag"):
         if shutil.which(tool) is None:
             raise Skip(f"{tool} is not installed")
-    image = os.path.join(scratch, kind + ".img")
-    mount_point = os.path.join(scratch, kind)
-    os.mkdir(mount_point)
-    with open(image, "wb") as f:
-        f.truncate(IMAGE_SIZE)
-    made = subprocess.run(MKFS[kind] + [image], capture_output=True, text=True)
+    path = os.path.join(scratch, kind + ".img")
+    with open(path, "wb") as f:
+        f.truncate(512 * 1024 * 1024)
+    made = subprocess.run(MKFS[kind] + [path], capture_output=True, text=True)
     if made.returncode != 0:
         raise Skip(f"{MKFS[kind][0]} failed: {made.stderr.strip()}")
-    mount = subprocess.run(["mount", "-o", "loop", image, mount_point], capture_output=True,
-                           text=True)
-    if mount.returncode != 0:
-        raise Skip(f"mounting a loop device failed: {mount.stderr.strip()}")
-    try:
-        yield mount_point
-    finally:
-        subprocess.run(["umount", mount_point], check=False)
+    return path
 
 
 def check(kind, patchdoc, make_input, scratch):
     failures = []
-    with mounted(kind, scratch) as folder:
-        deck = os.path.join(folder, "deck.ppt")
+    with mounted(os.path.join(scratch, kind), "-o", "loop", image(kind, scratch)) as folder:
+        deck, backup = os.path.join(folder, "deck.ppt"), os.path.join(folder, "deck (Backup).ppt")
+        second = os.path.join(folder, "second name.ppt")
         subprocess.run([make_input, deck, str(PICTURES), "incremental"], check=True)
-        with open(deck, "rb") as f:
-            old = f.read()
-        pictures = stream(deck, "Pictures")
+        old, pictures = read(deck), stream(deck, "Pictures")
         for mode in ("renamed", "in place"):
             if mode == "in place":
-                os.replace(os.path.join(folder, "deck (Backup).ppt"), deck)
-                os.link(deck, os.path.join(folder, "second name.ppt"))
+                os.replace(backup, deck)
+                os.link(deck, second)
             run = subprocess.run([patchdoc, deck], capture_output=True, text=True)
             if run.returncode != 0:
                 failures.append(f"{kind}, {mode}: exit {run.returncode}: {run.stdout}")
                 continue
-            second = os.path.join(folder, "second name.ppt")
             if mode == "in place" and not os.path.samefile(deck, second):
                 failures.append(f"{kind}, {mode}: the file was not overwritten in place")
-            with open(os.path.join(folder, "deck (Backup).ppt"), "rb") as f:
-                if f.read() != old:
-                    failures.append(f"{kind}, {mode}: the backup lost the original's bytes")
+            if read(backup) != old:
+                failures.append(f"{kind}, {mode}: the backup lost the original's bytes")
             if stream(deck, "Pictures") != pictures:
                 failures.append(f"{kind}, {mode}: the Pictures stream changed")
             # Nothing but Pictures is that large: all of it is shared, but for the partial
@@ -129,10 +91,9 @@ def check(kind, patchdoc, make_input, scratch):
 def full_disk(kind, folder, old, patchdoc, scratch):
     locked = os.path.join(folder, "locked")
     os.mkdir(locked)
-    deck = os.path.join(locked, "deck.ppt")
+    deck, copy = os.path.join(locked, "deck.ppt"), os.path.join(folder, "copy.ppt")
     with open(deck, "wb") as f:
         f.write(old)
-    copy = os.path.join(folder, "copy.ppt")
     subprocess.run(["cp", "--reflink=always", deck, copy], check=True)
     # btrfs frees the blocks of deleted files in the background, after the transaction that
     # deleted them: the free room is filled again until it stays below the file's size.
@@ -152,13 +113,10 @@ def full_disk(kind, folder, old, patchdoc, scratch):
                              env=dict(os.environ, TMPDIR=temp))
     finally:
         subprocess.run(["chattr", "-i", locked], check=True)
-    failures = []
-    if run.returncode != 1:
-        failures.append(f"{kind}, full disk: exit {run.returncode}: {run.stdout}")
-    for path in (deck, copy):
-        with open(path, "rb") as f:
-            if f.read() != old:
-                failures.append(f"{kind}, full disk: {os.path.basename(path)} changed")
+    failures = [] if run.returncode == 1 else [f"{kind}, full disk: exit {run.returncode}: "
+                                               f"{run.stdout}"]
+    failures += [f"{kind}, full disk: {os.path.basename(path)} changed" for path in (deck, copy)
+                 if read(path) != old]
     print(f"{kind}, full disk: checked: {run.stdout.splitlines()[0] if run.stdout else ''}")
     return failures
 

@@ -1,16 +1,13 @@
 #!/usr/bin/python3
-"""Injects faults into whole runs of Patchdoc.
+"""fault_injection.py PATCHDOC MAKE_FAULT_INPUT: injects faults into whole runs of Patchdoc.
 
-    fault_injection.py PATCHDOC MAKE_FAULT_INPUT
-
-In every case the original must hold either its old bytes or exactly the bytes of an undisturbed
-repair of it, the exit code and result line must say which, and a run that finished must leave no
-kvf*.tmp file behind (a killed one may; those are counted). Cases the machine cannot do are
-skipped with the reason. Prints the matrix (case, injection, original, exit code, line,
-leftovers, backup), then "N passed, N failed, N skipped". Exits 0 when nothing failed, 77 when
-every case was skipped.
+In every case the original holds its old bytes or exactly those of an undisturbed repair, the exit
+code and line say which, and a finished run leaves no kvf*.tmp file (killed ones are counted).
+Prints the matrix, then "N passed, N failed, N skipped"; exits 0, 1 on a failure, 77 when every
+case was skipped (each with its reason).
 """
 import contextlib
+import ctypes
 import fcntl
 import os
 import random
@@ -20,6 +17,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from types import SimpleNamespace
 
@@ -56,17 +54,16 @@ class Lab:
         for source, pictures in ((self.small, SMALL_PICTURES), (self.large, LARGE_PICTURES)):
             subprocess.run([make_input, source, str(pictures)], check=True)
             self.old[source] = read(source)
-            # An undisturbed repair, made twice to be sure it does not vary.
-            outputs = []
+            outputs = set()  # an undisturbed repair, made twice to be sure it does not vary
             for attempt in range(2):
                 target = self.copy(source, "reference%d" % attempt)
-                done = self.run(source, target, False, reference=True)
-                if done.code != 0 or done.out != "[fixed], %s\n" % target:
-                    raise Failure("reference repair: exit %d, %r" % (done.code, done.out))
-                outputs.append(read(target))
-            if outputs[0] != outputs[1]:
+                out, _ = self.start(target, False).communicate(timeout=300)
+                if out != "[fixed], %s\n" % target:
+                    raise Failure("reference repair: %r" % out)
+                outputs.add(read(target))
+            if len(outputs) != 1:
                 raise Failure("two undisturbed repairs of one file differ")
-            self.repaired[source] = outputs[0]
+            self.repaired[source] = outputs.pop()
 
     def folder(self, name):
         path = os.path.join(self.root, name)
@@ -85,22 +82,19 @@ class Lab:
             os.link(target, os.path.join(folder, "other name.ppt"))
         return target
 
-    def start(self, target, backup, env=None, limit=None):
+    def start(self, target, backup, tmpdir=None, limit=None):
         def prepare():
-            if limit is not None:
-                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-                resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.RLIM_INFINITY))
 
         arguments = [self.patchdoc, target] if backup else [self.patchdoc, "-d", target]
         return subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                text=True, env=env or dict(os.environ, TMPDIR=self.tmp),
-                                preexec_fn=prepare)
+                                text=True, env=dict(os.environ, TMPDIR=tmpdir or self.tmp),
+                                preexec_fn=None if limit is None else prepare)
 
-    def run(self, source, target, backup, env=None, limit=None, tmpdir=None, reference=False):
-        process = self.start(target, backup, env, limit)
+    def run(self, source, target, backup, tmpdir=None, limit=None):
+        process = self.start(target, backup, tmpdir, limit)
         out, _ = process.communicate(timeout=300)
-        if reference:
-            return SimpleNamespace(code=process.returncode, out=out)
         return self.examine(source, target, process.returncode, out, tmpdir)
 
     def examine(self, source, target, code, out, tmpdir=None):
@@ -126,44 +120,34 @@ def expect_consistent(result, target, prefix=None):
         raise Failure("original holds neither its old nor its repaired bytes")
     if result.leftovers:
         raise Failure("temporary files left: %s" % result.leftovers)
-    if result.code == 0:
-        if result.original != "repaired" or result.out != "[fixed], %s\n" % target:
-            raise Failure("exit 0 but original %s, line %r" % (result.original, result.out))
-    elif result.code == 1:
-        if result.original != "old" or not result.out.endswith(target + "\n"):
-            raise Failure("exit 1 but original %s, line %r" % (result.original, result.out))
-    else:
-        raise Failure("exit code %d, line %r" % (result.code, result.out))
+    if (result.original != {0: "repaired", 1: "old"}.get(result.code)
+            or not result.out.endswith(target + "\n")
+            or (result.code == 0 and result.out != "[fixed], %s\n" % target)):
+        raise Failure("exit %s but original %s, line %r"
+                      % (result.code, result.original, result.out))
     if prefix is not None and (result.code != 1 or not result.out.startswith(prefix)):
         raise Failure("expected exit 1 and a line starting %r, got %d %r"
                       % (prefix, result.code, result.out))
 
 
 @contextlib.contextmanager
-def tmpfs(path, size):
-    """A small tmpfs at path, for root only, unmounted when the with block ends."""
+def mounted(path, *arguments):
+    """A file system that `mount ARGUMENTS PATH` mounts, for root only, unmounted when the with
+    block ends."""
     if os.geteuid() != 0:
-        raise Skip("mounting a small file system needs root")
+        raise Skip("mounting a file system needs root")
     os.makedirs(path, exist_ok=True)
-    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", path],
-                          capture_output=True, text=True)
+    done = subprocess.run(["mount", *arguments, path], capture_output=True, text=True)
     if done.returncode != 0:
-        raise Skip("cannot mount a tmpfs here: " + done.stderr.strip())
+        raise Skip("cannot mount %s here: %s" % (arguments[-1], done.stderr.strip()))
     try:
         yield path
     finally:
         subprocess.run(["umount", path], check=False)
 
 
-def fill(folder, keep_free):
-    """Fills the file system of folder until about keep_free bytes are left."""
-    stat = os.statvfs(folder)
-    with open(os.path.join(folder, "filler"), "wb") as f:
-        f.write(b"\0" * max(0, stat.f_bavail * stat.f_frsize - keep_free))
-
-
-def read_only(folder):
-    subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
+def tmpfs(path, size, options=""):
+    return mounted(path, "-t", "tmpfs", "-o", "size=%d%s" % (size, options), "tmpfs")
 
 
 def full_disk(lab, rows):
@@ -189,8 +173,10 @@ def full_disk(lab, rows):
                                                    4 * size + (1 << 20)))
                 how = "tmpfs filled to %d B free" % free
             target = lab.copy(lab.small, folder, linked)
-            if free is not None:
-                fill(folder, free)
+            if free is not None:  # filled until about `free` bytes are left
+                room = os.statvfs(folder)
+                with open(os.path.join(folder, "filler"), "wb") as f:
+                    f.write(b"\0" * max(0, room.f_bavail * room.f_frsize - free))
             result = lab.run(lab.small, target, backup, limit=limit)
             expect_consistent(result, target)
             if limit is not None and limit < size and result.code != 1:
@@ -209,21 +195,19 @@ def unwritable_folders(lab, rows):
     original's folder on a read-only file system, where nothing may be written."""
     with contextlib.ExitStack() as stack:
         if os.geteuid() == 0:
-            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20))
-            read_only(tmpdir)
+            tmpdir = stack.enter_context(tmpfs(os.path.join(lab.root, "ro-tmp"), 1 << 20, ",ro"))
             how = "TMPDIR on a read-only tmpfs"
         else:
             tmpdir, how = lab.folder("ro-tmp"), "TMPDIR a folder of mode 555"
             os.chmod(tmpdir, 0o555)
             stack.callback(os.chmod, tmpdir, 0o755)
         target = lab.copy(lab.small, "unwritable-tmp")
-        result = lab.run(lab.small, target, False, env=dict(os.environ, TMPDIR=tmpdir),
-                         tmpdir=tmpdir)
+        result = lab.run(lab.small, target, False, tmpdir)
         expect_consistent(result, target, "[err], Temporary file creation failed")
         rows.append(("unwritable temporary folder", how, result))
     with tmpfs(os.path.join(lab.root, "ro-folder"), 1 << 20) as folder:
         target = lab.copy(lab.small, folder)
-        read_only(folder)
+        subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
         result = lab.run(lab.small, target, False)
         expect_consistent(result, target, "Backup failed with error code 30.")
         rows.append(("read-only folder", "original on a read-only tmpfs", result))
@@ -306,64 +290,47 @@ def killed_at_random_points(lab, rows):
                 left_runs += 1 if result.leftovers else 0
                 after_kill(lab, target, backup, result)
             summary = SimpleNamespace(
-                code="-9", out="", original="old %d, repaired %d, damaged %d (copy on disk)"
-                % (outcomes["old"], outcomes["repaired"], outcomes["CORRUPT"]),
-                leftovers=["%d of %d runs left a kvf*.tmp" % (left_runs, KILLS_PER_MODE)],
-                backup="never partial" if backup else "n/a")
+                code="-9", out="", backup="never partial" if backup else "n/a",
+                original="old {old}, repaired {repaired}, damaged {CORRUPT} (copy on disk)"
+                .format(**outcomes),
+                leftovers=["%d of %d runs left a kvf*.tmp" % (left_runs, KILLS_PER_MODE)])
             rows.append(("%sSIGKILL x%d (run %.2f s)%s"
                          % ("hard-linked original, " if linked else "", KILLS_PER_MODE, duration,
                             mode(backup)), "kill after uniform random delay", summary))
 
 
-# Waits for the content of a file to change COUNT times, then either appends TEXT to it or,
-# given "-9", kills the process whose id comes on standard input; says so on standard output. A
-# process of its own, reading its watch at once, so that no two changes merge into one event.
-#   python3 -c WATCHER FILE COUNT TEXT|-9
-WATCHER = r"""
-import ctypes, os, signal, sys
-libc = ctypes.CDLL(None, use_errno=True)
-watch = libc.inotify_init1(0)
-if watch < 0 or libc.inotify_add_watch(watch, sys.argv[1].encode(), 0x2) < 0:  # IN_MODIFY
-    sys.exit(1)
-print("watching", flush=True)
-pid = int(sys.stdin.readline())
-for _ in range(int(sys.argv[2])):
-    os.read(watch, 4096)
-if sys.argv[3] == "-9":
-    os.kill(pid, signal.SIGKILL)
-else:
-    with open(sys.argv[1], "ab") as f:
-        f.write(sys.argv[3].encode())
-print("done", flush=True)
-"""
-
-
-def run_watched(lab, backup, changes, action):
-    """Runs Patchdoc on a hard-linked copy of the large input while the watcher acts after
-    `changes` changes of its content; the file and the outcome."""
+def run_watched(lab, backup, changes, act):
+    """Runs Patchdoc on a hard-linked copy of the large input and calls act(process, target)
+    after the `changes`th change of the file's content: a thread of its own reads the watch at
+    once, so that no two changes merge into one event. The file and the outcome."""
     target = lab.copy(lab.large, "inplace", True)
-    watcher = subprocess.Popen([sys.executable, "-c", WATCHER, target, str(changes), action],
-                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    try:
-        if watcher.stdout.readline().strip() != "watching":
-            raise Failure("the watcher did not start")
-        process = lab.start(target, backup)
-        watcher.stdin.write("%d\n" % process.pid)
-        watcher.stdin.flush()
-        out, _ = process.communicate(timeout=300)
-        if watcher.stdout.readline().strip() != "done":
-            raise Failure("the watcher never acted")
-    finally:
-        watcher.kill()
-        watcher.wait()
-    return target, lab.examine(lab.large, target, process.returncode, out)
+    libc = ctypes.CDLL(None, use_errno=True)
+    watch = libc.inotify_init1(0)
+    if watch < 0 or libc.inotify_add_watch(watch, target.encode(), 0x2) < 0:  # IN_MODIFY
+        raise Failure("cannot watch the file")
+    started = []
+
+    def watcher():
+        for _ in range(changes):
+            os.read(watch, 4096)
+        act(started[0], target)
+
+    thread = threading.Thread(target=watcher, daemon=True)
+    thread.start()
+    started.append(lab.start(target, backup))
+    out, _ = started[0].communicate(timeout=300)
+    thread.join(10)
+    if thread.is_alive():
+        raise Failure("the watcher never acted")
+    os.close(watch)
+    return target, lab.examine(lab.large, target, started[0].returncode, out)
 
 
 def killed_once_the_overwrite_began(lab, rows):
     """SIGKILL at the second change of a hard-linked original's content: the first change is the
     space taken for the new content, the second its first bytes."""
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 2, "-9")
+        target, result = run_watched(lab, backup, 2, lambda process, _: process.kill())
         if result.original != "CORRUPT":
             raise Skip("the overwrite ended before the kill arrived")
         after_kill(lab, target, backup, result)
@@ -378,8 +345,13 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
     waits and its save lands after the complete repair: the file ends as the repair followed by
     the save, never a mix, and a backup holds the old bytes."""
     saved = "saved by another program"
+
+    def append(_, target):
+        with open(target, "ab") as f:
+            f.write(saved.encode())
+
     for backup in (False, True):
-        target, result = run_watched(lab, backup, 1, saved)
+        target, result = run_watched(lab, backup, 1, append)
         if read(target) != lab.repaired[lab.large] + saved.encode():
             raise Failure("the file is not the repair followed by the save (exit %d, %r)"
                           % (result.code, result.out))
@@ -393,14 +365,8 @@ def concurrent_writer_during_in_place_overwrite(lab, rows):
                      "append when the overwrite begins", result))
 
 
-CASES = [
-    full_disk,
-    unwritable_folders,
-    read_only_or_locked_original,
-    killed_at_random_points,
-    killed_once_the_overwrite_began,
-    concurrent_writer_during_in_place_overwrite,
-]
+CASES = [full_disk, unwritable_folders, read_only_or_locked_original, killed_at_random_points,
+         killed_once_the_overwrite_began, concurrent_writer_during_in_place_overwrite]
 
 
 def main():
@@ -408,8 +374,7 @@ def main():
         print(__doc__)
         return 1
     root = tempfile.mkdtemp(prefix="faults.")
-    passed = failed = skipped = 0
-    rows = []
+    counts, rows = {"PASS": 0, "FAIL": 0, "SKIP": 0}, []
     try:
         lab = Lab(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), root)
         print("Injecting faults into whole runs of Patchdoc: %d cases, about 2 minutes" % len(CASES))
@@ -417,14 +382,11 @@ def main():
             print("%s..." % case.__name__)
             try:
                 case(lab, rows)
-                print("PASS %s" % case.__name__)
-                passed += 1
-            except Skip as reason:
-                print("SKIP %s: %s" % (case.__name__, reason))
-                skipped += 1
-            except Failure as reason:
-                print("FAIL %s: %s" % (case.__name__, reason))
-                failed += 1
+                verdict, reason = "PASS", ""
+            except (Skip, Failure) as problem:
+                verdict, reason = "SKIP" if isinstance(problem, Skip) else "FAIL", ": %s" % problem
+            counts[verdict] += 1
+            print("%s %s%s" % (verdict, case.__name__, reason))
     finally:
         shutil.rmtree(root, ignore_errors=True)
     print("\n| case | injection | original | exit | line | leftovers | backup |")
@@ -434,10 +396,8 @@ def main():
         left = ", ".join(x.replace(root, "…") for x in r.leftovers) or "none"
         print("| %s | %s | %s | %s | %s | %s | %s |"
               % (name, how, r.original, r.code, line, left, r.backup))
-    print("\n%d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    if failed:
-        return 1
-    return 77 if passed == 0 else 0
+    print("\n{PASS} passed, {FAIL} failed, {SKIP} skipped".format(**counts))
+    return 1 if counts["FAIL"] else 77 if counts["PASS"] == 0 else 0
 
 
 if __name__ == "__main__":

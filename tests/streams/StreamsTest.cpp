@@ -36,7 +36,9 @@ private:
     std::size_t position_ = 0;
 };
 
-TEST(InputStreamDefaultsTest, ReadGoesByteBySkipGoesThroughReadUntilAShortRead) {
+// read() goes byte by byte by default; skip() and copyStream() go through read() in chunks until
+// a short read.
+TEST(InputStreamTest, DefaultReadGoesByteBySkipAndCopyGoThroughReadUntilAShortRead) {
     ByteOnlyInputStream byteOnly;
     std::uint8_t buffer[4];
     EXPECT_EQ(byteOnly.read(buffer, 0), 0u);
@@ -46,18 +48,25 @@ TEST(InputStreamDefaultsTest, ReadGoesByteBySkipGoesThroughReadUntilAShortRead) 
     EXPECT_EQ(byteOnly.skip(1u << 20), 696u);
     EXPECT_EQ(byteOnly.readByte(), -1);
 
-    MemoryInputStream in(std::string(1000, 'x'));
+    MemoryInputStream in(Bytes(1000, 'x'));
     EXPECT_EQ(in.skip(0), 0u);
     EXPECT_TRUE(in.requests.empty());
     EXPECT_EQ(in.skip(1300), 1000u);
     EXPECT_EQ(in.requests, (std::vector<std::size_t>{512, 512}));
     EXPECT_EQ(in.tell(), 1000);
+
+    const Bytes data = pattern(20000);
+    MemoryInputStream copied(data);
+    MemoryOutputStream out;
+    EXPECT_EQ(copyStream(copied, out, 8192), data.size());
+    EXPECT_EQ(out.data, data);
+    EXPECT_EQ(copied.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
 }
 
 // Reads never ask the inner stream for more than remains; a short inner lowers what remains by
 // what arrived only; skip stops at the limit and seek keeps it.
 TEST(LimitedInputStreamTest, ReadsSkipsAndSeeksStayWithinTheLimit) {
-    MemoryInputStream inner(std::string(100, 'a'));
+    MemoryInputStream inner(Bytes(100, 'a'));
     LimitedInputStream limited(inner, 10);
     std::uint8_t buffer[64];
     EXPECT_EQ(limited.read(buffer, 64), 10u);
@@ -68,13 +77,13 @@ TEST(LimitedInputStreamTest, ReadsSkipsAndSeeksStayWithinTheLimit) {
     EXPECT_EQ(inner.requests.size(), 1u);
     EXPECT_EQ(inner.byteReads, 0);
 
-    MemoryInputStream shortInner("abcde");
+    MemoryInputStream shortInner(text("abcde"));
     LimitedInputStream overlong(shortInner, 20);
     EXPECT_EQ(overlong.read(buffer, 64), 5u);
     EXPECT_EQ(overlong.readByte(), -1);
     EXPECT_EQ(overlong.remaining(), 15u);
 
-    MemoryInputStream third(std::string(100, 'a'));
+    MemoryInputStream third(Bytes(100, 'a'));
     LimitedInputStream skipped(third, 3);
     EXPECT_EQ(skipped.skip(5), 3u);
     EXPECT_EQ(skipped.remaining(), 0u);
@@ -135,15 +144,6 @@ TEST(CRCOutputStreamTest, CheckValueWhateverTheWrites) {
     }
 }
 
-TEST(CopyStreamTest, CopiesInChunksOfTheGivenSizeUntilTheFirstShortRead) {
-    const Bytes data = pattern(20000);
-    MemoryInputStream in(data);
-    MemoryOutputStream out;
-    EXPECT_EQ(copyStream(in, out, 8192), data.size());
-    EXPECT_EQ(out.data, data);
-    EXPECT_EQ(in.requests, (std::vector<std::size_t>{8192, 8192, 8192}));
-}
-
 const auto* bytesOf(const char* s) {
     return reinterpret_cast<const std::uint8_t*>(s);
 }
@@ -155,7 +155,7 @@ protected:
     ScopedTmpdir tmpdir_{scratch_.path().string()};
 };
 
-TEST_F(FileStreamsTest, ReadTellSeekAndClose) {
+TEST_F(FileStreamsTest, ReadTellSeekAndCloseAlsoBeyondFourGigabytes) {
     TempFile file;
     WriteFileBytes(file.path(), "0123456789");
     TempFileInputStream in(file);
@@ -175,19 +175,16 @@ TEST_F(FileStreamsTest, ReadTellSeekAndClose) {
     in.close();
     EXPECT_EQ(in.tell(), -1);
     EXPECT_THROW(in.readByte(), IOException);
-}
 
-TEST_F(FileStreamsTest, PositionsBeyondFourGigabytes) {
-    TempFile file;
     const std::int64_t far = (std::int64_t{5} << 30) + 3;
     std::filesystem::resize_file(file.path(), static_cast<std::uintmax_t>(far));
     ASSERT_EQ(file.openWriter()->writeAt(far, "end", 3), 0);
-    TempFileInputStream in(file);
-    in.seek(far, SeekOrigin::Begin);
-    EXPECT_EQ(in.tell(), far);
-    EXPECT_EQ(in.readByte(), 'e');
-    EXPECT_EQ(in.skip(10), 2u);
-    EXPECT_EQ(in.tell(), far + 3);
+    TempFileInputStream large(file);
+    large.seek(far, SeekOrigin::Begin);
+    EXPECT_EQ(large.tell(), far);
+    EXPECT_EQ(large.readByte(), 'e');
+    EXPECT_EQ(large.skip(10), 2u);
+    EXPECT_EQ(large.tell(), far + 3);
 }
 
 TEST_F(FileStreamsTest, WritesAreStoredOrReportedAndEndWithClose) {

@@ -4,21 +4,7 @@
 
 #include <stdexcept>
 
-#include "streams/LittleEndian.h"
-
 namespace fixtures {
-
-Bytes u16(std::uint16_t value) {
-    Bytes out(2);
-    LittleEndian::writeU16(out.data(), value);
-    return out;
-}
-
-Bytes u32(std::uint32_t value) {
-    Bytes out(4);
-    LittleEndian::writeU32(out.data(), value);
-    return out;
-}
 
 Bytes concat(const std::vector<Bytes>& parts) {
     Bytes out;
@@ -26,18 +12,6 @@ Bytes concat(const std::vector<Bytes>& parts) {
         out.insert(out.end(), part.begin(), part.end());
     }
     return out;
-}
-
-Bytes concat(std::initializer_list<Bytes> parts) {
-    return concat(std::vector<Bytes>(parts));
-}
-
-Bytes zeros(std::size_t count) {
-    return Bytes(count, 0);
-}
-
-Bytes text(const std::string& ascii) {
-    return Bytes(ascii.begin(), ascii.end());
 }
 
 Bytes utf16(const std::string& ascii) {

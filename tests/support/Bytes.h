@@ -5,16 +5,33 @@
 #include <string>
 #include <vector>
 
+#include "streams/LittleEndian.h"
+
 namespace fixtures {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes u16(std::uint16_t value);
-Bytes u32(std::uint32_t value);
-Bytes concat(std::initializer_list<Bytes> parts);
+inline Bytes u16(std::uint16_t value) {
+    Bytes out(2);
+    LittleEndian::writeU16(out.data(), value);
+    return out;
+}
+inline Bytes u32(std::uint32_t value) {
+    Bytes out(4);
+    LittleEndian::writeU32(out.data(), value);
+    return out;
+}
 Bytes concat(const std::vector<Bytes>& parts);
-Bytes zeros(std::size_t count);
-Bytes text(const std::string& ascii);   // the ASCII characters as bytes
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+    return concat(std::vector<Bytes>(parts));
+}
+inline Bytes zeros(std::size_t count) {
+    return Bytes(count, 0);
+}
+// The ASCII characters as bytes.
+inline Bytes text(const std::string& ascii) {
+    return Bytes(ascii.begin(), ascii.end());
+}
 Bytes utf16(const std::string& ascii);  // the ASCII characters as UTF-16LE
 
 // Bytes that differ from position to position and from seed to seed, and deflate poorly.

@@ -4,10 +4,6 @@
 
 namespace fixtures {
 
-std::uint32_t objectPersistId(std::size_t slides, std::size_t index) {
-    return static_cast<std::uint32_t>(2 + slides + index);
-}
-
 PresentationBuilder buildDeck(const Deck& deck) {
     std::vector<std::uint32_t> slideIds;
     for (std::size_t i = 0; i < deck.slides.size(); ++i) {

@@ -20,6 +20,8 @@ struct Deck {
 PresentationBuilder buildDeck(const Deck& deck);
 
 // The persist id of object `index` of a deck with `slides` slides.
-std::uint32_t objectPersistId(std::size_t slides, std::size_t index);
+inline std::uint32_t objectPersistId(std::size_t slides, std::size_t index) {
+    return static_cast<std::uint32_t>(2 + slides + index);
+}
 
 }  // namespace fixtures

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "streams/InputStream.h"
@@ -15,8 +14,6 @@ namespace fixtures {
 class MemoryInputStream : public InputStream {
 public:
     explicit MemoryInputStream(Bytes data) : data_(std::move(data)) {}
-    explicit MemoryInputStream(const std::string& text) : data_(text.begin(), text.end()) {}
-    explicit MemoryInputStream(const char* text) : MemoryInputStream(std::string(text)) {}
 
     std::size_t read(std::uint8_t* buffer, std::size_t count) override {
         requests.push_back(count);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -8,12 +9,15 @@
 
 namespace fixtures {
 
-// The full message of the Exception that `action` throws, or "no exception".
+// The full message of the Exception that `action` throws, "std::exception: " and the text of
+// another exception, or "no exception".
 inline std::string messageOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const Exception& exception) {
         return FullMessage(exception);
+    } catch (const std::exception& exception) {
+        return std::string("std::exception: ") + exception.what();
     }
     return "no exception";
 }

@@ -1,43 +1,13 @@
 #include "support/PresentationBuilder.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "ScratchFolder.h"
 #include "streams/OLEStorage.h"
 #include "streams/OLEStream.h"
 #include "streams/TempFile.h"
 
 namespace fixtures {
-
-PresentationBuilder::PresentationBuilder() : edits_(1) {}
-
-std::uint32_t PresentationBuilder::add(Bytes object) {
-    const std::uint32_t id = nextId_;
-    set(id, std::move(object));
-    return id;
-}
-
-PresentationBuilder& PresentationBuilder::set(std::uint32_t persistId, Bytes object) {
-    edits_.back()[persistId] = std::move(object);
-    nextId_ = std::max(nextId_, persistId + 1);
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::beginEdit() {
-    edits_.emplace_back();
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::setToken(std::uint32_t token) {
-    token_ = token;
-    return *this;
-}
-
-PresentationBuilder& PresentationBuilder::addStream(std::string name, Bytes data) {
-    extraStreams_.push_back({std::move(name), std::move(data)});
-    return *this;
-}
 
 PresentationBuilder::Layout PresentationBuilder::layout() const {
     Layout out;
@@ -70,35 +40,11 @@ PresentationBuilder::Layout PresentationBuilder::layout() const {
     return out;
 }
 
-Bytes PresentationBuilder::documentStream() const {
-    return layout().stream;
-}
-
-std::uint32_t PresentationBuilder::currentEditOffset() const {
-    return layout().currentEdit;
-}
-
-std::map<std::uint32_t, std::uint32_t> PresentationBuilder::objectOffsets() const {
-    return layout().offsets;
-}
-
-Bytes PresentationBuilder::currentUserStream() const {
-    return currentUserAtom(currentEditOffset(), token_);
-}
-
 std::vector<NamedStream> PresentationBuilder::streams() const {
     std::vector<NamedStream> all{{"Current User", currentUserStream()},
                                  {"PowerPoint Document", documentStream()}};
     all.insert(all.end(), extraStreams_.begin(), extraStreams_.end());
     return all;
-}
-
-void PresentationBuilder::writeTo(const std::filesystem::path& path) const {
-    writeCompoundFile(path, streams());
-}
-
-Bytes PresentationBuilder::compoundFile() const {
-    return compoundFileBytes(streams());
 }
 
 void writeCompoundFile(const std::filesystem::path& path, const std::vector<NamedStream>& streams) {
@@ -121,20 +67,12 @@ Bytes compoundFileBytes(const std::vector<NamedStream>& streams) {
 }
 
 Bytes readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = ReadFileBytes(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 void writeFile(const std::filesystem::path& path, const Bytes& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
+    WriteFileBytes(path, std::string(data.begin(), data.end()));
 }
 
 Bytes readStream(const std::filesystem::path& file, const std::string& name) {

@@ -12,6 +12,24 @@ constexpr std::uint16_t kClientData = 0xF011;
 constexpr std::uint16_t kExObjRefAtom = 0x0BC1;
 constexpr std::uint16_t kPictureFrameType = 75;
 constexpr std::uint16_t kHostControlType = 201;
+
+// The slide atom of a slide (following master `masterId`) or a master (0).
+Bytes slideAtom(std::uint32_t masterId) {
+    return atom(0x03EF, concat({u32(0), zeros(8), u32(masterId), u32(0), u16(0), u16(0)}), 0, 2);
+}
+
+// A drawing whose group shape (id `drawingId` << 10) holds these shapes.
+Bytes drawing(std::uint32_t drawingId, const std::vector<Bytes>& shapes, std::uint16_t instance) {
+    std::vector<Bytes> group{container(kShapeContainer, {shapeRecord(drawingId << 10, 0x5)})};
+    group.insert(group.end(), shapes.begin(), shapes.end());
+    const auto count = static_cast<std::uint32_t>(shapes.size());
+    return container(
+        0x040C,
+        {container(0xF002, {atom(0xF008, concat({u32(count + 1), u32((drawingId << 10) + count)}),
+                                 instance),
+                            container(0xF003, group)})});
+}
+
 }  // namespace
 
 Bytes header(std::uint16_t type, std::uint32_t length, std::uint16_t instance,
@@ -71,18 +89,8 @@ Bytes pictureShape(std::uint32_t spid) {
 }
 
 Bytes slide(const std::vector<Bytes>& shapes, std::uint32_t drawingId) {
-    const Bytes slideAtom =
-        atom(0x03EF, concat({u32(0), zeros(8), u32(0x80000000), u32(0), u16(0), u16(0)}), 0, 2);
-    std::vector<Bytes> groupChildren{
-        container(kShapeContainer, {shapeRecord(drawingId << 10, 0x5)})};
-    groupChildren.insert(groupChildren.end(), shapes.begin(), shapes.end());
-    const Bytes drawing = container(
-        0xF002, {atom(0xF008,
-                      concat({u32(static_cast<std::uint32_t>(shapes.size() + 1)),
-                              u32((drawingId << 10) + static_cast<std::uint32_t>(shapes.size()))}),
-                      static_cast<std::uint16_t>(drawingId)),
-                 container(0xF003, groupChildren)});
-    return container(0x03EE, {slideAtom, container(0x040C, {drawing})});
+    return container(0x03EE, {slideAtom(0x80000000),
+                              drawing(drawingId, shapes, static_cast<std::uint16_t>(drawingId))});
 }
 
 Bytes documentContainer(const std::vector<Bytes>& children) {
@@ -106,16 +114,11 @@ Bytes environment() {
 }
 
 Bytes mainMaster() {
-    const Bytes slideAtom =
-        atom(0x03EF, concat({u32(0), zeros(8), u32(0), u32(0), u16(0), u16(0)}), 0, 2);
     const Bytes colors = atom(0x07F0,
                               concat({u32(0xFFFFFF), u32(0), u32(0x808080), u32(0), u32(0xFFFFCC),
                                       u32(0x3333CC), u32(0xCCCCFF), u32(0xB2B2B2)}),
                               1);
-    const Bytes drawing =
-        container(0xF002, {atom(0xF008, concat({u32(1), u32(1024)}), 0),
-                           container(0xF003, {container(0xF004, {shapeRecord(1024, 0x5)})})});
-    return container(0x03F8, {slideAtom, colors, container(0x040C, {drawing})});
+    return container(0x03F8, {slideAtom(0), colors, drawing(1, {}, 0)});
 }
 
 Bytes masterList(std::uint32_t masterPersistId) {
