@@ -18,6 +18,12 @@ build "$build" 420 "everything with coverage counters" -DCMAKE_BUILD_TYPE=Debug 
 export GCOV_ERROR_FILE=/dev/null
 status=0
 scripts/run_tests.sh "$build" || status=$?
+# Tests that run the programs as another user (when run as root) reach counter files only once
+# they exist and that user may write them: run those tests once more.
+if [ "$(id -u)" -eq 0 ]; then
+    find "$build" -name '*.gcda' -exec chmod a+rw {} +
+    (cd "$build" && ctest -R 'SharedFolderTest|PatchtreePosixTest' >/dev/null) || status=$?
+fi
 
 echo
 echo "Coverage of src/ by the whole suite:"
