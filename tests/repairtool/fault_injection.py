@@ -308,16 +308,18 @@ def run_watched(lab, backup, changes, act):
     watch = libc.inotify_init1(0)
     if watch < 0 or libc.inotify_add_watch(watch, target.encode(), 0x2) < 0:  # IN_MODIFY
         raise Failure("cannot watch the file")
-    started = []
+    started, running = [], threading.Event()
 
     def watcher():
         for _ in range(changes):
             os.read(watch, 4096)
+        running.wait()
         act(started[0], target)
 
     thread = threading.Thread(target=watcher, daemon=True)
     thread.start()
     started.append(lab.start(target, backup))
+    running.set()
     out, _ = started[0].communicate(timeout=300)
     thread.join(10)
     if thread.is_alive():
