@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""fault_injection.py PATCHDOC MAKE_FAULT_INPUT: injects faults into whole runs of Patchdoc.
+"""fault_injection.py PATCHDOC MAKE_SAMPLE: injects faults into whole runs of Patchdoc.
 
 In every case the original holds its old bytes or exactly those of an undisturbed repair, the exit
 code and line say which, and a finished run leaves no kvf*.tmp file (killed ones are counted).
