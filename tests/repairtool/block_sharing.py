@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""block_sharing.py PATCHDOC MAKE_FAULT_INPUT
+"""block_sharing.py PATCHDOC MAKE_SAMPLE
 
 Checks, on loop-mounted XFS and btrfs images, that a repaired file shares the blocks of its
 unchanged "Pictures" stream with the original: all of the stream but its partial blocks lies in

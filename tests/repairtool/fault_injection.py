@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""fault_injection.py PATCHDOC MAKE_FAULT_INPUT: injects faults into whole runs of Patchdoc.
+"""fault_injection.py PATCHDOC MAKE_SAMPLE: injects faults into whole runs of Patchdoc.
 
 In every case the original holds its old bytes or exactly those of an undisturbed repair, the exit
 code and line say which, and a finished run leaves no kvf*.tmp file (killed ones are counted).
@@ -308,16 +308,18 @@ def run_watched(lab, backup, changes, act):
     watch = libc.inotify_init1(0)
     if watch < 0 or libc.inotify_add_watch(watch, target.encode(), 0x2) < 0:  # IN_MODIFY
         raise Failure("cannot watch the file")
-    started = []
+    started, running = [], threading.Event()
 
     def watcher():
         for _ in range(changes):
             os.read(watch, 4096)
+        running.wait()
         act(started[0], target)
 
     thread = threading.Thread(target=watcher, daemon=True)
     thread.start()
     started.append(lab.start(target, backup))
+    running.set()
     out, _ = started[0].communicate(timeout=300)
     thread.join(10)
     if thread.is_alive():
