@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -105,11 +105,14 @@ protected:
     // The kind of error a refusal of the replacement gives, by the system's number in it; Other
     // for any other message.
     Env::ErrorKind refusal() const {
-        std::smatch number;
-        return std::regex_match(
-                   message_, number,
-                   std::regex(kRefused + "(\\d+)\\. Your file has not been modified\\.\n"))
-                   ? Env::Default().errorKind(std::stoi(number[1]))
+        if (message_.rfind(kRefused, 0) != 0) {
+            return Env::ErrorKind::Other;
+        }
+        const char* digits = message_.c_str() + kRefused.size();
+        char* end = nullptr;
+        const long number = std::strtol(digits, &end, 10);
+        return end != digits && std::string(end) == ". Your file has not been modified.\n"
+                   ? Env::Default().errorKind(static_cast<int>(number))
                    : Env::ErrorKind::Other;
     }
 
