@@ -1,11 +1,12 @@
 #pragma once
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
 
 // Makes a folder refuse new names for as long as this object lives. An ordinary user loses
 // the folder's write permission (given back as owner rwx); root, which permission bits do not
@@ -31,9 +32,15 @@ private:
         if (::geteuid() != 0) {
             return ::chmod(folder_.c_str(), readOnly ? 0555 : 0700) == 0;
         }
-        const std::string command = std::string("chattr ") + (readOnly ? "+i '" : "-i '") +
-                                    folder_.string() + "' 2>/dev/null";
-        return std::system(command.c_str()) == 0;
+        const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = readOnly ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return done;
     }
 
     std::filesystem::path folder_;

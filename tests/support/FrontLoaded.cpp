@@ -9,9 +9,12 @@
 namespace fixtures {
 
 Bytes frontLoaded(const Bytes& file) {
-    cfb::Header h = cfb::Header::parse(file.data());
     constexpr std::uint32_t kSector = 512;
     constexpr std::uint32_t kPerSector = kSector / 4;
+    if (file.size() < kSector) {
+        throw std::runtime_error("frontLoaded takes small version 3 files");
+    }
+    cfb::Header h = cfb::Header::parse(file.data());
     if (h.version() != cfb::Version::V3 || h.difatSectorCount != 0) {
         throw std::runtime_error("frontLoaded takes small version 3 files");
     }
